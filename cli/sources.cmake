@@ -1,0 +1,5 @@
+add_executable(lumicarve-cli
+  cli/main.cpp
+  cli/cli_scan.cpp
+)
+target_link_libraries(lumicarve-cli PRIVATE lumicarve_core)

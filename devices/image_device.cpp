@@ -1,0 +1,67 @@
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "devices/device_list.h"
+#include "scan/sector_reader.h"
+
+namespace lumicarve {
+
+std::string CapacityText(uint64_t bytes) {
+  char text[32];
+  if (bytes <= 1000000000u)
+    std::snprintf(text, sizeof text, "%" PRIu64 " MB", bytes / uint64_t{1000000});
+  else
+    std::snprintf(text, sizeof text, "%" PRIu64 " GB", bytes / uint64_t{1000000000});
+  return text;
+}
+
+int AddImageDevice(ScanContext& context, const std::string& path, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return -1;
+  };
+  if (context.deviceCount >= kMaxDevices) return fail("the device table is full");
+  // Read-only, always: the program never writes to what it scans.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail("cannot open " + path + ": " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
+    ::close(fd);
+    return fail(path + " is neither a disk image file nor a block device");
+  }
+  uint64_t bytes = static_cast<uint64_t>(st.st_size);
+  if (S_ISBLK(st.st_mode) && ::ioctl(fd, BLKGETSIZE64, &bytes) != 0) {
+    int err = errno;
+    ::close(fd);
+    return fail("cannot read the size of " + path + ": " + std::strerror(err));
+  }
+  DeviceEntry& e = context.devices[context.deviceCount];
+  e = DeviceEntry{};
+  e.handle = fd;
+  e.diskNumber = -1;
+  e.isImage = S_ISREG(st.st_mode) ? 1 : 0;
+  // A partial last sector of an image reads as zeros.
+  e.totalSectors = (bytes + kSectorSize - 1) / kSectorSize;
+  e.totalBytes = e.totalSectors * kSectorSize;
+  e.bytesPerSector = kSectorSize;
+  e.sectorsPerTrack = 63;
+  e.tracksPerCylinder = 255;
+  e.cylinders = static_cast<int64_t>(e.totalSectors / (255 * 63));
+  std::snprintf(e.path, sizeof e.path, "%s", path.c_str());
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  std::snprintf(e.model, sizeof e.model, "%s", name.c_str());
+  std::snprintf(e.label, sizeof e.label, "%s%s [%s]", e.isImage ? "[image] " : "", name.c_str(),
+                CapacityText(bytes).c_str());
+  if (context.scannedDeviceIndex < 0) context.scannedDeviceIndex = context.deviceCount;
+  return context.deviceCount++;
+}
+
+}  // namespace lumicarve

@@ -1,0 +1,3 @@
+list(APPEND CORE_SOURCES
+  devices/image_device.cpp
+)

@@ -1,0 +1,29 @@
+// File lengths from headers: the atom walk (QuickTime/MP4/3GP), RIFF and BMP
+// sizes, the ASF header walk and the TIFF walk that also tells RAW formats apart.
+#pragma once
+
+#include <cstdint>
+
+#include "scan/file_types.h"
+#include "scan/scan_context.h"
+
+namespace lumicarve {
+
+// Returns the length in bytes of the file starting at `startSector` of the
+// scanned device, or a value below 2 when it is to be dropped. May re-type
+// `type` (TIFF to a RAW type, ASF to WMV). Lengths are 32-bit except for the
+// atom walk, which follows 64-bit atom sizes.
+uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type);
+
+// Sends progress for `sector`; false (after sending the end message) when the
+// scan was cancelled.
+bool ReportProgress(ScanContext& context, uint64_t sector);
+
+// The rules, one per format family.
+uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector);
+uint32_t RiffLength(ScanContext& context, uint64_t startSector);
+uint32_t BitmapLength(ScanContext& context, uint64_t startSector);
+uint32_t AsfLength(ScanContext& context, uint64_t startSector, FileTypeMask& type);
+uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type);
+
+}  // namespace lumicarve

@@ -1,0 +1,74 @@
+// File types, the found-file record and the type catalogue: the vocabulary the
+// engine, the results and the window share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace lumicarve {
+
+using FileTypeMask = uint64_t;
+
+inline constexpr FileTypeMask FT_JPG = 0x00000001;
+inline constexpr FileTypeMask FT_MOV = 0x00000002;
+inline constexpr FileTypeMask FT_AVI = 0x00000004;
+inline constexpr FileTypeMask FT_PNG = 0x00000008;
+inline constexpr FileTypeMask FT_GIF = 0x00000010;
+inline constexpr FileTypeMask FT_BMP = 0x00000020;
+inline constexpr FileTypeMask FT_TIF = 0x00000040;
+inline constexpr FileTypeMask FT_MPG = 0x00000080;
+inline constexpr FileTypeMask FT_WMV = 0x00000100;
+// Interim type of an ASF header until a video stream is seen; never on a record.
+inline constexpr FileTypeMask FT_ASF = 0x00000200;
+inline constexpr FileTypeMask FT_MTS = 0x00080000;
+inline constexpr FileTypeMask FT_MP4 = 0x00100000;
+inline constexpr FileTypeMask FT_3GP = 0x00200000;
+inline constexpr FileTypeMask FT_CR2 = 0x00400000;
+inline constexpr FileTypeMask FT_NEF = 0x00800000;
+inline constexpr FileTypeMask FT_PEF = 0x01000000;
+inline constexpr FileTypeMask FT_ORF = 0x02000000;
+inline constexpr FileTypeMask FT_DNG = 0x04000000;
+inline constexpr FileTypeMask FT_ARW = 0x08000000;
+inline constexpr FileTypeMask FT_RW2 = 0x10000000;
+inline constexpr FileTypeMask FT_SRW = 0x20000000;
+
+inline constexpr FileTypeMask kAllTypes = ~FileTypeMask{0};
+inline constexpr FileTypeMask kPictureTypes = 0x3FC00079;
+inline constexpr FileTypeMask kVideoTypes = 0x00380186;
+inline constexpr FileTypeMask kRawTypes = 0x3FC00000;
+inline constexpr FileTypeMask kTiffFamily = FT_TIF | kRawTypes;
+
+// One found file. Plain data: the scan thread fills it completely before it
+// hands it over, and never touches it again.
+struct FoundFile {
+  char name[24];         // "%08d.%s": running number and extension
+  uint64_t length;       // bytes
+  uint32_t type;         // one type bit (low half of FileTypeMask)
+  uint64_t startSector;  // 512-byte device sector where the file begins
+  uint64_t date;         // FILETIME, 0 = unknown
+  uint32_t reserved;     // left zero by the engine
+  FoundFile* next;       // chain of the results storage; null when handed over
+};
+
+struct TypeEntry {
+  FileTypeMask mask;     // all ones marks the end of the table
+  uint32_t description;  // string-table id
+  char extension[4];
+};
+
+using TypeCatalogue = std::array<TypeEntry, 64>;
+
+// Fills the catalogue in extension order (AVI before ARW, as stored) and closes
+// it with an end entry.
+void FillTypeCatalogue(TypeCatalogue& catalogue);
+
+// Copies the extension of the entry whose mask equals `type` exactly into `out`
+// (4 bytes), or "000" when none does. Returns `out`.
+char* ExtensionForType(const TypeCatalogue& catalogue, FileTypeMask type, char* out);
+
+// Class tests on the whole low 32 bits: a value with two bits set is in no class.
+bool IsPictureType(FileTypeMask type);
+bool IsRawType(FileTypeMask type);
+bool IsVideoType(FileTypeMask type);
+
+}  // namespace lumicarve

@@ -1,0 +1,30 @@
+// The preview temp file of the latest found picture, and the process's private
+// temp directory that holds it and the thumbnail copies.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "scan/scan_context.h"
+
+namespace lumicarve {
+
+// A directory made with mkdtemp (mode 0700) under $TMPDIR or /tmp on first
+// use and removed with its content when the process exits. Empty when it
+// cannot be made.
+const std::string& PrivateTempDir();
+// Removes the directory now (also done at exit). A later call of
+// PrivateTempDir makes a new one.
+void RemovePrivateTempDir();
+
+// Opens temp.<ext> for a picture or RAW type; for any other type stores -1.
+void OpenPreviewTemp(ScanContext& context, FileTypeMask type);
+// Discards what an open temp file holds (a candidate that was not listed).
+void TruncatePreviewTemp(ScanContext& context);
+void AppendPreviewTemp(ScanContext& context, const void* bytes, size_t count);
+// Completes the temp file from the device where needed, closes it, and hands
+// the record to the sink (code 1).
+void ExtractToPreviewTemp(ScanContext& context, std::unique_ptr<FoundFile> record);
+
+}  // namespace lumicarve

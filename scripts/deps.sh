@@ -1,0 +1,18 @@
+# Installs the Debian 12 packages the project needs when any is missing.
+# Sourced by scripts/test and scripts/run.
+lumicarve_install_deps() {
+  local packages=(cmake ninja-build g++ pkg-config libgtest-dev libblkid-dev
+    qt6-base-dev qt6-image-formats-plugins libexiv2-dev libgl-dev
+    mtools dosfstools util-linux fdisk xauth xvfb)
+  if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}

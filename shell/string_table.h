@@ -1,0 +1,43 @@
+// The string table: every text the user is told, by its identifier.
+#pragma once
+
+#include <cstdint>
+
+namespace lumicarve {
+
+enum StringId : uint32_t {
+  IDS_UNSORTED = 61207,
+  IDS_SEARCH_FILES = 61209,
+  IDS_RECOVER_FILES = 61210,
+  IDS_CANCEL = 61211,
+  IDS_NO_FILES_SELECTED = 61212,
+  IDS_SELECT_DESTINATION = 61213,
+  IDS_INVALID_FOLDER = 61214,
+  IDS_SAME_DRIVE = 61215,
+  IDS_RECOVERY_IN_PROGRESS = 61216,
+  IDS_SCAN_COMPLETED = 61217,
+  IDS_FILES_FOUND = 61218,
+  IDS_SELECT_HINT = 61219,
+  IDS_INSUFFICIENT_SPACE = 61220,
+  IDS_REQUIRED = 61221,
+  IDS_AVAILABLE = 61222,
+  IDS_NO_FILES_FOUND = 61223,
+  IDS_ERROR_WRITING = 61224,
+  IDS_CONTROL_TOOLBAR = 61225,
+  IDS_SELECT_FORMATS = 61238,
+  IDS_BYTES = 61249,
+  IDS_KB = 61250,
+  IDS_NOT_AVAILABLE = 61251,
+  IDS_PREVIEW_WHILE_SCANNING = 61252,
+  IDS_MB = 61253,
+  IDS_EXTRACTION_COMPLETE = 61254,
+  IDS_ERROR_OPENING_MANUAL = 61258,
+  IDS_ERROR_CODE = 61259,
+  IDS_DEVICE_LOST = 61260,  // "%s": the position in MB
+  IDS_ERROR_READING = 61261,
+};
+
+// The text of `id`, or "" for an unknown id. Never null.
+const char* LoadString(uint32_t id);
+
+}  // namespace lumicarve

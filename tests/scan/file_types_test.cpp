@@ -1,0 +1,64 @@
+#include "scan/file_types.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace lumicarve {
+namespace {
+
+std::string Ext(FileTypeMask type) {
+  TypeCatalogue c;
+  FillTypeCatalogue(c);
+  char out[4];
+  return ExtensionForType(c, type, out);
+}
+
+TEST(TypeCatalogue, isFilledInStoredOrderWithAviBeforeArwAndAnEndEntry) {
+  TypeCatalogue c;
+  FillTypeCatalogue(c);
+  std::string order;
+  int n = 0;
+  for (const TypeEntry& e : c) {
+    if (e.mask == kAllTypes) break;
+    order += e.extension;
+    order += ' ';
+    ++n;
+  }
+  EXPECT_EQ(n, 20);
+  EXPECT_EQ(order, "3GP AVI ARW BMP CR2 DNG GIF JPG MOV MP4 MPG MTS NEF ORF PEF PNG RW2 SRW TIF WMV ");
+  EXPECT_EQ(c[20].description, 0u);
+  EXPECT_STREQ(c[20].extension, "...");
+}
+
+TEST(TypeCatalogue, extensionOfAsfOrOfTwoBitsIsThreeZeros) {
+  EXPECT_EQ(Ext(FT_ASF), "000");
+  EXPECT_EQ(Ext(FT_JPG | FT_PNG), "000");
+  EXPECT_EQ(Ext(FT_TIF), "TIF");
+  EXPECT_EQ(Ext(FT_RW2), "RW2");
+}
+
+TEST(TypeClasses, areEqualityTestsOnTheWholeValue) {
+  EXPECT_TRUE(IsPictureType(FT_TIF));
+  EXPECT_FALSE(IsPictureType(FT_JPG | FT_PNG));
+  EXPECT_FALSE(IsPictureType(FT_CR2));
+  EXPECT_TRUE(IsRawType(FT_SRW));
+  EXPECT_FALSE(IsRawType(FT_TIF));
+  EXPECT_TRUE(IsVideoType(FT_MTS));
+  EXPECT_FALSE(IsVideoType(FT_ASF));
+  // Only the low half counts.
+  EXPECT_TRUE(IsVideoType(FT_MOV | (FileTypeMask{1} << 40)));
+  int pictures = 0, raws = 0, videos = 0;
+  for (int bit = 0; bit < 64; ++bit) {
+    FileTypeMask t = FileTypeMask{1} << bit;
+    pictures += IsPictureType(t);
+    raws += IsRawType(t);
+    videos += IsVideoType(t);
+  }
+  EXPECT_EQ(pictures, 5);
+  EXPECT_EQ(raws, 8);
+  EXPECT_EQ(videos, 7);
+}
+
+}  // namespace
+}  // namespace lumicarve

@@ -1,0 +1,3 @@
+lumicarve_add_gtest(scan_tests
+  scan/file_types_test.cpp
+)
