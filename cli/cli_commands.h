@@ -5,5 +5,6 @@
 namespace lumicarve::cli {
 
 int RunScanCommand(int argc, char** argv);
+int RunDevicesCommand(int argc, char** argv);
 
 }  // namespace lumicarve::cli

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   }
   // Subcommands dispatch here; each gets its own name as argv[0].
   if (!std::strcmp(command, "scan")) return lumicarve::cli::RunScanCommand(argc - 1, argv + 1);
+  if (!std::strcmp(command, "devices")) return lumicarve::cli::RunDevicesCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "lumicarve-cli: unknown command '%s'\n", command);
   PrintUsage(stderr);
   return 2;
