@@ -20,8 +20,9 @@ void RemovePrivateTempDir();
 
 // Opens temp.<ext> for a picture or RAW type; for any other type stores -1.
 void OpenPreviewTemp(ScanContext& context, FileTypeMask type);
-// Discards what an open temp file holds (a candidate that was not listed).
-void TruncatePreviewTemp(ScanContext& context);
+// Closes and removes an open temp file whose candidate was not listed, so the
+// next picture's preview is not preceded by a stranger's bytes.
+void DiscardPreviewTemp(ScanContext& context);
 void AppendPreviewTemp(ScanContext& context, const void* bytes, size_t count);
 // Completes the temp file from the device where needed, closes it, and hands
 // the record to the sink (code 1).

@@ -3,4 +3,19 @@ list(APPEND CORE_SOURCES
   scan/filetime.cpp
   scan/sector_reader.cpp
   scan/recognise.cpp
+  scan/extent.cpp
+  scan/block_reader.cpp
+  scan/formats/quicktime.cpp
+  scan/formats/riff.cpp
+  scan/formats/bmp.cpp
+  scan/formats/asf.cpp
+  scan/formats/tiff.cpp
+  scan/formats/jpeg.cpp
+  scan/formats/png.cpp
+  scan/formats/gif.cpp
+  scan/formats/mpeg.cpp
+  scan/formats/avchd.cpp
+  scan/raw_preview.cpp
+  scan/preview_temp.cpp
+  scan/scan_loop.cpp
 )

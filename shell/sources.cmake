@@ -2,3 +2,6 @@ list(APPEND CORE_SOURCES
   shell/string_table.cpp
   shell/text_format.cpp
 )
+list(APPEND CORE_SOURCES
+  shell/destination_check.cpp
+)

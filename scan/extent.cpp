@@ -1,0 +1,28 @@
+#include "scan/extent.h"
+
+namespace lumicarve {
+
+bool ReportProgress(ScanContext& context, uint64_t sector) {
+  const uint64_t total = context.ScannedSectors();
+  const int64_t perMille = total ? static_cast<int64_t>(sector * 1000 / total) : 0;
+  if (context.owner) context.owner->ScanNotify(kNotifyProgress, perMille, nullptr);
+  if (context.scanState.load() == SCAN_CANCEL) {
+    if (context.owner) context.owner->ScanNotify(kNotifyProgress, 0, nullptr);
+    return false;
+  }
+  return true;
+}
+
+uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
+  if (type < 2 || type > 0x200000) return 0;
+  switch (type) {
+    case FT_MOV: case FT_MP4: case FT_3GP: return AtomWalkLength(context, startSector);
+    case FT_AVI: return RiffLength(context, startSector);
+    case FT_BMP: return BitmapLength(context, startSector);
+    case FT_TIF: return WalkTiff(context.ScannedHandle(), startSector, type);
+    case FT_ASF: return AsfLength(context, startSector, type);
+    default: return 0;
+  }
+}
+
+}  // namespace lumicarve

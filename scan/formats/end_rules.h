@@ -1,0 +1,55 @@
+// The end rules that run inside the scan loop, one sector at a time, for the
+// formats whose end is a marker rather than a header length. Each takes the
+// sector under examination `s`, whose 512 bytes are followed by the next
+// sector's (zeros at the device end), and `offset`, the file offset of s[0].
+// Each returns the file's length when this sector ends it, else 0.
+#pragma once
+
+#include <cstdint>
+
+namespace lumicarve {
+
+// What the loop keeps of the previously examined sector.
+struct PreviousSector {
+  uint8_t last = 0;      // its last byte
+  uint32_t last4 = 0;    // its last four bytes, big-endian (the last byte lowest)
+};
+
+struct JpegWalk {
+  uint64_t expectedMarker = 2;  // file offset of the marker the chain expects
+  uint64_t segmentLength = 0;
+  bool huffman = false;         // a DHT segment was met on the marker chain
+};
+
+uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& walk);
+uint64_t PngSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
+uint64_t GifSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
+uint64_t MpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
+// `packetOffset` is the file offset of the next 192-byte packet to examine.
+uint64_t AvchdSectorEnd(const uint8_t* s, uint64_t offset, uint64_t& packetOffset);
+
+// An MPEG stream that never writes an end code (ffmpeg's program-stream muxer
+// writes none, and a deleted file's tail is often overwritten) would run on
+// forever, because signatures are ignored while a stream is in progress. This
+// tracks where the stream's structure was last seen so the loop can close it
+// after a long stretch without any start code.
+struct MpegTracker {
+  bool packStream = false;        // began with a pack header (else a sequence header)
+  uint64_t lastPrefix = 0;        // last sector holding a start-code prefix
+  uint64_t lastHeader = 0;        // last sector holding a pack (or sequence/GOP) header
+  uint64_t ignoredSignature = 0;  // first sector after lastHeader where a signature was ignored
+  bool haveIgnored = false;
+  uint32_t quietSectors = 0;      // consecutive sectors without a start-code prefix
+
+  static constexpr uint32_t kQuietLimit = 64;
+
+  void Start(uint64_t sector, bool packHeader);
+  // Called for every sector of the stream; `signatureIgnored` when the
+  // recogniser matched there.
+  void Observe(const uint8_t* s, uint64_t sector, bool signatureIgnored);
+  // When the stream has gone quiet, the sector where it ends (exclusive): the
+  // ignored signature if any, else the sector after the last start code.
+  bool Ended(uint64_t& endSector) const;
+};
+
+}  // namespace lumicarve

@@ -1,0 +1,63 @@
+// JPEG: the marker chain from offset 2 (segments skipped by their lengths,
+// restart and SOI/EOI markers 2 bytes long) must reach a DHT segment before an
+// FF D9 counts. An EXIF thumbnail's end-of-image marker lies inside APP1, so it
+// is passed over; the true end is an FF D9 followed only by zeros to the end
+// of its sector. Past 2 MiB the first sector whose tail is all zero ends it.
+#include <algorithm>
+#include <cstring>
+
+#include "scan/formats/end_rules.h"
+
+namespace lumicarve {
+namespace {
+
+constexpr uint64_t kJpegForcedEnd = 2097152;
+
+bool TailIsZero(const uint8_t* s, size_t from) {
+  for (size_t i = from; i < 512; ++i)
+    if (s[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& w) {
+  if (prev.last == 0xFF && s[0] == 0xD9) return offset + 1;
+  uint64_t found = 0;
+  // Only three things can act at an offset: the chain's next marker, an FF
+  // (once a DHT was seen) and the 2 MiB bound. Jump between them.
+  size_t k = 0;
+  while (k <= 510) {
+    const uint64_t p = offset + k;
+    if (p == w.expectedMarker + w.segmentLength) {
+      const uint8_t code = s[k + 1];
+      uint64_t len = uint64_t{s[k + 2]} * 256 + s[k + 3] + 2;
+      if (code >= 0xD0 && code <= 0xD9) len = 2;
+      if (s[k] == 0xFF) {
+        w.expectedMarker = p;
+        w.segmentLength = len;
+      }
+      if (code == 0xC4) w.huffman = true;
+    }
+    const bool eoi = s[k] == 0xFF && s[k + 1] == 0xD9 && w.huffman;
+    if (eoi || p >= kJpegForcedEnd) {
+      found = offset + k + 2;
+      if (!TailIsZero(s, k + 2)) found = 0;
+      break;
+    }
+    size_t next = 511;
+    const uint64_t chain = w.expectedMarker + w.segmentLength;
+    if (chain > p && chain < offset + 511) next = static_cast<size_t>(chain - offset);
+    if (w.huffman) {
+      const void* ff = std::memchr(s + k + 1, 0xFF, 510 - k);
+      if (ff) next = std::min(next, static_cast<size_t>(static_cast<const uint8_t*>(ff) - s));
+    }
+    if (offset + 511 > kJpegForcedEnd)
+      next = std::min(next, std::max(k + 1, static_cast<size_t>(kJpegForcedEnd > offset ? kJpegForcedEnd - offset : 0)));
+    k = next;
+  }
+  if (!w.huffman) found = 0;
+  return found;
+}
+
+}  // namespace lumicarve

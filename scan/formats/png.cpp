@@ -1,0 +1,20 @@
+// PNG: the file ends 8 bytes after the start of the IEND chunk type (the type
+// and its 4-byte CRC). The type may straddle two sectors.
+#include <cstring>
+
+#include "scan/formats/end_rules.h"
+
+namespace lumicarve {
+
+uint64_t PngSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev) {
+  const uint32_t last3 = prev.last4 & 0xFFFFFF;
+  if (last3 == 0x49454E && s[0] == 'D') return offset + 5;               // "IEN" | "D"
+  if ((last3 & 0xFFFF) == 0x4945 && s[0] == 'N' && s[1] == 'D') return offset + 6;  // "IE" | "ND"
+  if ((last3 & 0xFF) == 0x49 && std::memcmp(s, "END", 3) == 0) return offset + 7;  // "I" | "END"
+  // IEND may start at any offset up to 511, its last bytes in the next sector.
+  const void* hit = memmem(s, 512 + 3, "IEND", 4);
+  if (!hit) return 0;
+  return offset + static_cast<uint64_t>(static_cast<const uint8_t*>(hit) - s) + 8;
+}
+
+}  // namespace lumicarve

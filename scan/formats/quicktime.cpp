@@ -1,0 +1,46 @@
+// QuickTime, MP4 and 3GPP: a chain of atoms (boxes), each a 4-byte big-endian
+// size and a 4-byte type. The file ends after the last atom of the unbroken
+// chain of known top-level types. A size field of 1 means a 64-bit size in
+// the 8 bytes after the type: how cameras write a video over 4 GiB.
+#include <cstdint>
+
+#include "scan/byte_view.h"
+#include "scan/extent.h"
+#include "scan/recognise.h"
+#include "scan/sector_reader.h"
+
+namespace lumicarve {
+
+uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector) {
+  const int fd = context.ScannedHandle();
+  uint8_t buf[2 * kSectorSize];
+  uint64_t loadedSector = ~uint64_t{0};
+  uint32_t loadedCount = 0;
+  uint64_t position = 0;
+  for (;;) {
+    const uint64_t sector = startSector + position / kSectorSize;
+    const size_t at = position % kSectorSize;
+    // A 16-byte header that crosses the sector's end needs the next sector too.
+    const uint32_t need = at > kSectorSize - 16 ? 2 : 1;
+    if (sector != loadedSector || need > loadedCount) {
+      if (!ReadSectors(fd, sector, need, kSectorSize, buf)) {
+        context.readErrors.fetch_add(1);
+        return position;
+      }
+      loadedSector = sector;
+      loadedCount = need;
+    }
+    ByteView view(buf, loadedCount * kSectorSize);
+    uint32_t size32 = 0;
+    if (!view.u32be(at, size32) || !view.has(at + 4, 4) || !IsQuickTimeAtom(buf + at + 4)) return position;
+    uint64_t size = size32;
+    if (size32 == 1) {
+      if (!view.u64be(at + 8, size) || size < 16 || size >> 62) return position;
+    }
+    position += size;
+    if (position == 0) return 0;
+    if (size == 0 || (size32 != 1 && (size32 & 0x80000000u))) return position;
+  }
+}
+
+}  // namespace lumicarve

@@ -1,0 +1,153 @@
+// The preview temp file: each found picture (for a RAW file, its embedded
+// JPEG) is written to temp.<ext> in the process's private temp directory and
+// closed before the record is announced, so the receiver can show it.
+#include "scan/preview_temp.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "scan/raw_preview.h"
+#include "scan/sector_reader.h"
+
+namespace lumicarve {
+namespace {
+
+std::mutex g_dirMutex;
+std::string g_dir;
+bool g_atexitRegistered = false;
+
+void RemoveTree(const std::string& dir) {
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* entry = ::readdir(d)) {
+      if (!std::strcmp(entry->d_name, ".") || !std::strcmp(entry->d_name, "..")) continue;
+      const std::string path = dir + "/" + entry->d_name;
+      if (entry->d_type == DT_DIR) RemoveTree(path);
+      else ::unlink(path.c_str());
+    }
+    ::closedir(d);
+  }
+  ::rmdir(dir.c_str());
+}
+
+void WriteAll(int fd, const uint8_t* bytes, size_t count) {
+  while (count > 0) {
+    ssize_t n = ::write(fd, bytes, count);
+    if (n <= 0) return;  // a full temp disk only costs the preview
+    bytes += n;
+    count -= static_cast<size_t>(n);
+  }
+}
+
+// Copies `sectors` sectors from `first`, the first `skip` bytes left out, in
+// blocks of 64 sectors. A failed read ends the copy.
+void CopySectors(int device, int fd, uint64_t first, uint64_t sectors, uint32_t skip) {
+  constexpr uint32_t kBlock = 64;
+  std::vector<uint8_t> buf(kBlock * kSectorSize);
+  while (sectors > 0) {
+    const uint32_t n = sectors >= kBlock ? kBlock : static_cast<uint32_t>(sectors);
+    if (!ReadSectors(device, first, n, kSectorSize, buf.data())) return;
+    WriteAll(fd, buf.data() + skip, size_t{n} * kSectorSize - skip);
+    skip = 0;
+    first += n;
+    sectors -= n;
+  }
+}
+
+}  // namespace
+
+const std::string& PrivateTempDir() {
+  std::lock_guard<std::mutex> lock(g_dirMutex);
+  if (g_dir.empty()) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/lumicarve-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    // mkdtemp makes the directory with mode 0700: nobody else can look in.
+    if (::mkdtemp(buf.data())) {
+      g_dir = buf.data();
+      if (!g_atexitRegistered) {
+        std::atexit(RemovePrivateTempDir);
+        g_atexitRegistered = true;
+      }
+    }
+  }
+  return g_dir;
+}
+
+void RemovePrivateTempDir() {
+  std::lock_guard<std::mutex> lock(g_dirMutex);
+  if (g_dir.empty()) return;
+  RemoveTree(g_dir);
+  g_dir.clear();
+}
+
+void OpenPreviewTemp(ScanContext& context, FileTypeMask type) {
+  context.previewTempFd = -1;
+  if (!IsPictureType(type) && !IsRawType(type)) return;
+  const std::string& dir = PrivateTempDir();
+  if (dir.empty()) return;
+  char ext[4];
+  if (IsRawType(type)) std::memcpy(ext, "jpg", 4);
+  else ExtensionForType(context.catalogue, type, ext);
+  std::snprintf(context.previewTempPath, sizeof context.previewTempPath, "%s/temp.%s", dir.c_str(), ext);
+  context.previewTempFd = ::open(context.previewTempPath, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+}
+
+void DiscardPreviewTemp(ScanContext& context) {
+  if (context.previewTempFd == -1) return;
+  ::close(context.previewTempFd);
+  ::unlink(context.previewTempPath);
+  context.previewTempFd = -1;
+}
+
+void AppendPreviewTemp(ScanContext& context, const void* bytes, size_t count) {
+  if (context.previewTempFd != -1) WriteAll(context.previewTempFd, static_cast<const uint8_t*>(bytes), count);
+}
+
+void ExtractToPreviewTemp(ScanContext& context, std::unique_ptr<FoundFile> record) {
+  const int device = context.ScannedHandle();
+  uint64_t first = record->startSector;
+  uint64_t sectors = (record->length + kSectorSize - 1) / kSectorSize;
+  uint32_t skip = 0;
+  bool embeddedJpeg = false;
+  if (IsRawType(record->type)) {
+    PreviewInfo info;
+    if (ReadRawPreview(device, *record, info)) {
+      embeddedJpeg = true;
+      first = info.offset / kSectorSize;
+      skip = static_cast<uint32_t>(info.offset % kSectorSize);
+      sectors = (skip + info.length + kSectorSize - 1) / kSectorSize;
+    }
+  }
+  if (context.previewTempFd != -1) {
+    const int fd = context.previewTempFd;
+    const off_t held = ::lseek(fd, 0, SEEK_END);
+    if (!(held > static_cast<off_t>(kSectorSize) || record->length <= kSectorSize))
+      CopySectors(device, fd, first, sectors, skip);
+    ::close(fd);
+    // A RAW file's temp file was opened while it still looked like a TIFF;
+    // what it holds now is its JPEG preview.
+    if (embeddedJpeg) {
+      std::string path = context.previewTempPath;
+      const size_t dot = path.rfind('.');
+      std::string jpg = path.substr(0, dot) + ".jpg";
+      if (jpg != path && ::rename(path.c_str(), jpg.c_str()) == 0)
+        std::snprintf(context.previewTempPath, sizeof context.previewTempPath, "%s", jpg.c_str());
+    }
+  }
+  const int closed = context.previewTempFd;
+  if (context.owner) context.owner->ScanNotify(kNotifyFoundFile, 0, std::move(record));
+  // The receiver resets the descriptor once it has shown the file. If it did
+  // not, the closed number must not be written to again: it may already name
+  // another open file.
+  if (closed != -1 && context.previewTempFd == closed) context.previewTempFd = -1;
+}
+
+}  // namespace lumicarve

@@ -1,0 +1,263 @@
+// The scan loop: every sector of the device is asked whether a file starts
+// there; the file in progress is ended by its in-loop rule or by its header
+// length, and known lengths are jumped over so file contents are never
+// searched for signatures.
+#include "scan/scan_loop.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "scan/block_reader.h"
+#include "scan/extent.h"
+#include "scan/formats/end_rules.h"
+#include "scan/preview_temp.h"
+#include "scan/recognise.h"
+#include "scan/sector_reader.h"
+
+namespace lumicarve {
+namespace {
+
+constexpr uint64_t kRw2MinimumLength = 10000000;
+constexpr uint64_t kRw2MaximumLength = 40000000;
+// The clock is asked once per this many sectors; progress still goes out at
+// most every 0.3 s.
+constexpr uint32_t kClockInterval = 64;
+
+struct FileInProgress {
+  FileTypeMask type = 0;
+  uint64_t start = 0;
+  uint64_t found = 0;
+  JpegWalk jpeg;
+  uint64_t avchdOffset = 0;
+  MpegTracker mpeg;
+
+  void ResetRules() {
+    jpeg = JpegWalk{};
+    avchdOffset = 0;
+  }
+};
+
+class Scanner {
+ public:
+  explicit Scanner(ScanContext& c)
+      : c_(c), total_(c.ScannedSectors()), enabled_(c.typeSelection),
+        minimum_(uint64_t(uint32_t(c.minimumSize)) * 1024),
+        reader_(c.ScannedHandle(), total_, c.readErrors) {}
+
+  int Run();
+
+ private:
+  void Notify(int code, int64_t arg) {
+    if (c_.owner) c_.owner->ScanNotify(code, arg, nullptr);
+  }
+  void Emit(FileTypeMask type, uint64_t start, uint64_t length);
+  void CloseAt(uint64_t sector);
+  void Start(FileTypeMask type, uint64_t sector, const uint8_t* s);
+  // Ends the per-sector work for a file that becomes known; returns true when
+  // the loop must jump.
+  void EndSearch(const uint8_t* s, uint64_t sector, bool ignored);
+  bool Accepts(FileTypeMask type, uint64_t length) const {
+    return length >= minimum_ && (type & enabled_) != 0;
+  }
+
+  ScanContext& c_;
+  const uint64_t total_;
+  const FileTypeMask enabled_;
+  const uint64_t minimum_;
+  BlockReader reader_;
+  FileInProgress f_;
+  PreviousSector prev_;
+  int fileNumber_ = 0;
+  bool drop_ = false;
+};
+
+void Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
+  auto record = std::make_unique<FoundFile>();
+  *record = FoundFile{};
+  ++fileNumber_;
+  char ext[4];
+  ExtensionForType(c_.catalogue, type, ext);
+  std::snprintf(record->name, sizeof record->name, "%08d.%s", fileNumber_, ext);
+  record->length = length;
+  record->type = static_cast<uint32_t>(type);
+  record->startSector = start;
+  c_.filesFound.fetch_add(1, std::memory_order_relaxed);
+  c_.totalLength.fetch_add(static_cast<int64_t>(length), std::memory_order_relaxed);
+  ExtractToPreviewTemp(c_, std::move(record));
+}
+
+// Closes the file in progress at `sector`, where a new signature was found.
+// The type test matters for a RAW file re-typed after recognition: a type the
+// user did not select is not listed.
+void Scanner::CloseAt(uint64_t sector) {
+  const uint64_t length = (sector - f_.start) * kSectorSize;
+  if (Accepts(f_.type, length)) Emit(f_.type, f_.start, length);
+  else DiscardPreviewTemp(c_);
+  f_.ResetRules();
+}
+
+void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
+  f_.type = type;
+  f_.start = sector;
+  f_.found = 0;
+  f_.ResetRules();
+  if (type == FT_MPG) f_.mpeg.Start(sector, s[3] == 0xBA);
+}
+
+void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
+  const uint64_t offset = (sector - f_.start) * kSectorSize;
+  switch (f_.type) {
+    case 0:
+      return;
+    case FT_JPG:
+      AppendPreviewTemp(c_, s, kSectorSize);
+      f_.found = JpegSectorEnd(s, offset, prev_, f_.jpeg);
+      return;
+    case FT_PNG:
+      f_.found = PngSectorEnd(s, offset, prev_);
+      return;
+    case FT_GIF:
+      f_.found = GifSectorEnd(s, offset, prev_);
+      return;
+    case FT_MTS:
+      f_.found = AvchdSectorEnd(s, offset, f_.avchdOffset);
+      return;
+    case FT_MPG: {
+      f_.found = MpegSectorEnd(s, offset, prev_);
+      uint64_t end = 0;
+      if (f_.found == 0) {
+        f_.mpeg.Observe(s, sector, ignored);
+        if (f_.mpeg.Ended(end)) f_.found = (end - f_.start) * kSectorSize;
+      }
+      return;
+    }
+    default:
+      break;
+  }
+  if (f_.type == FT_RW2 && f_.found != 0) {
+    if (offset > kRw2MaximumLength) f_.found = kRw2MaximumLength;
+    return;
+  }
+  f_.found = FindExtent(c_, f_.start, f_.type);
+  if (f_.found < 2) drop_ = true;
+}
+
+int Scanner::Run() {
+  uint64_t cur = 0, bufFirst = 0;
+  const uint8_t* block = nullptr;
+  uint32_t clockCountdown = kClockInterval;
+  while (cur < total_) {
+    // 1. A fresh block at the start and whenever the last one is used up.
+    if (!block || cur == bufFirst + BlockReader::kBlockSectors) {
+      bufFirst = cur;
+      block = reader_.Block(cur);
+      if (!block) {
+        c_.deviceLostError.store(reader_.lostError());
+        c_.deviceLostSector.store(static_cast<int64_t>(cur));
+        DiscardPreviewTemp(c_);
+        break;
+      }
+    }
+    // 2. Cancel: the file in progress is dropped.
+    if (c_.scanState.load(std::memory_order_relaxed) == SCAN_CANCEL) {
+      DiscardPreviewTemp(c_);
+      Notify(kNotifyProgress, 0);
+      return 0;
+    }
+    // 3. Recognise.
+    const uint8_t* s = block + (cur - bufFirst) * kSectorSize;
+    const FileTypeMask m = RecogniseSector(s, enabled_);
+    // 4. A new signature closes the file in progress, except inside a stream,
+    // and inside a Panasonic RAW for its first 10,000,000 bytes.
+    bool ignored = false;
+    if (m) {
+      if (f_.type == FT_MTS || f_.type == FT_MPG ||
+          (f_.type == FT_RW2 && (cur - f_.start) * kSectorSize < kRw2MinimumLength)) {
+        ignored = true;
+      } else {
+        if (f_.type) CloseAt(cur);
+        Start(m, cur, s);
+      }
+    }
+    // 5. A picture gets a preview temp file from its first sector.
+    if (m && f_.found == 0 && c_.previewTempFd == -1) OpenPreviewTemp(c_, f_.type);
+    // 6. End search.
+    drop_ = false;
+    EndSearch(s, cur, ignored);
+    if (drop_) {
+      f_.type = 0;
+      f_.found = 0;
+      DiscardPreviewTemp(c_);
+    } else if (f_.found != 0 && !(f_.type == FT_RW2 && f_.found < kRw2MinimumLength)) {
+      // 7. The end is known: list the file if it qualifies, and jump to its
+      // last sector either way (backward when it is shorter than what was
+      // already examined).
+      if (Accepts(f_.type, f_.found)) Emit(f_.type, f_.start, f_.found);
+      else DiscardPreviewTemp(c_);
+      cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
+      bufFirst = cur - (BlockReader::kBlockSectors - 1);
+      f_.type = 0;
+      f_.found = 0;
+      f_.ResetRules();
+    }
+    // 8. Sector end.
+    prev_.last = s[511];
+    prev_.last4 = uint32_t{s[508]} << 24 | uint32_t{s[509]} << 16 | uint32_t{s[510]} << 8 | s[511];
+    c_.position.store(static_cast<int64_t>(cur), std::memory_order_relaxed);
+    ++cur;
+    // 9. Progress.
+    if (--clockCountdown == 0) {
+      clockCountdown = kClockInterval;
+      if (ElapsedSeconds() > 0.3) {
+        Notify(kNotifyProgress, static_cast<int64_t>(cur * 1000 / total_));
+        ResetStopwatch();
+      }
+    }
+    // 10. Activity: the thumbnail worker started meanwhile.
+    if (c_.activityFlags.load() != kActivityScan) {
+      Notify(kNotifyProgress, 1);
+      Notify(kNotifyThumbnails, 1);
+      if (c_.scanState.load() == SCAN_RUNNING) c_.activityFlags.store(kActivityScan);
+    }
+  }
+  // A file still in progress at the end is not listed.
+  if (f_.type) DiscardPreviewTemp(c_);
+  if (c_.activityFlags.load() & kActivityScan) c_.activityFlags.fetch_sub(kActivityScan);
+  c_.scanState.store(SCAN_DONE);
+  Notify(kNotifyProgress, 0);
+  return c_.deviceLostError.load() ? 0 : 1;
+}
+
+}  // namespace
+
+int ScanThread(ScanContext* context) {
+  ScanContext& c = *context;
+  c.scanState.store(SCAN_RUNNING);
+  c.position.store(0);
+  c.totalLength.store(0);
+  c.filesFound.store(0);
+  c.readErrors.store(0);
+  c.deviceLostError.store(0);
+  c.deviceLostSector.store(0);
+  InitStopwatch();
+  ResetStopwatch();
+  Scanner scanner(c);
+  return scanner.Run();
+}
+
+std::thread StartScanThread(ScanContext& context) {
+  context.scannedDeviceIndex = context.selectedDeviceIndex;
+  SetReadLimit(context.ScannedSectors());
+  context.activityFlags.store(kActivityScan);
+  context.previewTempFd = -1;
+  return std::thread([&context] {
+    // Best effort: an unprivileged process may not raise its priority.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), -5);
+    ScanThread(&context);
+  });
+}
+
+}  // namespace lumicarve
