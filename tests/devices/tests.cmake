@@ -4,5 +4,6 @@ lumicarve_add_gtest(devices_tests
   devices/disk_enum_test.cpp
   devices/identify_data_test.cpp
   devices/scsi_ata_command_test.cpp
+  devices/loop_device_test.cpp
   devices/volumes_test.cpp
 )
