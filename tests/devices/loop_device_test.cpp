@@ -197,6 +197,19 @@ TEST(LoopDevice, isListedWithItsVolumeScannedThroughTheTableAndLeftUnchanged) {
   EXPECT_NE(listing.find("Loop card image.img [50 MB]\n    path: " + card.device() + "\n"), std::string::npos) << listing;
   EXPECT_NE(listing.find("FAT32, label LUMITEST, serial 2024-ABCD, 48 MiB"), std::string::npos) << listing;
 
+  // A user without access to the disks is told why the list is short.
+  if (RunShell("command -v setpriv") == 0) {
+    EXPECT_EQ(RunShell("setpriv --reuid=65534 --regid=65534 --clear-groups " + std::string(LUMICARVE_CLI_PATH) +
+                           " devices",
+                       &listing),
+              0)
+        << listing;
+    EXPECT_EQ(listing.find(card.device()), std::string::npos) << listing;
+    EXPECT_NE(listing.find(" could not be opened (permission denied): run as root or join the \"disk\" group.\n"),
+              std::string::npos)
+        << listing;
+  }
+
   card.Unmount();
   EXPECT_EQ(Sha256(card.image()), before);
 }

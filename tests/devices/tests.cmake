@@ -1,4 +1,5 @@
 lumicarve_add_gtest(devices_tests
+  devices/cli_devices_test.cpp
   devices/device_label_test.cpp
   devices/device_table_test.cpp
   devices/disk_enum_test.cpp
