@@ -2,7 +2,7 @@
 # Sourced by scripts/test and scripts/run.
 lumicarve_install_deps() {
   local packages=(cmake ninja-build g++ pkg-config libgtest-dev libblkid-dev
-    qt6-base-dev qt6-image-formats-plugins libexiv2-dev libgl-dev
+    qt6-base-dev qt6-image-formats-plugins qt6-svg-dev libexiv2-dev libgl-dev
     mtools dosfstools util-linux fdisk xauth xvfb)
   if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
   local missing=()

@@ -64,6 +64,16 @@ constexpr StringEntry kStrings[] = {
     {61259, "error code"},
     {61260, "The device is no longer available. The scan was stopped at %s MB."},
     {61261, "Error reading"},
+    {61280,
+     "%d disks could not be opened: run Lumicarve with disk access (root or the disk group) to "
+     "scan them."},
+    {61281,
+     "1 disk could not be opened: run Lumicarve with disk access (root or the disk group) to scan "
+     "it."},
+    {61282,
+     "No disk to scan. Open a disk image (File > Open disk image...) or run Lumicarve with disk "
+     "access (root or the disk group)."},
+    {61283, "Cannot open the disk image:"},
 };
 
 }  // namespace

@@ -1,0 +1,80 @@
+// The control pane: the command buttons, the device selector, the scan's
+// status texts and progress bar, the preview box with its switch, and the
+// "Show thumbnails" switch, light on a dark gradient.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QProgressBar;
+
+namespace lumicarve {
+
+class CImagePreviewStatic;
+class CTransparentStatic;
+class CommandButtonStrip;
+struct ProgressTexts;
+struct ScanContext;
+
+class ControlPane : public QWidget {
+  Q_OBJECT
+
+ public:
+  ControlPane(ScanContext* context, QWidget* parent = nullptr);
+
+  // Builds the device table and lists every device.
+  void initialise();
+  void AddDeviceItem(const QString& label);
+  void selectDevice(int index);
+
+  // Copies the texts into the value labels, all in one step.
+  void transferTexts(const ProgressTexts& texts);
+  void setProgress(int perMille);
+  // The thumbnail switch is off limits while a scan runs.
+  void setThumbnailSwitchEnabled(bool enabled);
+
+  CommandButtonStrip* strip() const { return strip_; }
+  CImagePreviewStatic* previewBox() const { return preview_; }
+  QComboBox* deviceSelector() const { return devices_; }
+  QProgressBar* progressBar() const { return progress_; }
+  QCheckBox* previewSwitch() const { return previewSwitch_; }
+  QCheckBox* thumbnailSwitch() const { return thumbnailSwitch_; }
+  CTransparentStatic* previewLabel() const { return previewLabel_; }
+  CTransparentStatic* thumbnailLabel() const { return thumbnailLabel_; }
+  // The value labels: elapsed, remaining, position, errors, files found,
+  // total length, percentage.
+  CTransparentStatic* value(int i) const { return values_[i]; }
+
+  // Dialog units of the pane's font to pixels.
+  QRect dialogRect(int x, int y, int w, int h) const;
+  QSize sizeHint() const override;
+
+ signals:
+  // The "Show thumbnails" switch changed: the list is to be redrawn.
+  void listRefreshRequested();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  CTransparentStatic* addStatic(const QString& text, QRect r, const QColor& colour);
+  void previewClicked();
+  void thumbnailsClicked();
+
+  ScanContext* context_;
+  int unitX_ = 0, unitY_ = 0;  // average character width and height
+  CommandButtonStrip* strip_ = nullptr;
+  QComboBox* devices_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QCheckBox* previewSwitch_ = nullptr;
+  QCheckBox* thumbnailSwitch_ = nullptr;
+  CTransparentStatic* previewLabel_ = nullptr;
+  CTransparentStatic* thumbnailLabel_ = nullptr;
+  CImagePreviewStatic* preview_ = nullptr;
+  std::array<CTransparentStatic*, 7> values_{};
+};
+
+}  // namespace lumicarve

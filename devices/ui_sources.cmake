@@ -1,0 +1,3 @@
+list(APPEND UI_SOURCES
+  devices/control_pane.cpp
+)

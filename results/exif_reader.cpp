@@ -1,0 +1,58 @@
+#include "results/exif_reader.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <mutex>
+
+#include "scan/raw_preview.h"
+
+namespace lumicarve {
+namespace {
+
+constexpr size_t kCameraTextMax = 63;
+
+// Only ASCII values count, as the cameras write them.
+std::string AsciiValue(const Exiv2::ExifData& exif, const char* key) {
+  auto it = exif.findKey(Exiv2::ExifKey(key));
+  if (it == exif.end() || it->typeId() != Exiv2::asciiString) return {};
+  std::string text = it->toString();
+  if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+  if (text.size() > kCameraTextMax) text.resize(kCameraTextMax);
+  return text;
+}
+
+}  // namespace
+
+bool StartImaging() {
+  Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+  return Exiv2::XmpParser::initialize();
+}
+
+bool StopImaging() {
+  Exiv2::XmpParser::terminate();
+  return true;
+}
+
+ExifFields ReadExifFields(const std::string& path) {
+  // Muted even when no window started the library (the tests, say).
+  static std::once_flag muted;
+  std::call_once(muted, [] { Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute); });
+  ExifFields fields;
+  try {
+    auto image = Exiv2::ImageFactory::open(path);
+    if (!image.get()) return fields;
+    image->readMetadata();
+    const Exiv2::ExifData& exif = image->exifData();
+    if (exif.empty()) return fields;
+    std::string date = AsciiValue(exif, "Exif.Photo.DateTimeOriginal");
+    if (!date.empty()) fields.hasDate = ParseExifDate(date.data(), date.size(), fields.date);
+    fields.make = AsciiValue(exif, "Exif.Image.Make");
+    fields.model = AsciiValue(exif, "Exif.Image.Model");
+  } catch (...) {
+    // Exiv2 throws on damaged or truncated metadata: such a file has no EXIF.
+    return ExifFields{};
+  }
+  return fields;
+}
+
+}  // namespace lumicarve

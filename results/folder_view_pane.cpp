@@ -1,0 +1,103 @@
+#include "results/folder_view_pane.h"
+
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "controls/tri_check_tree.h"
+
+namespace lumicarve {
+namespace {
+
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kTargetRole = Qt::UserRole + 1;
+
+QTreeWidgetItem* ItemOf(TreeItem item) { return static_cast<QTreeWidgetItem*>(item); }
+
+}  // namespace
+
+FolderViewPane::FolderViewPane(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  tree_ = new CTriCheckStateTreeCtrl(this);
+  tree_->setObjectName(QStringLiteral("folderTree"));
+  layout->addWidget(tree_);
+  images_[0] = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  images_[1] = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  connect(tree_, &QTreeWidget::itemSelectionChanged, this, &FolderViewPane::selectionChanged);
+}
+
+TreeItemData FolderViewPane::DataOf(const QTreeWidgetItem* item) {
+  if (!item) return {};
+  return {item->data(0, kKindRole).toInt(),
+          reinterpret_cast<void*>(item->data(0, kTargetRole).value<quintptr>())};
+}
+
+QTreeWidgetItem* FolderViewPane::makeItem(const std::string& label, int image, int selectedImage,
+                                          TreeItemData data) {
+  auto* item = new QTreeWidgetItem(QStringList(QString::fromStdString(label)));
+  // The selected look of an item is its own image, as a selected-mode pixmap.
+  QIcon icon;
+  for (QIcon::Mode mode : {QIcon::Normal, QIcon::Active})
+    icon.addPixmap(images_[image & 1].pixmap(16, 16), mode);
+  icon.addPixmap(images_[selectedImage & 1].pixmap(16, 16), QIcon::Selected);
+  item->setIcon(0, icon);
+  item->setData(0, kKindRole, data.kind);
+  item->setData(0, kTargetRole, QVariant::fromValue(reinterpret_cast<quintptr>(data.target)));
+  AddCheckBox(item);
+  return item;
+}
+
+TreeItem FolderViewPane::InsertItem(TreeItem parent, TreeItem after, const std::string& label,
+                                    int image, int selectedImage, TreeItemData data) {
+  QTreeWidgetItem* p = parent ? ItemOf(parent) : tree_->invisibleRootItem();
+  QTreeWidgetItem* item = makeItem(label, image, selectedImage, data);
+  p->insertChild(after ? p->indexOfChild(ItemOf(after)) + 1 : 0, item);
+  return item;
+}
+
+TreeItem FolderViewPane::AppendItem(TreeItem parent, const std::string& label, int image,
+                                    int selectedImage, TreeItemData data) {
+  QTreeWidgetItem* p = parent ? ItemOf(parent) : tree_->invisibleRootItem();
+  QTreeWidgetItem* item = makeItem(label, image, selectedImage, data);
+  p->addChild(item);
+  return item;
+}
+
+void FolderViewPane::SetItemText(TreeItem item, const std::string& label) {
+  ItemOf(item)->setText(0, QString::fromStdString(label));
+}
+
+void FolderViewPane::SortChildren(TreeItem parent) {
+  QTreeWidgetItem* p = parent ? ItemOf(parent) : tree_->invisibleRootItem();
+  // Insertion sort: the children were in order before one new item came, so
+  // only that item moves, and the selected item is never taken out.
+  for (int i = 1; i < p->childCount(); ++i) {
+    std::string label = p->child(i)->text(0).toStdString();
+    int j = i;
+    while (j > 0 && LabelLess(label, p->child(j - 1)->text(0).toStdString())) --j;
+    if (j == i) continue;
+    bool expanded = p->child(i)->isExpanded();
+    QTreeWidgetItem* moved = p->takeChild(i);
+    p->insertChild(j, moved);
+    moved->setExpanded(expanded);
+  }
+}
+
+TreeItem FolderViewPane::CaretItem() { return tree_->currentItem(); }
+
+void FolderViewPane::SelectItem(TreeItem item) { tree_->setCurrentItem(ItemOf(item)); }
+
+void FolderViewPane::DeleteAllItems() { tree_->clear(); }
+
+void FolderViewPane::RefreshList(TreeItem item, bool appendOnly) {
+  emit listRefresh(ItemOf(item), appendOnly);
+}
+
+void FolderViewPane::selectionChanged() {
+  QTreeWidgetItem* current = tree_->currentItem();
+  if (!ignoreNextSelectionChange_ && current && current->isSelected())
+    emit listRefresh(current, false);
+  ignoreNextSelectionChange_ = false;
+}
+
+}  // namespace lumicarve

@@ -1,0 +1,50 @@
+// The "Folder View" pane: the found files' date folders in a check tree. It
+// is the tree the results storage files into.
+#pragma once
+
+#include <QWidget>
+
+#include "results/results_storage.h"
+
+class QTreeWidgetItem;
+
+namespace lumicarve {
+
+class CTriCheckStateTreeCtrl;
+
+class FolderViewPane : public QWidget, public ResultsTree {
+  Q_OBJECT
+
+ public:
+  explicit FolderViewPane(QWidget* parent = nullptr);
+
+  CTriCheckStateTreeCtrl* tree() const { return tree_; }
+  static TreeItemData DataOf(const QTreeWidgetItem* item);
+
+  TreeItem InsertItem(TreeItem parent, TreeItem after, const std::string& label, int image,
+                      int selectedImage, TreeItemData data) override;
+  TreeItem AppendItem(TreeItem parent, const std::string& label, int image, int selectedImage,
+                      TreeItemData data) override;
+  void SetItemText(TreeItem item, const std::string& label) override;
+  void SortChildren(TreeItem parent) override;
+  TreeItem CaretItem() override;
+  void SelectItem(TreeItem item) override;
+  void DeleteAllItems() override;
+  void RefreshList(TreeItem item, bool appendOnly) override;
+
+ signals:
+  // The list is to show `item` (appendOnly: add only its new entries).
+  void listRefresh(QTreeWidgetItem* item, bool appendOnly);
+
+ private:
+  void selectionChanged();
+  QTreeWidgetItem* makeItem(const std::string& label, int image, int selectedImage,
+                            TreeItemData data);
+
+  CTriCheckStateTreeCtrl* tree_;
+  QIcon images_[2];
+  // The selection made while the pane is built is not a user's choice.
+  bool ignoreNextSelectionChange_ = true;
+};
+
+}  // namespace lumicarve

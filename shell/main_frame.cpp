@@ -1,0 +1,329 @@
+#include "shell/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QThread>
+
+#include <atomic>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+
+#include "controls/tri_check_tree.h"
+#include "devices/control_pane.h"
+#include "devices/device_list.h"
+#include "results/folder_view_pane.h"
+#include "results/lumicarve_view.h"
+#include "results/pane_preview.h"
+#include "scan/scan_loop.h"
+#include "shell/about_box.h"
+#include "shell/application.h"
+#include "shell/command_button_strip.h"
+#include "shell/icons.h"
+#include "shell/settings.h"
+#include "shell/string_table.h"
+#include "shell/window_strings.h"
+
+namespace lumicarve {
+namespace {
+
+// The first character of the user locale's group separator; none when the
+// locale has none. A multi-byte separator (a narrow no-break space, say)
+// cannot be one byte and shows as a plain space.
+char LocaleThousandsSeparator() {
+  const char* sep = std::localeconv()->thousands_sep;
+  if (!sep || !sep[0]) return '\0';
+  return static_cast<unsigned char>(sep[0]) < 0x80 ? sep[0] : ' ';
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame() {
+  setWindowTitle(QString::fromLatin1(kApplication));
+  setWindowIcon(ApplicationIcon());
+  LoadSettings(context_);
+  context_.scannedDeviceIndex = -1;
+  context_.previewEnabled = 1;
+  context_.owner = this;
+  std::setlocale(LC_ALL, "");
+  context_.thousandsSeparator = LocaleThousandsSeparator();
+  context_.typeSelection = kAllTypes;
+  context_.activityFlags.store(0);
+
+  view_ = new CLumicarveView(&context_, this);
+  setCentralWidget(view_);
+  connect(view_, &CLumicarveView::entryOpened, this, &CMainFrame::OpenListEntry);
+  createPanes();
+  createMenus();
+  resize(1000, 720);
+  RestoreWindowLayout(*this);
+}
+
+CMainFrame::~CMainFrame() {
+  // A scan still running (the window is going away without a close) is
+  // cancelled and waited for while events are pumped, so its last blocking
+  // call can be served before the thread is joined.
+  if (scanThread_.joinable()) {
+    CancelScan();
+    waitForScanThread();
+  }
+  ClearResults();
+  SaveSettings(context_);
+  SaveWindowLayout(*this);
+  context_.owner = nullptr;
+}
+
+void CMainFrame::createPanes() {
+  setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
+  auto makeDock = [this](const QString& caption, const char* name, QWidget* content) {
+    auto* dock = new QDockWidget(caption, this);
+    dock->setObjectName(QString::fromLatin1(name));
+    dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                      QDockWidget::DockWidgetFloatable);
+    dock->setWidget(content);
+    return dock;
+  };
+  controlPane_ = new ControlPane(&context_);
+  controlDock_ = makeDock(Text(IDS_CONTROL_TOOLBAR), "controlToolbar", controlPane_);
+  folderPane_ = new FolderViewPane();
+  folderDock_ = makeDock(tr("Folder View"), "folderView", folderPane_);
+  addDockWidget(Qt::LeftDockWidgetArea, controlDock_);
+  // Each pane its own column, the control pane outermost.
+  splitDockWidget(controlDock_, folderDock_, Qt::Horizontal);
+  resizeDocks({folderDock_}, {260}, Qt::Horizontal);
+
+  CommandButtonStrip* strip = controlPane_->strip();
+  connect(strip, &CommandButtonStrip::controlRequest, this, &CMainFrame::controlRequest);
+  connect(controlPane_, &ControlPane::listRefreshRequested, this,
+          [this] { RefreshList(nullptr, false); });
+  connect(folderPane_, &FolderViewPane::listRefresh, this, &CMainFrame::RefreshList);
+  setCommandEnable(0, true);
+  setCommandEnable(1, false);
+  setCommandEnable(2, false);
+}
+
+void CMainFrame::createMenus() {
+  auto add = [this](QMenu* menu, const QString& text, const char* name, auto handler) {
+    QAction* a = menu->addAction(text);
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+  QMenu* file = menuBar()->addMenu(tr("&File"));
+  add(file, Text(IDS_SEARCH_FILES), "searchFiles", [this] {
+    if (context_.commandEnable[0]) controlRequest(kStartScan);
+  });
+  add(file, Text(IDS_RECOVER_FILES), "recoverFiles", [this] {
+    if (context_.commandEnable[1]) controlRequest(kRecoverFiles);
+  });
+  add(file, tr("Open disk image..."), "openDiskImage", &CMainFrame::openDiskImageDialog);
+  file->addSeparator();
+  add(file, tr("E&xit"), "exit", &QWidget::close);
+  connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);
+
+  QMenu* view = menuBar()->addMenu(tr("&View"));
+  QAction* control = add(view, tr("Control toolbar"), "toggleControlToolbar",
+                         [this] { togglePane(controlDock_); });
+  QAction* folder =
+      add(view, tr("Folder view"), "toggleFolderView", [this] { togglePane(folderDock_); });
+  control->setCheckable(true);
+  folder->setCheckable(true);
+  connect(view, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);
+
+  QMenu* help = menuBar()->addMenu(tr("&Help"));
+  add(help, tr("Manual"), "manual", [this] { OpenManual(this); });
+  add(help, tr("&About Lumicarve..."), "about", &CMainFrame::showAbout);
+  updateCommandUi();
+}
+
+QAction* CMainFrame::action(const char* name) const {
+  return findChild<QAction*>(QString::fromLatin1(name));
+}
+
+void CMainFrame::updateCommandUi() {
+  action("searchFiles")->setEnabled(context_.commandEnable[0]);
+  action("recoverFiles")->setEnabled(context_.commandEnable[1]);
+  action("toggleControlToolbar")->setChecked(!controlDock_->isHidden());
+  action("toggleFolderView")->setChecked(!folderDock_->isHidden());
+}
+
+void CMainFrame::setCommandEnable(int index, bool value) {
+  controlPane_->strip()->setCommandEnable(index, value);
+  if (menuBar()->actions().size() > 0) updateCommandUi();
+}
+
+void CMainFrame::togglePane(QDockWidget* dock) {
+  dock->setVisible(dock->isHidden());
+  updateCommandUi();
+}
+
+void CMainFrame::initialiseDevices() {
+  controlPane_->initialise();
+  showDeniedDisks();
+}
+
+void CMainFrame::showDeniedDisks() {
+  int denied = context_.devicesDenied;
+  if (denied <= 0) return;
+  QString text = Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED);
+  statusBar()->showMessage(text.replace(QLatin1String("%d"), QString::number(denied)));
+}
+
+bool CMainFrame::openDiskImage(const QString& path) {
+  std::string error;
+  int index = AddImageDevice(context_, path.toStdString(), &error);
+  if (index < 0) {
+    message(QMessageBox::Critical,
+            Text(IDS_CANNOT_OPEN_IMAGE) + QLatin1Char(' ') + QString::fromStdString(error));
+    return false;
+  }
+  controlPane_->AddDeviceItem(QString::fromUtf8(context_.devices[index].label));
+  controlPane_->selectDevice(index);
+  return true;
+}
+
+void CMainFrame::openDiskImageDialog() {
+  QString path = QFileDialog::getOpenFileName(this, tr("Open disk image"));
+  if (!path.isEmpty()) openDiskImage(path);
+}
+
+int CMainFrame::message(QMessageBox::Icon icon, const QString& text) {
+  QMessageBox box(icon, QString::fromLatin1(kApplication), text, QMessageBox::Ok, this);
+  return box.exec();
+}
+
+void CMainFrame::showAbout() {
+  AboutBox box(this);
+  box.exec();
+}
+
+int CMainFrame::controlRequest(int code) {
+  switch (code) {
+    case kStartScan:
+      EnableScanControls(false);
+      StartScan();
+      break;
+    case kRecoverFiles:
+      // Recovery of the chosen files comes with its own dialog.
+      break;
+    case kCancelScan:
+      CancelScan();
+      break;
+    default:
+      break;
+  }
+  return 1;
+}
+
+void CMainFrame::StartScan() {
+  // The thumbnail worker (once there is one) must be gone before the
+  // results it reads are freed.
+  while (context_.activityFlags.load() & kActivityThumbnails) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    QThread::msleep(100);
+  }
+  int selected = context_.selectedDeviceIndex;
+  if (context_.deviceCount == 0 || selected < 0 || selected >= context_.deviceCount ||
+      context_.devices[selected].handle < 0) {
+    message(QMessageBox::Warning, Text(IDS_NO_DEVICE));
+    EnableScanControls(true);
+    return;
+  }
+  waitForScanThread();
+  storage_.CreateRoot(*folderPane_, context_.thousandsSeparator);
+  view_->clear();
+  context_.previewTempFd = -1;
+  context_.scanStartTick = TickCountMs();
+  context_.activityFlags.store(kActivityScan);
+  setCommandEnable(0, false);
+  setCommandEnable(1, false);
+  setCommandEnable(2, true);
+  PaintPanePreview(*controlPane_->previewBox(), std::string(), nullptr, context_);
+  update();
+  scanThread_ = StartScanThread(context_);
+}
+
+void CMainFrame::CancelScan() { context_.scanState.store(SCAN_CANCEL); }
+
+void CMainFrame::waitForScanThread() {
+  if (!scanThread_.joinable()) return;
+  // The scan thread may be blocked in a call to this thread: join it from a
+  // helper while this thread keeps serving events.
+  std::atomic<bool> joined{false};
+  std::thread joiner([this, &joined] {
+    scanThread_.join();
+    joined.store(true);
+  });
+  while (!joined.load()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QThread::msleep(2);
+  }
+  joiner.join();
+}
+
+void CMainFrame::EnableScanControls(bool enabled) {
+  controlPane_->setThumbnailSwitchEnabled(enabled);
+  if (enabled) {
+    if (context_.displayFlags >= 0x1000) context_.displayFlags -= 0x1000;
+  } else {
+    context_.displayFlags |= 0x1000;
+  }
+}
+
+void CMainFrame::ClearResults() {
+  view_->clear();
+  storage_.Clear();
+  folderPane_->DeleteAllItems();
+}
+
+void CMainFrame::RefreshList(QTreeWidgetItem* item, bool appendOnly) {
+  QTreeWidget* tree = folderPane_->tree();
+  if (!item) item = tree->currentItem();
+  if (!item) item = tree->topLevelItem(0);
+  if (!item) return;
+  view_->RefreshList(FolderViewPane::DataOf(item), appendOnly);
+}
+
+void CMainFrame::OpenListEntry(int index) {
+  QListWidgetItem* entry = view_->item(index);
+  QTreeWidgetItem* selected = folderPane_->tree()->currentItem();
+  if (!entry || !selected) return;
+  TreeItemData data = FolderViewPane::DataOf(selected);
+  QString text = entry->text();
+  if (data.kind == NODE_FILES) {
+    if (context_.scanState.load() == SCAN_RUNNING)
+      message(QMessageBox::Warning, Text(IDS_PREVIEW_WHILE_SCANNING));
+    // The file-preview dialog comes with the results view.
+    return;
+  }
+  for (int i = 0; i < selected->childCount(); ++i) {
+    QTreeWidgetItem* child = selected->child(i);
+    bool match = false;
+    if (data.kind == NODE_MONTH)
+      match = std::atoi(child->text(0).toLatin1().constData()) ==
+              std::atoi(text.toLatin1().constData());
+    else if (data.kind == NODE_YEAR)
+      match = child->text(0).contains(text);
+    if (match) {
+      folderPane_->tree()->setCurrentItem(child);
+      return;
+    }
+  }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (context_.scanState.load() == SCAN_RUNNING) {
+    message(QMessageBox::Critical, Text(IDS_RECOVERY_IN_PROGRESS));
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+}  // namespace lumicarve

@@ -1,0 +1,99 @@
+// The main window. It owns the ScanContext and the results, lays out the two
+// docking panes and the file list, routes every command, starts and cancels
+// scans, receives the scan thread's notifications, and refuses to close
+// while a scan runs.
+#pragma once
+
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include <memory>
+#include <thread>
+
+#include "results/results_storage.h"
+#include "scan/scan_context.h"
+#include "shell/progress_display.h"
+
+class QDockWidget;
+class QTreeWidgetItem;
+
+namespace lumicarve {
+
+class CLumicarveView;
+class ControlPane;
+class FolderViewPane;
+
+class CMainFrame : public QMainWindow, public ScanNotifySink {
+  Q_OBJECT
+
+ public:
+  // The control requests (WM_CONTROL_REQUEST codes).
+  enum ControlRequest { kStartScan = 0, kRecoverFiles = 1, kCancelScan = 2 };
+
+  CMainFrame();
+  ~CMainFrame() override;
+
+  // Builds the device table (the control pane's initialisation).
+  void initialiseDevices();
+  // Adds a disk image (or a device by path) and selects it. On failure tells
+  // the user why and returns false.
+  bool openDiskImage(const QString& path);
+
+  // Called on the scan thread; returns once the window has handled it.
+  void ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) override;
+  // The handler itself, on the window's thread.
+  void handleScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file);
+
+  // WM_CONTROL_REQUEST: 0 start a scan, 1 recover, 2 cancel; others nothing.
+  int controlRequest(int code);
+  void StartScan();
+  void CancelScan();
+  void EndScan();
+  void EnableScanControls(bool enabled);
+  void ClearResults();
+  void OpenListEntry(int index);
+  // WM_LIST_REFRESH: null is the tree's selected item.
+  void RefreshList(QTreeWidgetItem* item, bool appendOnly);
+  void setCommandEnable(int index, bool value);
+  // Brings the menu's enable states and check marks in line with the flags.
+  void updateCommandUi();
+
+  ScanContext& context() { return context_; }
+  ResultsStorage& storage() { return storage_; }
+  ControlPane* controlPane() const { return controlPane_; }
+  FolderViewPane* folderPane() const { return folderPane_; }
+  CLumicarveView* view() const { return view_; }
+  QDockWidget* controlDock() const { return controlDock_; }
+  QDockWidget* folderDock() const { return folderDock_; }
+  QAction* action(const char* name) const;
+  // Waits, pumping events, until a started scan thread has ended, and joins it.
+  void waitForScanThread();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void createMenus();
+  void createPanes();
+  void togglePane(QDockWidget* dock);
+  ProgressCounters counters() const;
+  void progressTick(int64_t perMille);
+  void foundFile(std::unique_ptr<FoundFile> file);
+  void completionReport();
+  void showDeniedDisks();
+  void openDiskImageDialog();
+  void showAbout();
+  int message(QMessageBox::Icon icon, const QString& text);
+
+  ScanContext context_;
+  ResultsStorage storage_;
+  ProgressDisplay progress_;
+  ControlPane* controlPane_ = nullptr;
+  FolderViewPane* folderPane_ = nullptr;
+  CLumicarveView* view_ = nullptr;
+  QDockWidget* controlDock_ = nullptr;
+  QDockWidget* folderDock_ = nullptr;
+  std::thread scanThread_;
+};
+
+}  // namespace lumicarve

@@ -1,0 +1,61 @@
+#include "shell/progress_display.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "shell/string_table.h"
+#include "shell/text_format.h"
+
+namespace lumicarve {
+namespace {
+
+constexpr int64_t kBytesPerMiB = 1048576;
+constexpr int64_t kSectorsPerMiB = 2048;
+
+std::string Megabytes(int64_t value, char separator) {
+  return FormatWithSeparators(value, separator) + " " + LoadString(IDS_MB);
+}
+
+}  // namespace
+
+void ProgressDisplay::ShowCounters(const ProgressCounters& c, char separator) {
+  char text[32];
+  texts_.filesFound = FormatWithSeparators(c.filesFound, separator);
+  texts_.totalLength = Megabytes(c.totalLength / kBytesPerMiB, separator);
+  std::snprintf(text, sizeof text, "%d", c.readErrors);
+  texts_.errors = text;
+  texts_.position = Megabytes(c.position / kSectorsPerMiB, separator);
+  texts_.elapsed = FormatDuration(static_cast<int32_t>(c.elapsedSeconds));
+}
+
+int ProgressDisplay::Tick(int64_t perMille, const ProgressCounters& c, char separator) {
+  int p = perMille > 1000 ? 1000 : static_cast<int>(perMille < 0 ? 0 : perMille);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %%", p * 0.1);
+  texts_.percentage = text;
+  ShowCounters(c, separator);
+
+  // The estimate scales the elapsed time by how much of the device is left;
+  // divide first when the product would not fit in 64 bits.
+  int64_t estimate = -1;
+  if (c.position > 0) {
+    int64_t elapsed = c.elapsedSeconds;
+    if (c.deviceSectors > 0 && elapsed > INT64_MAX / c.deviceSectors)
+      estimate = elapsed / c.position * c.deviceSectors;
+    else
+      estimate = elapsed * c.deviceSectors / c.position;
+  }
+  if (estimate != -1 && tickCount_ % 4 == 0) {
+    int32_t remaining = static_cast<int32_t>(static_cast<uint32_t>(estimate) - c.elapsedSeconds);
+    texts_.remaining = FormatDuration(remaining);
+  }
+  tickCount_ += 1;
+  return p;
+}
+
+uint32_t TickCountMs() {
+  auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+}  // namespace lumicarve

@@ -1,0 +1,122 @@
+// The window's side of the scan thread's notifications: the progress
+// display, the found files, the result at the end, and the reset after it.
+#include <QCoreApplication>
+#include <QThread>
+
+#include <unistd.h>
+
+#include "devices/control_pane.h"
+#include "results/pane_preview.h"
+#include "shell/main_frame.h"
+#include "shell/string_table.h"
+#include "shell/text_format.h"
+#include "shell/window_strings.h"
+
+namespace lumicarve {
+
+void CMainFrame::ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) {
+  if (QThread::currentThread() == thread()) {
+    handleScanNotify(code, arg, std::move(file));
+    return;
+  }
+  // The scan thread waits here until the handler has run, so a message box
+  // shown by the handler holds the scan as well.
+  FoundFile* raw = file.release();
+  QMetaObject::invokeMethod(
+      this, [this, code, arg, raw] { handleScanNotify(code, arg, std::unique_ptr<FoundFile>(raw)); },
+      Qt::BlockingQueuedConnection);
+}
+
+void CMainFrame::handleScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) {
+  switch (context_.scanState.load()) {
+    case SCAN_RUNNING:
+      if (code == kNotifyProgress)
+        progressTick(arg);
+      else if (code == kNotifyFoundFile)
+        foundFile(std::move(file));
+      // Code 2 asks for the thumbnails to be remade; the list draws none yet.
+      break;
+    case SCAN_CANCEL:
+      progress_.ShowCounters(counters(), context_.thousandsSeparator);
+      EndScan();
+      break;
+    case SCAN_DONE:
+      if (code == kNotifyProgress) completionReport();
+      break;
+    default:
+      break;
+  }
+  controlPane_->transferTexts(progress_.Texts());
+}
+
+ProgressCounters CMainFrame::counters() const {
+  ProgressCounters c;
+  c.filesFound = context_.filesFound.load();
+  c.readErrors = context_.readErrors.load();
+  c.totalLength = context_.totalLength.load();
+  c.position = context_.position.load();
+  c.deviceSectors = static_cast<int64_t>(context_.ScannedSectors());
+  // Unsigned 32-bit arithmetic: the tick counter's wrap-around is harmless.
+  c.elapsedSeconds = (TickCountMs() - context_.scanStartTick) / 1000;
+  return c;
+}
+
+void CMainFrame::progressTick(int64_t perMille) {
+  controlPane_->setProgress(progress_.Tick(perMille, counters(), context_.thousandsSeparator));
+}
+
+void CMainFrame::foundFile(std::unique_ptr<FoundFile> file) {
+  if (!file) return;
+  // The painter writes a JPEG's capture date into the record, so it runs
+  // before the record is filed under that date.
+  if (context_.previewTempFd != -1) {
+    PaintPanePreview(*controlPane_->previewBox(), context_.previewTempPath, file.get(), context_);
+    ::unlink(context_.previewTempPath);
+    context_.previewTempFd = -1;
+  }
+  storage_.AddFoundFile(*file);
+}
+
+void CMainFrame::completionReport() {
+  int found = context_.filesFound.load();
+  // The final counts show while the user reads the report.
+  progress_.ShowCounters(counters(), context_.thousandsSeparator);
+  controlPane_->transferTexts(progress_.Texts());
+  if (context_.deviceLostError.load() != 0) {
+    std::string mb = FormatWithSeparators(context_.deviceLostSector.load() / 2048,
+                                          context_.thousandsSeparator);
+    message(QMessageBox::Critical,
+            Text(IDS_DEVICE_LOST).replace(QLatin1String("%s"), QString::fromStdString(mb)));
+    EndScan();
+    return;
+  }
+  if (found < 1) {
+    message(QMessageBox::Critical, Text(IDS_NO_FILES_FOUND));
+  } else {
+    QString text = QStringLiteral("%1\n%2 %3\n%4")
+                       .arg(Text(IDS_SCAN_COMPLETED),
+                            QString::fromStdString(
+                                FormatWithSeparators(found, context_.thousandsSeparator)),
+                            Text(IDS_FILES_FOUND), Text(IDS_SELECT_HINT));
+    message(QMessageBox::Information, text);
+  }
+  EndScan();
+  progress_.Complete();
+  controlPane_->setProgress(1000);
+}
+
+void CMainFrame::EndScan() {
+  // The scan thread closes the temp file before it reports a file; closing
+  // the number again could close another file that now has it.
+  if (context_.previewTempFd != -1) {
+    ::unlink(context_.previewTempPath);
+    context_.previewTempFd = -1;
+  }
+  setCommandEnable(0, true);
+  setCommandEnable(1, context_.filesFound.load() > 0);
+  setCommandEnable(2, false);
+  EnableScanControls(true);
+  progress_.Ended();
+}
+
+}  // namespace lumicarve

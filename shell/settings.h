@@ -1,0 +1,25 @@
+// The per-user settings store: QSettings("Lumicarve", "Lumicarve"), values
+// directly in the top section with the names and defaults below.
+#pragma once
+
+class QMainWindow;
+
+namespace lumicarve {
+
+struct ScanContext;
+
+inline constexpr const char* kOrganisation = "Lumicarve";
+inline constexpr const char* kApplication = "Lumicarve";
+
+// "Scan A B Drives", "Show Drive Serial", "Create Data Folders", "File Filter",
+// "Selected Tests" (read only) and "Misc. Parameters", in that order; a
+// missing value gives its default.
+void LoadSettings(ScanContext& context);
+// The same without "Selected Tests".
+void SaveSettings(const ScanContext& context);
+
+// The window's size, position and dock layout, under names of their own.
+void RestoreWindowLayout(QMainWindow& window);
+void SaveWindowLayout(const QMainWindow& window);
+
+}  // namespace lumicarve

@@ -1,0 +1,11 @@
+#include "shell/window_strings.h"
+
+#include <QCoreApplication>
+
+#include "shell/string_table.h"
+
+namespace lumicarve {
+
+QString Text(uint32_t id) { return QCoreApplication::translate("Lumicarve", LoadString(id)); }
+
+}  // namespace lumicarve

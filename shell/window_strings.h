@@ -1,0 +1,18 @@
+// String-table identifiers of the window's own messages.
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+
+namespace lumicarve {
+
+inline constexpr uint32_t IDS_DISKS_DENIED = 61280;  // "%d": the number of disks
+inline constexpr uint32_t IDS_DISK_DENIED = 61281;
+inline constexpr uint32_t IDS_NO_DEVICE = 61282;
+inline constexpr uint32_t IDS_CANNOT_OPEN_IMAGE = 61283;
+
+// The string-table text of `id`, through the translator.
+QString Text(uint32_t id);
+
+}  // namespace lumicarve

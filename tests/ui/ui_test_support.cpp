@@ -1,0 +1,51 @@
+#include "ui_test_support.h"
+
+#include <QApplication>
+#include <QFile>
+
+namespace lumicarve::test {
+
+QString DataPath(const QString& name) {
+  return QStringLiteral(LUMICARVE_TEST_DATA "/ui/") + name;
+}
+
+QStringList SampleCardFiles() {
+  return {QStringLiteral("Kodak.jpg"),                   // 2002-05-01
+          QStringLiteral("jfif_only_no_exif.jpg"),       // no date
+          QStringLiteral("make_in_model_canon.jpg"),     // 2008-06-21
+          QStringLiteral("make_not_in_model_fuji.jpg"),  // 2011-04-30
+          QStringLiteral("plasma.gif"),                  // no date
+          QStringLiteral("plasma.png"),                  // no date
+          QStringLiteral("progressive.jpg")};            // 2019-11-02
+}
+
+bool MakeCardImage(const QString& image, const QStringList& files, qint64 zeroSectorsBefore) {
+  QFile out(image);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  if (zeroSectorsBefore > 0 && !out.resize(zeroSectorsBefore * 512)) return false;
+  out.seek(out.size());
+  for (const QString& name : files) {
+    QFile in(DataPath(name));
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    QByteArray bytes = in.readAll();
+    qint64 padded = (bytes.size() + 511) / 512 * 512 + 512;
+    bytes.append(QByteArray(static_cast<int>(padded - bytes.size()), '\0'));
+    if (out.write(bytes) != bytes.size()) return false;
+  }
+  return true;
+}
+
+MessageBoxWatcher::MessageBoxWatcher() {
+  connect(&timer_, &QTimer::timeout, this, &MessageBoxWatcher::poll);
+  timer_.start(20);
+}
+
+void MessageBoxWatcher::poll() {
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (!box || !box->isVisible()) return;
+  texts << box->text();
+  icons << box->icon();
+  box->accept();
+}
+
+}  // namespace lumicarve::test

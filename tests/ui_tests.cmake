@@ -1,0 +1,25 @@
+# Widget tests (Qt Test) of the window, run offscreen.
+if(TARGET lumicarve_ui)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  add_library(lumicarve_ui_test_support STATIC ui/ui_test_support.cpp)
+  target_link_libraries(lumicarve_ui_test_support PUBLIC lumicarve_ui Qt6::Test)
+  target_compile_definitions(lumicarve_ui_test_support PUBLIC
+    LUMICARVE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+  set_target_properties(lumicarve_ui_test_support PROPERTIES AUTOMOC ON)
+
+  function(lumicarve_add_ui_test name)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE lumicarve_ui_test_support)
+    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/ui)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  endfunction()
+
+  foreach(test scan_window_test)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/ui/${test}.cpp)
+      lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
+    endif()
+  endforeach()
+endif()

@@ -1,0 +1,47 @@
+# The window: the lumicarve_ui library (Qt 6 Widgets, Exiv2) over the core,
+# the lumicarve executable, and its manual as a PDF beside it.
+find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Svg)
+find_package(exiv2 CONFIG REQUIRED)
+include(GNUInstallDirs)
+
+add_library(lumicarve_ui STATIC ${UI_SOURCES})
+target_link_libraries(lumicarve_ui PUBLIC lumicarve_core Qt6::Widgets Qt6::Svg exiv2lib)
+target_compile_definitions(lumicarve_ui PUBLIC QT_NO_FOREACH QT_NO_URL_CAST_FROM_STRING)
+set_target_properties(lumicarve_ui PROPERTIES AUTOMOC ON)
+# Exiv2 0.27's interface is built on std::auto_ptr.
+set_source_files_properties(results/exif_reader.cpp PROPERTIES
+  COMPILE_OPTIONS -Wno-deprecated-declarations)
+qt_add_resources(lumicarve_ui lumicarve_icons
+  PREFIX "/"
+  BASE resources
+  FILES
+    resources/icons/search.svg
+    resources/icons/recover.svg
+    resources/icons/cancel.svg
+    resources/icons/device.svg
+    resources/icons/lumicarve.svg)
+
+add_executable(lumicarve shell/main.cpp)
+target_link_libraries(lumicarve PRIVATE lumicarve_ui)
+set_target_properties(lumicarve PROPERTIES AUTOMOC ON)
+
+# The manual: Markdown turned into a PDF by a small Qt tool at build time.
+add_executable(lumicarve-manual resources/make_manual.cpp)
+target_link_libraries(lumicarve-manual PRIVATE Qt6::Gui)
+target_compile_definitions(lumicarve-manual PRIVATE QT_NO_FOREACH QT_NO_URL_CAST_FROM_STRING)
+set(LUMICARVE_MANUAL_PDF ${CMAKE_CURRENT_BINARY_DIR}/lumicarve.pdf)
+add_custom_command(
+  OUTPUT ${LUMICARVE_MANUAL_PDF}
+  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:lumicarve-manual> ${CMAKE_CURRENT_SOURCE_DIR}/resources/manual.md
+          ${LUMICARVE_MANUAL_PDF}
+  DEPENDS lumicarve-manual ${CMAKE_CURRENT_SOURCE_DIR}/resources/manual.md
+  COMMENT "Writing the manual lumicarve.pdf")
+add_custom_target(lumicarve_manual ALL DEPENDS ${LUMICARVE_MANUAL_PDF})
+add_dependencies(lumicarve lumicarve_manual)
+
+install(TARGETS lumicarve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${LUMICARVE_MANUAL_PDF} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES resources/lumicarve.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/icons/lumicarve.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
