@@ -23,7 +23,9 @@ FolderViewPane::FolderViewPane(QWidget* parent) : QWidget(parent) {
   layout->addWidget(tree_);
   images_[0] = style()->standardIcon(QStyle::SP_DirOpenIcon);
   images_[1] = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  connect(tree_, &QTreeWidget::itemSelectionChanged, this, &FolderViewPane::selectionChanged);
+  // The caret moves to each item that becomes selected; moving rows while a
+  // year is sorted in changes the selection model but not the caret.
+  connect(tree_, &QTreeWidget::currentItemChanged, this, &FolderViewPane::selectionChanged);
 }
 
 TreeItemData FolderViewPane::DataOf(const QTreeWidgetItem* item) {

@@ -35,15 +35,13 @@ int ProgressDisplay::Tick(int64_t perMille, const ProgressCounters& c, char sepa
   texts_.percentage = text;
   ShowCounters(c, separator);
 
-  // The estimate scales the elapsed time by how much of the device is left;
-  // divide first when the product would not fit in 64 bits.
+  // The estimate scales the elapsed time by the share of the device done.
+  // The product is taken in 128 bits, so a huge device cannot overflow it;
+  // only its low 32 bits are shown, as the time text is 32-bit.
   int64_t estimate = -1;
   if (c.position > 0) {
-    int64_t elapsed = c.elapsedSeconds;
-    if (c.deviceSectors > 0 && elapsed > INT64_MAX / c.deviceSectors)
-      estimate = elapsed / c.position * c.deviceSectors;
-    else
-      estimate = elapsed * c.deviceSectors / c.position;
+    __int128 product = static_cast<__int128>(c.elapsedSeconds) * c.deviceSectors;
+    estimate = static_cast<int64_t>(product / c.position);
   }
   if (estimate != -1 && tickCount_ % 4 == 0) {
     int32_t remaining = static_cast<int32_t>(static_cast<uint32_t>(estimate) - c.elapsedSeconds);

@@ -1,0 +1,1 @@
+lumicarve_add_gtest(results_storage_test results/results_storage_test.cpp)

@@ -1,0 +1,174 @@
+// The pane preview: fitting, the picture with its name, the JPEG's capture
+// date, the switched-off preview, undecodable input; and the manual's error.
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QTest>
+
+#include <cstdio>
+
+#include "controls/transparent_static.h"
+#include "devices/control_pane.h"
+#include "results/exif_reader.h"
+#include "results/pane_preview.h"
+#include "scan/filetime.h"
+#include "scan/scan_context.h"
+#include "shell/application.h"
+#include "shell/main_frame.h"
+#include "ui_test_support.h"
+
+using namespace lumicarve;
+using namespace lumicarve::test;
+
+namespace {
+
+const QRgb kFrameGrey = qRgb(0xB0, 0xB0, 0xB0);
+
+FoundFile Jpeg() {
+  FoundFile f{};
+  std::snprintf(f.name, sizeof f.name, "%s", "00000012.JPG");
+  f.type = FT_JPG;
+  return f;
+}
+
+bool HasWhite(const QImage& image, QRect area) {
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (image.pixel(x, y) == qRgb(255, 255, 255)) return true;
+  return false;
+}
+
+}  // namespace
+
+class PreviewTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    box_ = std::make_unique<CImagePreviewStatic>();
+    box_->resize(450, 325);
+  }
+
+  void picturesAreFittedWithoutEverBeingEnlarged() {
+    QCOMPARE(FitPicture(4000, 3000, 450, 325), QRect(0, -6, 450, 337));
+    QCOMPARE(FitPicture(3000, 4000, 450, 325), QRect(103, 0, 243, 325));
+    QCOMPARE(FitPicture(200, 100, 450, 325), QRect(125, 112, 200, 100));
+    QCOMPARE(FitPicture(0, 0, 450, 325), QRect(0, 0, 450, 325));
+    QCOMPARE(FitPicture(2000000000, 3, 450, 325), QRect(0, 162, 450, 0));
+  }
+
+  void aJpegIsShownWithItsNameAndGetsItsCaptureDate() {
+    ScanContext context;
+    FoundFile file = Jpeg();
+    PaintPanePreview(*box_, DataPath("make_in_model_canon.jpg").toStdString(), &file, context);
+    CalendarTime t;
+    QVERIFY(FiletimeToCalendar(file.date, t));
+    QCOMPARE(QList<int>({t.year, t.month, t.day, t.hour, t.minute, t.second}),
+             QList<int>({2008, 6, 21, 12, 0, 1}));
+    QImage shown = box_->image();
+    QCOMPARE(shown.size(), QSize(450, 325));
+    QCOMPARE(shown.pixel(0, 0), kFrameGrey);
+    QCOMPARE(shown.pixel(449, 324), kFrameGrey);
+    // The name in white at the top left; the picture fills the middle.
+    QVERIFY(HasWhite(shown, QRect(5, 5, 100, 16)));
+    QVERIFY(shown.pixel(225, 200) != qRgb(0, 0, 0));
+  }
+
+  void aSwitchedOffPreviewStillDatesTheJpegButKeepsTheBox() {
+    ScanContext context;
+    PaintPanePreview(*box_, std::string(), nullptr, context);
+    QImage cleared = box_->image();
+    context.previewEnabled = 0;
+    FoundFile file = Jpeg();
+    PaintPanePreview(*box_, DataPath("make_not_in_model_fuji.jpg").toStdString(), &file, context);
+    QVERIFY(file.date != 0);
+    QCOMPARE(box_->image(), cleared);
+  }
+
+  void anUndecodablePictureGivesABlackBoxWithFrameAndName() {
+    ScanContext context;
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("temp.JPG"));
+    QFile bad(path);
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("\xFF\xD8\xFF\xE1\x00\x10not a picture at all");
+    bad.close();
+    FoundFile file = Jpeg();
+    PaintPanePreview(*box_, path.toStdString(), &file, context);
+    QImage shown = box_->image();
+    QCOMPARE(shown.pixel(0, 0), kFrameGrey);
+    QCOMPARE(shown.pixel(225, 200), qRgb(0, 0, 0));
+    QVERIFY(HasWhite(shown, QRect(5, 5, 100, 16)));
+    QCOMPARE(file.date, uint64_t{0});
+  }
+
+  void damagedExifYieldsNoFieldsInsteadOfAnException() {
+    QFile in(DataPath("Kodak.jpg"));
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QByteArray bytes = in.readAll();
+    QTemporaryDir dir;
+    // Cut inside the EXIF block, and a second copy with its IFD offset spoiled.
+    for (int variant = 0; variant < 2; ++variant) {
+      QByteArray damaged = variant == 0 ? bytes.left(200) : bytes;
+      if (variant == 1) damaged[16] = '\x7F';
+      QString path = dir.filePath(QStringLiteral("damaged%1.jpg").arg(variant));
+      QFile out(path);
+      QVERIFY(out.open(QIODevice::WriteOnly));
+      out.write(damaged);
+      out.close();
+      ExifFields fields = ReadExifFields(path.toStdString());
+      QVERIFY(!fields.hasDate);
+    }
+    ExifFields good = ReadExifFields(DataPath("make_in_model_canon.jpg").toStdString());
+    QCOMPARE(QString::fromStdString(good.make), QStringLiteral("Canon"));
+    QCOMPARE(QString::fromStdString(good.model), QStringLiteral("Canon EOS 5D"));
+  }
+
+  void uncheckingPreviewClearsTheBoxAtOnce() {
+    CMainFrame frame;
+    frame.show();
+    ControlPane* pane = frame.controlPane();
+    CImagePreviewStatic* box = pane->previewBox();
+    FoundFile file = Jpeg();
+    PaintPanePreview(*box, DataPath("make_in_model_canon.jpg").toStdString(), &file,
+                     frame.context());
+    QVERIFY(box->image().pixel(box->width() / 2, box->height() / 2) != qRgb(0, 0, 0));
+    QTest::mouseClick(pane->previewLabel(), Qt::LeftButton);
+    QVERIFY(!pane->previewSwitch()->isChecked());
+    QCOMPARE(frame.context().previewEnabled, 0);
+    QCOMPARE(box->image().pixel(box->width() / 2, box->height() / 2), qRgb(0, 0, 0));
+    QCOMPARE(box->image().pixel(0, 0), kFrameGrey);
+    QTest::mouseClick(pane->previewLabel(), Qt::LeftButton);
+    QCOMPARE(frame.context().previewEnabled, 1);
+  }
+
+  void theShowThumbnailsLabelDoesNothingWhileAScanRuns() {
+    CMainFrame frame;
+    frame.show();
+    ControlPane* pane = frame.controlPane();
+    frame.EnableScanControls(false);
+    QCOMPARE(frame.context().displayFlags, 0x1000);
+    QCOMPARE(pane->thumbnailLabel()->textColour(), QColor(0xB0, 0xB0, 0xB0));
+    QTest::mouseClick(pane->thumbnailLabel(), Qt::LeftButton);
+    QVERIFY(!pane->thumbnailSwitch()->isChecked());
+    frame.EnableScanControls(true);
+    QTest::mouseClick(pane->thumbnailLabel(), Qt::LeftButton);
+    QVERIFY(pane->thumbnailSwitch()->isChecked());
+    QCOMPARE(frame.context().displayFlags, 1);
+    QCOMPARE(pane->thumbnailLabel()->textColour(), QColor(Qt::white));
+  }
+
+  void aMissingManualIsReportedWithErrorCode2() {
+    MessageBoxWatcher boxes;
+    QTemporaryDir dir;
+    QCOMPARE(OpenManualAt(nullptr, dir.filePath(QStringLiteral("lumicarve.pdf"))), 2);
+    QCOMPARE(boxes.texts, QStringList(QStringLiteral("Error opening manual (error code 2)")));
+    QCOMPARE(boxes.icons.at(0), QMessageBox::Critical);
+  }
+
+ private:
+  std::unique_ptr<CImagePreviewStatic> box_;
+};
+
+LUMICARVE_UI_TEST_MAIN(PreviewTest)
+#include "preview_test.moc"
