@@ -89,6 +89,47 @@ class ScanWindowTest : public QObject {
     }
   }
 
+  void openingAMonthOrDayEntryOfTheListSelectsThatFolder() {
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(frame.openDiskImage(card_));
+    MessageBoxWatcher boxes;
+    frame.controlRequest(CMainFrame::kStartScan);
+    QTRY_VERIFY_WITH_TIMEOUT(ScanIdle(frame) && !boxes.texts.isEmpty(), 30000);
+    QTreeWidget* tree = frame.folderPane()->tree();
+    QTreeWidgetItem* year = tree->topLevelItem(1);
+    tree->setCurrentItem(year);
+    QCOMPARE(frame.view()->count(), 1);
+    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("June"));
+    frame.OpenListEntry(0);
+    QCOMPARE(tree->currentItem(), year->child(0));
+    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("21"));
+    frame.OpenListEntry(0);
+    QCOMPARE(tree->currentItem(), year->child(0)->child(0));
+    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (123 KB)"));
+    // "unsorted" itself lists nothing.
+    tree->setCurrentItem(tree->topLevelItem(4));
+    QCOMPARE(frame.view()->count(), 0);
+  }
+
+  void theViewMenuTogglesEachPaneWithItsCheckMark() {
+    CMainFrame frame;
+    frame.show();
+    QAction* control = frame.action("toggleControlToolbar");
+    frame.updateCommandUi();
+    QVERIFY(control->isChecked());
+    control->trigger();
+    QVERIFY(frame.controlDock()->isHidden());
+    QVERIFY(!control->isChecked());
+    control->trigger();
+    QVERIFY(!frame.controlDock()->isHidden());
+    QVERIFY(control->isChecked());
+    QCOMPARE(frame.dockWidgetArea(frame.controlDock()), Qt::LeftDockWidgetArea);
+    QCOMPARE(frame.dockWidgetArea(frame.folderDock()), Qt::LeftDockWidgetArea);
+    // Each its own column, the control pane outermost.
+    QVERIFY(frame.controlDock()->geometry().right() < frame.folderDock()->geometry().left());
+  }
+
   void theMenuFollowsTheCommandFlagsThroughAScan() {
     CMainFrame frame;
     frame.show();
