@@ -47,6 +47,7 @@ void ProgressLine::Update(int64_t perMille) {
 }
 
 void ProgressLine::Finish() {
+  if (c_.scanState.load() == SCAN_DONE && !c_.deviceLostError.load()) last_ = 1000;
   if (terminal_) std::fprintf(stderr, "\r%s\033[K\n", Text(last_).c_str());
   else std::fprintf(stderr, "%s\n", Text(last_).c_str());
 }

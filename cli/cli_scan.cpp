@@ -1,12 +1,291 @@
+// lumicarve-cli scan: runs the same scan thread as the window, prints every
+// found file, and optionally saves the files and writes a CSV report.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_progress.h"
+#include "cli/file_saver.h"
+#include "devices/device_list.h"
+#include "scan/filetime.h"
+#include "scan/scan_loop.h"
+#include "scan/sector_reader.h"
+#include "shell/destination_check.h"
+#include "shell/string_table.h"
+#include "shell/text_format.h"
 
 namespace lumicarve::cli {
+namespace {
 
-int RunScanCommand(int, char**) {
-  std::fputs("lumicarve-cli: scan is being built\n", stderr);
-  return 1;
+std::atomic<int32_t>* g_scanState = nullptr;
+
+void OnInterrupt(int) {
+  if (g_scanState) g_scanState->store(SCAN_CANCEL);
+}
+
+constexpr const char* kScanHelp =
+    "usage: lumicarve-cli scan SOURCE [--out DIR] [--types LIST] [--min-size KB] [--report FILE]\n"
+    "\n"
+    "Reads SOURCE sector by sector and lists every photo and video found in it.\n"
+    "SOURCE is a disk image file, a block device such as /dev/sdb (run as root or\n"
+    "as a member of the \"disk\" group), or the index of a disk in the table that\n"
+    "'lumicarve-cli devices' prints. SOURCE is only ever read.\n"
+    "\n"
+    "  --out DIR       save every found file as DIR/<name>, byte for byte. DIR must\n"
+    "                  not lie on the scanned disk; existing files are never\n"
+    "                  overwritten.\n"
+    "  --types LIST    what to look for: a comma-separated list of extensions (jpg,\n"
+    "                  png, gif, bmp, tif, cr2, nef, pef, orf, dng, arw, rw2, srw,\n"
+    "                  mov, mp4, 3gp, avi, mpg, wmv, mts), or pictures, videos, all.\n"
+    "                  Default: all.\n"
+    "  --min-size KB   leave out files smaller than KB kilobytes (default 0).\n"
+    "  --report FILE   write a CSV of the found files (name, type, start sector,\n"
+    "                  byte offset, length, date in ISO 8601).\n"
+    "\n"
+    "Progress goes to stderr, one line per found file to stdout:\n"
+    "  name  type  start sector  length  date\n"
+    "Ctrl-C stops the scan cleanly; files saved so far stay.\n"
+    "Exit codes: 0 done, 1 runtime error, 2 usage.\n";
+
+struct Options {
+  std::string source, out, report;
+  FileTypeMask types = kAllTypes;
+  int32_t minimumKb = 0;
+};
+
+int Usage(const char* why) {
+  std::fprintf(stderr, "lumicarve-cli: %s\n", why);
+  std::fputs("Run 'lumicarve-cli scan --help' for the options.\n", stderr);
+  return 2;
+}
+
+bool ParseTypes(const ScanContext& c, const std::string& list, FileTypeMask& out) {
+  out = 0;
+  size_t from = 0;
+  while (from <= list.size()) {
+    size_t comma = list.find(',', from);
+    std::string word = list.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    for (char& ch : word) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    if (word == "ALL") out = kAllTypes;
+    else if (word == "PICTURES") out |= kPictureTypes;
+    else if (word == "VIDEOS") out |= kVideoTypes;
+    else {
+      FileTypeMask found = 0;
+      for (const TypeEntry& e : c.catalogue) {
+        if (e.mask == kAllTypes) break;
+        if (word == e.extension) found = e.mask;
+      }
+      if (!found) return false;
+      out |= found;
+    }
+    if (comma == std::string::npos) break;
+    from = comma + 1;
+  }
+  return out != 0;
+}
+
+bool ParseArgs(int argc, char** argv, const ScanContext& c, Options& o, int& exitCode) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= argc) return false;
+      into = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kScanHelp, stdout);
+      exitCode = 0;
+      return false;
+    } else if (arg == "--out") {
+      if (!value(o.out)) return exitCode = Usage("--out needs a folder"), false;
+    } else if (arg == "--report") {
+      if (!value(o.report)) return exitCode = Usage("--report needs a file name"), false;
+    } else if (arg == "--types") {
+      if (!value(v) || !ParseTypes(c, v, o.types)) return exitCode = Usage("--types: unknown type list"), false;
+    } else if (arg == "--min-size") {
+      char* end = nullptr;
+      if (!value(v) || v.empty() || v[0] == '-') return exitCode = Usage("--min-size needs a number of KB"), false;
+      unsigned long kb = std::strtoul(v.c_str(), &end, 10);
+      if (*end || kb > 2097151) return exitCode = Usage("--min-size needs a number of KB up to 2097151"), false;
+      o.minimumKb = static_cast<int32_t>(kb);
+    } else if (!arg.empty() && arg[0] == '-') {
+      return exitCode = Usage(("unknown option " + arg).c_str()), false;
+    } else if (o.source.empty()) {
+      o.source = arg;
+    } else {
+      return exitCode = Usage("only one SOURCE can be scanned"), false;
+    }
+  }
+  if (o.source.empty()) return exitCode = Usage("no SOURCE given"), false;
+  return true;
+}
+
+std::string IsoDate(uint64_t filetime) {
+  CalendarTime t;
+  if (!filetime || !FiletimeToCalendar(filetime, t)) return "";
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  return text;
+}
+
+const char* TypeName(const ScanContext& c, uint32_t type, char* ext) {
+  return ExtensionForType(c.catalogue, type, ext);
+}
+
+class CliSink : public ScanNotifySink {
+ public:
+  CliSink(ScanContext& c, FileSaver* saver) : c_(c), progress_(c), saver_(saver) {}
+
+  void ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) override {
+    if (code == kNotifyProgress && c_.scanState.load() == SCAN_RUNNING) progress_.Update(arg);
+    if (code != kNotifyFoundFile || !file) return;
+    // The live preview is the window's; here the temp file is just cleared.
+    if (c_.previewTempFd != -1) {
+      ::unlink(c_.previewTempPath);
+      c_.previewTempFd = -1;
+    }
+    char ext[4];
+    std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\n", file->name, TypeName(c_, file->type, ext),
+                file->startSector, file->length, IsoDate(file->date).c_str());
+    std::fflush(stdout);
+    if (saver_ && !saver_->Save(*file)) {
+      failed_ = true;
+      if (saver_->fatal()) c_.scanState.store(SCAN_CANCEL);
+    }
+    found_.push_back(*file);
+  }
+
+  void Finish() { progress_.Finish(); }
+  bool failed() const { return failed_; }
+  const std::vector<FoundFile>& found() const { return found_; }
+
+ private:
+  ScanContext& c_;
+  ProgressLine progress_;
+  FileSaver* saver_;
+  bool failed_ = false;
+  std::vector<FoundFile> found_;
+};
+
+bool WriteReport(const ScanContext& c, const std::string& path, const std::vector<FoundFile>& files) {
+  const std::string partial = path + ".partial";
+  FILE* out = std::fopen(partial.c_str(), "wx");
+  if (!out) {
+    std::fprintf(stderr, "lumicarve-cli: cannot write %s: %s\n", partial.c_str(), std::strerror(errno));
+    return false;
+  }
+  std::fputs("name,type,start_sector,byte_offset,length,date\n", out);
+  for (const FoundFile& f : files) {
+    char ext[4];
+    std::fprintf(out, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s\n", f.name, TypeName(c, f.type, ext),
+                 f.startSector, f.startSector * kSectorSize, f.length, IsoDate(f.date).c_str());
+  }
+  bool ok = std::fflush(out) == 0 && !std::ferror(out);
+  ok = std::fclose(out) == 0 && ok;
+  if (!ok || std::rename(partial.c_str(), path.c_str()) != 0) {
+    std::fprintf(stderr, "lumicarve-cli: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    ::unlink(partial.c_str());
+    return false;
+  }
+  return true;
+}
+
+int OpenSource(ScanContext& c, const std::string& source) {
+  const bool index = !source.empty() && source.find_first_not_of("0123456789") == std::string::npos;
+  if (index) {
+    BuildDeviceTable(c);
+    const long n = std::strtol(source.c_str(), nullptr, 10);
+    if (n >= c.deviceCount) {
+      std::fprintf(stderr, "lumicarve-cli: there is no disk %ld in the table (%d listed)\n", n, c.deviceCount);
+      return -1;
+    }
+    return static_cast<int>(n);
+  }
+  std::string error;
+  const int i = AddImageDevice(c, source, &error);
+  if (i < 0) std::fprintf(stderr, "lumicarve-cli: %s\n", error.c_str());
+  return i;
+}
+
+}  // namespace
+
+int RunScanCommand(int argc, char** argv) {
+  auto context = std::make_unique<ScanContext>();
+  ScanContext& c = *context;
+  Options o;
+  int exitCode = 2;
+  if (!ParseArgs(argc, argv, c, o, exitCode)) return exitCode;
+  c.typeSelection = o.types;
+  c.minimumSize = o.minimumKb;
+
+  const int index = OpenSource(c, o.source);
+  if (index < 0) return 1;
+  c.selectedDeviceIndex = index;
+  const DeviceEntry& device = c.devices[index];
+
+  std::unique_ptr<FileSaver> saver;
+  if (!o.out.empty()) {
+    struct stat st {};
+    if (::stat(o.out.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      std::fprintf(stderr, "lumicarve-cli: %s is not a folder\n", o.out.c_str());
+      return 1;
+    }
+    if (DestinationOnScannedDisk(o.out, device.handle)) {
+      std::fprintf(stderr, "lumicarve-cli: %s lies on the disk being scanned (%s); choose a folder on another drive\n",
+                   o.out.c_str(), device.path);
+      return 1;
+    }
+    saver = std::make_unique<FileSaver>(device.handle, o.out);
+  }
+
+  CliSink sink(c, saver.get());
+  c.owner = &sink;
+  g_scanState = &c.scanState;
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+
+  std::thread scan = StartScanThread(c);
+  scan.join();
+  sa.sa_handler = SIG_DFL;
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+  g_scanState = nullptr;
+  sink.Finish();
+
+  int result = 0;
+  if (c.deviceLostError.load()) {
+    const std::string mb = FormatWithSeparators(c.deviceLostSector.load() / 2048, c.thousandsSeparator);
+    std::fprintf(stderr, "lumicarve-cli: ");
+    std::fprintf(stderr, LoadString(IDS_DEVICE_LOST), mb.c_str());
+    std::fprintf(stderr, "\n");
+    result = 1;
+  } else if (c.scanState.load() == SCAN_CANCEL) {
+    std::fprintf(stderr, "lumicarve-cli: scan cancelled\n");
+    result = 1;
+  } else if (c.filesFound.load() == 0) {
+    std::fprintf(stderr, "%s\n", LoadString(IDS_NO_FILES_FOUND));
+  } else {
+    std::fprintf(stderr, "%s %s %s\n", LoadString(IDS_SCAN_COMPLETED),
+                 FormatWithSeparators(c.filesFound.load(), c.thousandsSeparator).c_str(), LoadString(IDS_FILES_FOUND));
+  }
+  if (sink.failed()) result = 1;
+  if (!o.report.empty() && !WriteReport(c, o.report, sink.found())) result = 1;
+  return result;
 }
 
 }  // namespace lumicarve::cli

@@ -5,3 +5,6 @@ list(APPEND CORE_SOURCES
 list(APPEND CORE_SOURCES
   shell/destination_check.cpp
 )
+list(APPEND CORE_SOURCES
+  shell/found_file_copy.cpp
+)

@@ -1,0 +1,220 @@
+#include "scan/formats/end_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace lumicarve {
+namespace {
+
+// A sector followed by the next one, as the loop hands them to the rules.
+struct TwoSectors {
+  uint8_t b[1024] = {};
+  TwoSectors& At(size_t off, std::initializer_list<uint8_t> bytes) {
+    std::memcpy(b + off, bytes.begin(), bytes.size());
+    return *this;
+  }
+  TwoSectors& Fill(size_t from, size_t to, uint8_t v) {
+    std::memset(b + from, v, to - from);
+    return *this;
+  }
+};
+
+PreviousSector Prev(uint8_t last, uint32_t last4) { return PreviousSector{last, last4}; }
+
+// Runs the JPEG rule over `file` sector by sector as the loop does; returns
+// the found length or 0.
+uint64_t WalkJpeg(const std::vector<uint8_t>& file, size_t extraZeroSectors = 1) {
+  std::vector<uint8_t> bytes = file;
+  bytes.resize((bytes.size() + 511) / 512 * 512 + (extraZeroSectors + 1) * 512, 0);
+  JpegWalk walk;
+  PreviousSector prev;
+  for (size_t off = 0; off + 1024 <= bytes.size(); off += 512) {
+    const uint64_t found = JpegSectorEnd(bytes.data() + off, off, prev, walk);
+    if (found) return found;
+    prev.last = bytes[off + 511];
+  }
+  return 0;
+}
+
+std::vector<uint8_t> Segment(uint8_t marker, size_t payload) {
+  std::vector<uint8_t> s = {0xFF, marker, uint8_t((payload + 2) >> 8), uint8_t(payload + 2)};
+  s.resize(4 + payload, 0x11);
+  return s;
+}
+
+std::vector<uint8_t> Jpeg(bool thumbnailEoi, size_t entropy) {
+  std::vector<uint8_t> f = {0xFF, 0xD8};
+  auto app1 = Segment(0xE1, 600);
+  if (thumbnailEoi) {
+    app1[300] = 0xFF;
+    app1[301] = 0xD9;
+  }
+  f.insert(f.end(), app1.begin(), app1.end());
+  auto dht = Segment(0xC4, 30);
+  f.insert(f.end(), dht.begin(), dht.end());
+  auto sos = Segment(0xDA, 10);
+  f.insert(f.end(), sos.begin(), sos.end());
+  f.resize(f.size() + entropy, 0x5A);
+  f.push_back(0xFF);
+  f.push_back(0xD9);
+  return f;
+}
+
+TEST(JpegRule, passesOverTheThumbnailEoiInsideApp1AndEndsAtTheRealOne) {
+  const auto f = Jpeg(true, 3000);
+  EXPECT_EQ(WalkJpeg(f), f.size());
+}
+
+TEST(JpegRule, needsTheMarkerChainToReachADhtBeforeAnEoiCounts) {
+  std::vector<uint8_t> f = {0xFF, 0xD8};
+  auto app0 = Segment(0xE0, 16);
+  f.insert(f.end(), app0.begin(), app0.end());
+  f.resize(2000, 0x5A);  // the chain breaks before any DHT
+  f.push_back(0xFF);
+  f.push_back(0xD9);
+  EXPECT_EQ(WalkJpeg(f), 0u);
+}
+
+TEST(JpegRule, anEoiFollowedByNonZeroBytesInItsSectorIsNotTheEnd) {
+  auto f = Jpeg(false, 1000);
+  f.push_back(0x01);
+  EXPECT_EQ(WalkJpeg(f), 0u);
+}
+
+TEST(JpegRule, anFfAtTheEndOfOneSectorAndD9AtTheStartOfTheNextEndsTheFile) {
+  TwoSectors s;
+  s.At(0, {0xD9});
+  JpegWalk walk;  // no DHT needed for this case
+  EXPECT_EQ(JpegSectorEnd(s.b, 7 * 512, Prev(0xFF, 0), walk), 7u * 512 + 1);
+}
+
+TEST(JpegRule, endsPastTwoMebibytesAtTheFirstSectorWithAZeroTail) {
+  JpegWalk walk;
+  walk.huffman = true;
+  walk.expectedMarker = 2;
+  walk.segmentLength = 100;
+  TwoSectors busy;
+  busy.Fill(0, 512, 0x33);
+  EXPECT_EQ(JpegSectorEnd(busy.b, 2097152, Prev(0x33, 0), walk), 0u);
+  TwoSectors quiet;
+  quiet.At(0, {0x44, 0x55});
+  EXPECT_EQ(JpegSectorEnd(quiet.b, 2097152 + 512, Prev(0x33, 0), walk), 2097152u + 512 + 2);
+  // The bound also applies inside the sector that crosses it.
+  TwoSectors crossing;
+  crossing.Fill(0, 258, 0x33);
+  EXPECT_EQ(JpegSectorEnd(crossing.b, 2097152 - 256, Prev(0x33, 0), walk), 2097152u + 2);
+}
+
+TEST(PngRule, findsIendInsideASectorAndAcrossEachSplit) {
+  TwoSectors s;
+  s.At(100, {'I', 'E', 'N', 'D'});
+  EXPECT_EQ(PngSectorEnd(s.b, 1024, Prev(0, 0)), 1024u + 100 + 8);
+  TwoSectors tail;
+  tail.At(510, {'I', 'E'}).At(512, {'N', 'D'});
+  EXPECT_EQ(PngSectorEnd(tail.b, 0, Prev(0, 0)), 510u + 8);
+  TwoSectors d;
+  d.At(0, {'D'});
+  EXPECT_EQ(PngSectorEnd(d.b, 512, Prev('N', 0x0049454E)), 512u + 5);
+  TwoSectors nd;
+  nd.At(0, {'N', 'D'});
+  EXPECT_EQ(PngSectorEnd(nd.b, 512, Prev('E', 0x00004945)), 512u + 6);
+  TwoSectors end;
+  end.At(0, {'E', 'N', 'D'});
+  EXPECT_EQ(PngSectorEnd(end.b, 512, Prev('I', 0x00000049)), 512u + 7);
+}
+
+TEST(GifRule, endsAtATrailerAfterAZeroFollowedOnlyByZeros) {
+  TwoSectors s;
+  s.Fill(0, 200, 0x21).At(200, {0x00, 0x3B});
+  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0)), 512u + 202);
+  s.At(400, {0x01});
+  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0)), 0u);
+  TwoSectors first;
+  first.At(0, {0x3B});
+  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x00, 0)), 513u);
+  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x05, 0)), 0u);
+}
+
+TEST(MpegRule, findsEndCodesUnlessAStartCodeFollowsAtOnce) {
+  TwoSectors s;
+  s.At(40, {0, 0, 1, 0xB9, 0, 0, 1, 0xBA}).At(300, {0, 0, 1, 0xB7});
+  EXPECT_EQ(MpegSectorEnd(s.b, 0, Prev(0, 0xFFFFFFFF)), 304u);
+  TwoSectors boundary;
+  boundary.At(510, {0, 0}).At(512, {1, 0xB9});
+  EXPECT_EQ(MpegSectorEnd(boundary.b, 512, Prev(0x11, 0x11111111)), 512u + 510 + 4);
+  TwoSectors split1;
+  split1.At(0, {0xB9});
+  EXPECT_EQ(MpegSectorEnd(split1.b, 512, Prev(1, 0x00000001)), 513u);
+  TwoSectors split2;
+  split2.At(0, {1, 0xB7});
+  EXPECT_EQ(MpegSectorEnd(split2.b, 512, Prev(0, 0x11110000)), 514u);
+  TwoSectors split3;
+  split3.At(0, {0, 1, 0xB9});
+  EXPECT_EQ(MpegSectorEnd(split3.b, 512, Prev(0, 0x11111100)), 515u);
+}
+
+TEST(MpegTracker, endsAQuietStreamAtTheSignatureIgnoredAfterItsLastHeader) {
+  MpegTracker t;
+  t.Start(100, true);
+  TwoSectors pack;
+  pack.At(0, {0, 0, 1, 0xBA}).At(20, {0, 0, 1, 0xE0});
+  TwoSectors quiet;
+  quiet.Fill(0, 1024, 0xFF);
+  uint64_t end = 0;
+  t.Observe(pack.b, 100, false);
+  t.Observe(pack.b, 101, false);
+  t.Observe(quiet.b, 102, true);  // a signature seen and ignored here
+  for (uint64_t s = 103; s < 101 + MpegTracker::kQuietLimit; ++s) {
+    t.Observe(quiet.b, s, false);
+    EXPECT_FALSE(t.Ended(end));
+  }
+  t.Observe(quiet.b, 101 + MpegTracker::kQuietLimit, false);
+  ASSERT_TRUE(t.Ended(end));
+  EXPECT_EQ(end, 102u);
+}
+
+TEST(MpegTracker, endsAfterTheLastStartCodeWhenNothingWasIgnored) {
+  MpegTracker t;
+  t.Start(0, false);
+  TwoSectors seq;
+  seq.At(0, {0, 0, 1, 0xB3});
+  TwoSectors slice;
+  slice.At(10, {0, 0, 1, 0x01});  // any start code keeps a sequence stream alive
+  TwoSectors quiet;
+  t.Observe(seq.b, 0, false);
+  t.Observe(slice.b, 1, false);
+  uint64_t end = 0;
+  for (uint64_t s = 2; s < 2 + MpegTracker::kQuietLimit; ++s) t.Observe(quiet.b, s, s == 1);
+  ASSERT_TRUE(t.Ended(end));
+  EXPECT_EQ(end, 2u);
+}
+
+TEST(MpegTracker, aPackStreamIgnoresPrefixesWithLowStreamIds) {
+  MpegTracker t;
+  t.Start(0, true);
+  TwoSectors low;
+  low.At(5, {0, 0, 1, 0x20});
+  uint64_t end = 0;
+  for (uint64_t s = 1; s <= MpegTracker::kQuietLimit; ++s) t.Observe(low.b, s, false);
+  ASSERT_TRUE(t.Ended(end));
+  EXPECT_EQ(end, 1u);
+}
+
+TEST(AvchdRule, theLastPacketWithoutSyncInASectorDecides) {
+  TwoSectors s;
+  // Packets at 0, 192 and 384 (its sync byte in this sector), and the next at
+  // 576 belongs to the following sector.
+  s.At(4, {0x47}).At(196, {0x12}).At(388, {0x47});
+  uint64_t packet = 0;
+  EXPECT_EQ(AvchdSectorEnd(s.b, 0, packet), 192u);
+  EXPECT_EQ(packet, 576u);
+  TwoSectors next;  // file offsets 512.., packet 576 at 64 with its sync byte present
+  next.At(64 + 4, {0x47}).At(256 + 4, {0x47}).At(448 + 4, {0x47});
+  EXPECT_EQ(AvchdSectorEnd(next.b, 512, packet), 0u);
+  EXPECT_EQ(packet, 1152u);
+}
+
+}  // namespace
+}  // namespace lumicarve
