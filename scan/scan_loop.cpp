@@ -235,7 +235,10 @@ int Scanner::Run() {
 
 int ScanThread(ScanContext* context) {
   ScanContext& c = *context;
-  c.scanState.store(SCAN_RUNNING);
+  // A cancel that arrived before this thread ran must not be overwritten.
+  int32_t state = c.scanState.load();
+  while (state != SCAN_CANCEL && !c.scanState.compare_exchange_weak(state, SCAN_RUNNING)) {
+  }
   c.position.store(0);
   c.totalLength.store(0);
   c.filesFound.store(0);
@@ -253,6 +256,7 @@ std::thread StartScanThread(ScanContext& context) {
   SetReadLimit(context.ScannedSectors());
   context.activityFlags.store(kActivityScan);
   context.previewTempFd = -1;
+  context.scanState.store(SCAN_RUNNING);
   return std::thread([&context] {
     // Best effort: an unprivileged process may not raise its priority.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), -5);
