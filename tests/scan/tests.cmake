@@ -3,4 +3,5 @@ lumicarve_add_gtest(scan_tests
   scan/recognise_test.cpp
   scan/end_rules_test.cpp
   scan/length_rules_test.cpp
+  scan/scan_loop_test.cpp
 )

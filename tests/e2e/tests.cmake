@@ -1,0 +1,1 @@
+# End-to-end tests: disk images made from the real files in tests/data.

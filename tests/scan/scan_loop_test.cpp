@@ -1,0 +1,300 @@
+#include "scan/scan_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "scan/sector_reader.h"
+#include "test_device.h"
+
+namespace lumicarve {
+namespace {
+
+using test::ImageBuilder;
+using test::ReadTestFile;
+using test::ScanRun;
+
+// A TIFF-shaped file of `size` bytes whose only IFD puts a strip at its end.
+std::vector<uint8_t> TiffOfSize(const char* magic, uint32_t size) {
+  std::vector<uint8_t> b(size, 0);
+  std::memcpy(b.data(), magic, 4);
+  b[4] = 8;
+  b[8] = 2;  // two entries: StripOffsets, StripByteCounts
+  auto entry = [&](size_t at, uint16_t tag, uint32_t value) {
+    b[at] = uint8_t(tag); b[at + 1] = uint8_t(tag >> 8);
+    b[at + 2] = 4;  // LONG
+    b[at + 4] = 1;
+    std::memcpy(b.data() + at + 8, &value, 4);
+  };
+  entry(10, 273, 100);
+  entry(22, 279, size - 100);
+  return b;
+}
+
+TEST(ScanLoop, findsAFileInTheFirstSectorAndNamesRecordsDensely) {
+  ImageBuilder img;
+  const auto png = ReadTestFile("generated/image/plasma.png");
+  const auto bmp = ReadTestFile("generated/image/plasma_bmp3_40byte_header.bmp");
+  img.Place(png);
+  img.Zeros(3);
+  const uint64_t bmpAt = img.Place(bmp);
+  img.Zeros(10);
+  ScanRun run(img.bytes());
+  EXPECT_EQ(run.Run().result, 1);
+  ASSERT_EQ(run.files().size(), 2u);
+  EXPECT_STREQ(run.files()[0].name, "00000001.PNG");
+  EXPECT_EQ(run.files()[0].startSector, 0u);
+  EXPECT_EQ(run.files()[0].length, png.size());
+  EXPECT_STREQ(run.files()[1].name, "00000002.BMP");
+  EXPECT_EQ(run.files()[1].startSector, bmpAt);
+  EXPECT_EQ(run.context->filesFound.load(), 2);
+  EXPECT_EQ(run.context->totalLength.load(), int64_t(png.size() + bmp.size()));
+  EXPECT_EQ(run.context->scanState.load(), SCAN_DONE);
+  // One final end message, after the records.
+  ASSERT_FALSE(run.sink->notes.empty());
+  EXPECT_EQ(run.sink->notes.back().code, kNotifyProgress);
+  EXPECT_EQ(run.sink->notes.back().arg, 0);
+  EXPECT_EQ(run.sink->notes.back().state, SCAN_DONE);
+  for (const FoundFile& f : run.files()) {
+    EXPECT_EQ(f.next, nullptr);
+    EXPECT_EQ(f.reserved, 0u);
+  }
+}
+
+TEST(ScanLoop, aFileBelowTheMinimumSizeUsesNoNumberAndTheScanGoesOn) {
+  ImageBuilder img;
+  img.Place(ReadTestFile("corpus/PNG.png"));  // 572 bytes
+  img.Zeros(2);
+  img.Place(ReadTestFile("generated/image/plasma.png"));
+  img.Zeros(2);
+  ScanRun run(img.bytes(), kAllTypes, 100);
+  run.Run();
+  ASSERT_EQ(run.files().size(), 1u);
+  EXPECT_STREQ(run.files()[0].name, "00000001.PNG");
+}
+
+TEST(ScanLoop, aTypeNotSelectedIsMeasuredAndJumpedOverButNotListed) {
+  // A plain TIFF with only NEF selected: the JPEG-looking bytes inside it are
+  // never examined because its length is jumped over.
+  auto tiff = TiffOfSize("II*\0", 20000);
+  const auto jpeg = ReadTestFile("corpus/Canon.jpg");
+  std::memcpy(tiff.data() + 4096, jpeg.data(), jpeg.size());
+  ImageBuilder img;
+  img.Place(tiff);
+  img.Zeros(2);
+  ScanRun only(img.bytes(), FT_NEF | FT_JPG);
+  only.Run();
+  EXPECT_TRUE(only.files().empty());
+}
+
+TEST(ScanLoop, aJpegIsClosedByTheNextSignatureWhenItsEndIsNotFound) {
+  auto truncated = ReadTestFile("generated/image/truncated_no_eoi.jpg");
+  ImageBuilder img;
+  const uint64_t a = img.Place(truncated);
+  img.Random(20);
+  const uint64_t b = img.Place(ReadTestFile("generated/image/plasma.gif"));
+  img.Zeros(4);
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), 2u);
+  EXPECT_EQ(run.files()[0].length, (b - a) * 512);
+  EXPECT_EQ(run.files()[0].type, FT_JPG);
+}
+
+TEST(ScanLoop, signaturesInsideAnMpegStreamAreIgnoredUntilItEnds) {
+  const auto mpg = ReadTestFile("generated/video/ps_mplex_endcode.mpg");
+  auto withJpeg = mpg;
+  const auto jpeg = ReadTestFile("corpus/Sony.jpg");
+  std::memcpy(withJpeg.data() + 512 * 100, jpeg.data(), jpeg.size());
+  ImageBuilder img;
+  img.Place(withJpeg);
+  img.Zeros(4);
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), 1u);
+  EXPECT_EQ(run.files()[0].type, FT_MPG);
+  EXPECT_EQ(run.files()[0].length, mpg.size());
+}
+
+TEST(ScanLoop, anMpegStreamWithoutEndCodeStopsAtTheFileWhoseSignatureItIgnored) {
+  const auto mpg = ReadTestFile("generated/video/ps_ffmpeg_no_endcode.mpg");
+  const auto png = ReadTestFile("generated/image/plasma.png");
+  ImageBuilder img;
+  const uint64_t a = img.Place(mpg);
+  img.Zeros(8);
+  const uint64_t b = img.Place(png);
+  img.Zeros(200);
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), 2u);
+  EXPECT_EQ(run.files()[0].type, FT_MPG);
+  EXPECT_EQ(run.files()[0].length, (b - a) * 512);
+  EXPECT_EQ(run.files()[1].type, FT_PNG);
+  EXPECT_EQ(run.files()[1].startSector, b);
+  EXPECT_EQ(run.files()[1].length, png.size());
+}
+
+TEST(ScanLoop, aPanasonicRawIsHeldOpenForTenMillionBytesAndCutAtForty) {
+  // TIFF structure of 5,000 bytes: shorter than any real RW2.
+  const auto rw2 = TiffOfSize("IIU\0", 5000);
+  const auto gif = ReadTestFile("corpus/GIF.gif");
+  ImageBuilder img;
+  img.Place(rw2);
+  img.Zeros(100);
+  img.Place(gif);  // inside the first 10,000,000 bytes: ignored
+  img.Zeros(10000000 / 512 + 10 - img.bytes().size() / 512);
+  const uint64_t closer = img.Place(gif);
+  img.Zeros(4);
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_GE(run.files().size(), 1u);
+  EXPECT_EQ(run.files()[0].type, FT_RW2);
+  EXPECT_EQ(run.files()[0].length, closer * 512);
+
+  ImageBuilder lone;
+  lone.Place(rw2);
+  lone.Zeros(40000000 / 512 + 100);
+  ScanRun cut(lone.bytes(), FT_RW2);
+  cut.Run();
+  ASSERT_EQ(cut.files().size(), 1u);
+  EXPECT_EQ(cut.files()[0].length, 40000000u);
+}
+
+TEST(ScanLoop, aFileStillInProgressAtTheDeviceEndIsNotListed) {
+  ImageBuilder img;
+  img.Place(ReadTestFile("generated/image/truncated_no_eoi.jpg"));
+  ScanRun run(img.bytes());
+  EXPECT_EQ(run.Run().result, 1);
+  EXPECT_TRUE(run.files().empty());
+  EXPECT_EQ(run.context->scanState.load(), SCAN_DONE);
+  int ends = 0;
+  for (const auto& n : run.sink->notes) ends += n.code == kNotifyProgress && n.arg == 0;
+  EXPECT_EQ(ends, 1);
+}
+
+TEST(ScanLoop, theTailOfADeviceThatIsNotAWholeBlockIsScanned) {
+  ImageBuilder img;
+  img.Zeros(64 * 3 + 10);
+  const uint64_t at = img.Place(ReadTestFile("corpus/BMP.bmp"));
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), 1u);
+  EXPECT_EQ(run.files()[0].startSector, at);
+  EXPECT_EQ(run.context->readErrors.load(), 0);
+}
+
+TEST(ScanLoop, cancelInsideTheAsfWalkDropsTheCandidateAndEndsTheThread) {
+  ImageBuilder img;
+  img.Place(ReadTestFile("generated/video/video.wmv"));
+  img.Zeros(4);
+  ScanRun run(img.bytes());
+  run.sink->onNotify = [&](int code, int64_t arg) {
+    // The walk reports progress when it moves to the next header sector.
+    if (code == kNotifyProgress && arg >= 0 && run.context->scanState.load() == SCAN_RUNNING)
+      run.context->scanState.store(SCAN_CANCEL);
+  };
+  EXPECT_EQ(run.Run().result, 0);
+  EXPECT_TRUE(run.files().empty());
+  int ends = 0;
+  for (const auto& n : run.sink->notes)
+    ends += n.code == kNotifyProgress && n.arg == 0 && n.state == SCAN_CANCEL;
+  EXPECT_EQ(ends, 2);  // one from the walk, one from the loop
+  EXPECT_EQ(run.context->scanState.load(), SCAN_CANCEL);
+}
+
+TEST(ScanLoop, aFailedBlockCountsOneErrorAndIsExaminedAsZeros) {
+  ImageBuilder img;
+  const auto png = ReadTestFile("generated/image/plasma.png");
+  img.Zeros(64);
+  img.Place(ReadTestFile("corpus/GIF.gif"));  // inside the unreadable block
+  img.Zeros(200);
+  const uint64_t at = img.Place(png);
+  img.Zeros(64);
+  ScanRun run(img.bytes());
+  SetReadFaults({{70, 70, EIO}});
+  run.Run();
+  ClearReadFaults();
+  EXPECT_EQ(run.context->readErrors.load(), 1);
+  ASSERT_EQ(run.files().size(), 1u);
+  EXPECT_EQ(run.files()[0].startSector, at);
+  EXPECT_EQ(run.files()[0].length, png.size());
+}
+
+TEST(ScanLoop, aDeviceThatGoesAwayStopsTheScanAndKeepsWhatWasFound) {
+  ImageBuilder img;
+  img.Place(ReadTestFile("generated/image/plasma.png"));
+  img.Zeros(20000);
+  img.Place(ReadTestFile("generated/image/plasma.gif"));
+  img.Zeros(100);
+  ScanRun run(img.bytes());
+  SetReadFaults({{10000, ~uint64_t{0} - 1, ENODEV}});
+  EXPECT_EQ(run.Run().result, 0);
+  ClearReadFaults();
+  ASSERT_EQ(run.files().size(), 1u);
+  EXPECT_EQ(run.context->deviceLostError.load(), ENODEV);
+  EXPECT_GE(run.context->deviceLostSector.load(), 4096);
+  EXPECT_LE(run.context->deviceLostSector.load(), 10000);
+  EXPECT_EQ(run.context->scanState.load(), SCAN_DONE);
+}
+
+TEST(PreviewTemp, aJpegIsStreamedWhileScannedAndAPngIsCopiedInWholeSectors) {
+  ImageBuilder img;
+  const auto jpeg = ReadTestFile("corpus/Kodak.jpg");  // 3,375 bytes: 7 sectors
+  const auto png = ReadTestFile("generated/image/plasma.png");
+  img.Place(jpeg);
+  img.Zeros(3);
+  img.Place(png);
+  img.Zeros(3);
+  img.Place(ReadTestFile("generated/video/video.avi"));
+  img.Zeros(3);
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), 3u);
+  EXPECT_EQ(run.sink->previewSizes[0], 7 * 512);
+  EXPECT_EQ(run.sink->previewSizes[1], long((png.size() + 511) / 512 * 512));
+  EXPECT_EQ(run.sink->previewSizes[2], -1);  // a video has none
+  EXPECT_NE(run.sink->previewPaths[0].find("/temp.JPG"), std::string::npos);
+  EXPECT_NE(run.sink->previewPaths[1].find("/temp.PNG"), std::string::npos);
+}
+
+TEST(PreviewTemp, aRawFileGivesItsEmbeddedJpegAndItsDate) {
+  ImageBuilder img;
+  img.Place(ReadTestFile("corpus/Panasonic.rw2"));
+  img.Zeros(40000000 / 512 + 100);
+  ScanRun run(img.bytes(), FT_RW2);
+  run.Run();
+  ASSERT_EQ(run.files().size(), 1u);
+  // JPEG at 1,536, 10,785 bytes: 3 sectors skipped, 22 sectors copied
+  // starting 0 bytes in.
+  EXPECT_EQ(run.sink->previewSizes[0], long((10785 + 511) / 512 * 512));
+  EXPECT_NE(run.sink->previewPaths[0].find("/temp.jpg"), std::string::npos);
+  EXPECT_NE(run.files()[0].date, 0u);
+}
+
+TEST(PreviewTemp, aDroppedCandidateLeavesNoBytesForTheNextPicture) {
+  ImageBuilder img;
+  img.Place(ReadTestFile("corpus/PNG.png"));  // too small: not listed
+  img.Zeros(2);
+  const auto big = ReadTestFile("generated/image/plasma.gif");
+  img.Place(big);
+  img.Zeros(2);
+  ScanRun run(img.bytes(), kAllTypes, 10);
+  run.Run();
+  ASSERT_EQ(run.files().size(), 1u);
+  EXPECT_EQ(run.sink->previewSizes[0], long((big.size() + 511) / 512 * 512));
+}
+
+TEST(PrivateTempDir, isPrivateAndRemovable) {
+  const std::string dir = PrivateTempDir();
+  ASSERT_FALSE(dir.empty());
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  RemovePrivateTempDir();
+  EXPECT_NE(::stat(dir.c_str(), &st), 0);
+}
+
+}  // namespace
+}  // namespace lumicarve
