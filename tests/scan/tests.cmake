@@ -4,4 +4,6 @@ lumicarve_add_gtest(scan_tests
   scan/end_rules_test.cpp
   scan/length_rules_test.cpp
   scan/scan_loop_test.cpp
+  scan/raw_preview_test.cpp
+  scan/sector_reader_test.cpp
 )
