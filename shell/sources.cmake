@@ -8,3 +8,7 @@ list(APPEND CORE_SOURCES
 list(APPEND CORE_SOURCES
   shell/found_file_copy.cpp
 )
+list(APPEND CORE_SOURCES
+  shell/name_template.cpp
+  shell/recovery_worker.cpp
+)

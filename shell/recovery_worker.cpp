@@ -1,0 +1,131 @@
+#include "shell/recovery_worker.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "shell/destination_check.h"
+#include "shell/name_template.h"
+
+namespace lumicarve {
+namespace {
+
+constexpr int kMaxSuffix = 9999;
+
+// "a/b/0001.JPG" with n = 2 gives "a/b/0001 (2).JPG".
+std::string WithSuffix(const std::string& relative, int n) {
+  if (n < 2) return relative;
+  const size_t slash = relative.find_last_of('/');
+  const size_t dot = relative.find_last_of('.');
+  const size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? relative.size() : dot;
+  return relative.substr(0, at) + " (" + std::to_string(n) + ")" + relative.substr(at);
+}
+
+}  // namespace
+
+int64_t AvailableBytes(const std::string& dir) {
+  struct statvfs fs {};
+  if (::statvfs(dir.c_str(), &fs) != 0) return -1;
+  const uint64_t bytes = uint64_t{fs.f_bavail} * fs.f_frsize;
+  return bytes > uint64_t{INT64_MAX} ? INT64_MAX : static_cast<int64_t>(bytes);
+}
+
+DestinationProblem CheckDestination(const std::string& dir, int deviceFd) {
+  struct stat st {};
+  if (dir.empty() || ::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DestinationProblem::kInvalid;
+  // access() also answers EROFS for a read-only mount, even for root.
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) return DestinationProblem::kInvalid;
+  if (DestinationOnScannedDisk(dir, deviceFd)) return DestinationProblem::kSameDrive;
+  return DestinationProblem::kNone;
+}
+
+int CreateFolders(const std::string& root, const std::string& relative) {
+  size_t from = 0;
+  for (size_t slash; (slash = relative.find('/', from)) != std::string::npos; from = slash + 1) {
+    const std::string folder = root + "/" + relative.substr(0, slash);
+    if (::mkdir(folder.c_str(), 0755) == 0) continue;
+    if (errno != EEXIST) return errno;
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+  }
+  return 0;
+}
+
+CopyOutcome SaveUnderFreeName(int deviceFd, const FoundFile& file, const std::string& root,
+                              const std::string& relative, std::string& written,
+                              const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
+  if (const int error = CreateFolders(root, relative)) return {CopyResult::kWriteError, error};
+  for (int n = 1; n <= kMaxSuffix; ++n) {
+    const std::string candidate = WithSuffix(relative, n);
+    // The copy itself refuses an existing name, so a file that appears
+    // between the choice and the rename moves on to the next suffix.
+    const CopyOutcome r = CopyFoundFile(deviceFd, file, root + "/" + candidate, progress, cancel);
+    if (r.result == CopyResult::kExists) continue;
+    if (r.result == CopyResult::kDone) written = candidate;
+    return r;
+  }
+  return {CopyResult::kWriteError, EEXIST};
+}
+
+void RecoveryWorker::Finish(RecoveryReport& report, int32_t state) {
+  report.state = state;
+  sink_.RecoveryNotify(report);
+}
+
+void RecoveryWorker::Run() {
+  RecoveryReport report;
+  report.destination = job_.destination;
+  report.fileCount = static_cast<int32_t>(job_.files.size());
+  if (job_.files.empty()) {
+    report.error = RECOVERY_NOTHING_SELECTED;
+    return Finish(report, RECOVERY_ERROR);
+  }
+  int64_t required = 0;
+  for (const FoundFile& f : job_.files) required += static_cast<int64_t>(f.length);
+  bytesRequired_.store(required);
+  report.bytesRequired = required;
+  report.bytesAvailable = AvailableBytes(job_.destination);
+  if (report.bytesAvailable < 0 || required > report.bytesAvailable) {
+    report.error = RECOVERY_INSUFFICIENT_SPACE;
+    if (report.bytesAvailable < 0) report.bytesAvailable = 0;
+    return Finish(report, RECOVERY_ERROR);
+  }
+  int64_t before = 0;
+  for (size_t i = 0; i < job_.files.size(); ++i) {
+    if (cancel_.load()) return Finish(report, RECOVERY_CANCELLED);
+    const FoundFile& file = job_.files[i];
+    const std::string relative = ExpandNameTemplate(job_.nameTemplate.c_str(), file, static_cast<uint32_t>(i + 1),
+                                                    job_.catalogue, job_.createDataFolders);
+    report.currentIndex = static_cast<int32_t>(i + 1);
+    report.currentFileName = relative;
+    Finish(report, RECOVERY_WRITING);
+    std::string written;
+    const CopyOutcome r = SaveUnderFreeName(
+        job_.deviceFd, file, job_.destination, relative, written,
+        [&](uint64_t n) { bytesWritten_.store(before + static_cast<int64_t>(n)); }, &cancel_);
+    if (r.result == CopyResult::kCancelled) return Finish(report, RECOVERY_CANCELLED);
+    if (r.result != CopyResult::kDone) {
+      report.error = r.result == CopyResult::kReadError ? RECOVERY_READ_FAILED : RECOVERY_WRITE_FAILED;
+      report.systemError = r.error;
+      return Finish(report, RECOVERY_ERROR);
+    }
+    before += static_cast<int64_t>(file.length);
+    bytesWritten_.store(before);
+    report.currentFileName = written;
+    sink_.FileWritten(job_.destination + "/" + written);
+  }
+  // Each file was flushed before its rename; this flushes the new folders'
+  // entries too, so "complete" means on the medium.
+  const int dir = ::open(job_.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::syncfs(dir);
+    ::close(dir);
+  }
+  Finish(report, RECOVERY_COMPLETE);
+}
+
+}  // namespace lumicarve

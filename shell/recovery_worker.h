@@ -1,0 +1,106 @@
+// The recovery worker: copies the chosen found files from the scanned device
+// into a destination folder under the naming template, one after the other,
+// and reports each step to the recovery dialog (or the command line).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scan/file_types.h"
+#include "shell/found_file_copy.h"
+
+namespace lumicarve {
+
+enum RecoveryState : int32_t {
+  RECOVERY_WRITING = 1,
+  RECOVERY_CANCELLED = 2,
+  RECOVERY_COMPLETE = 3,
+  RECOVERY_ERROR = 4,
+};
+
+enum RecoveryError : int32_t {
+  RECOVERY_NOTHING_SELECTED = 0,
+  RECOVERY_INSUFFICIENT_SPACE = 1,
+  RECOVERY_WRITE_FAILED = 2,
+  RECOVERY_READ_FAILED = 3,
+};
+
+// What a notification carries: the state and the fields that state needs.
+struct RecoveryReport {
+  int32_t state = 0;
+  int32_t error = 0;       // RecoveryError, in RECOVERY_ERROR
+  int32_t systemError = 0; // errno of the failed read, create or write
+  std::string currentFileName;  // relative to the destination, as written
+  int32_t currentIndex = 0;     // 1-based
+  int32_t fileCount = 0;
+  std::string destination;
+  int64_t bytesRequired = 0;
+  int64_t bytesAvailable = 0;
+};
+
+// Receives the worker's reports. Each call is made on the worker's thread
+// and returns only once the receiver has handled it.
+class RecoverySink {
+ public:
+  virtual ~RecoverySink() = default;
+  virtual void RecoveryNotify(const RecoveryReport& report) = 0;
+  // A file has been written completely under `path` (absolute).
+  virtual void FileWritten(const std::string& path) { (void)path; }
+};
+
+struct RecoveryJob {
+  int deviceFd = -1;
+  std::vector<FoundFile> files;  // in scan order
+  std::string destination;
+  std::string nameTemplate = "%Y\\%M\\%D\\%4N";
+  bool createDataFolders = true;
+  TypeCatalogue catalogue{};
+};
+
+// Free bytes available to the user below `dir`, -1 when unknown.
+int64_t AvailableBytes(const std::string& dir);
+
+// Why a chosen destination cannot be used, checked before anything is
+// written. kInvalid: not an existing folder the user may write into.
+// kSameDrive: it lies on the scanned disk (never for a disk image).
+enum class DestinationProblem { kNone, kInvalid, kSameDrive };
+DestinationProblem CheckDestination(const std::string& dir, int deviceFd);
+
+// Creates the missing folders of `relative` (a path with '/' from
+// ExpandNameTemplate) below `root`. 0 or the errno of the failure.
+int CreateFolders(const std::string& root, const std::string& relative);
+
+// Copies one file to root/relative; when that name exists, to the first free
+// " (2)", " (3)", ... before the extension. On success `written` is the
+// relative name used.
+CopyOutcome SaveUnderFreeName(int deviceFd, const FoundFile& file, const std::string& root,
+                              const std::string& relative, std::string& written,
+                              const std::function<void(uint64_t)>& progress = {},
+                              const std::atomic<bool>* cancel = nullptr);
+
+class RecoveryWorker {
+ public:
+  RecoveryWorker(RecoveryJob job, RecoverySink& sink) : job_(std::move(job)), sink_(sink) {}
+
+  // The whole recovery; call on the worker's thread. Ends with exactly one
+  // notification of state 2, 3 or 4.
+  void Run();
+  // Stops the worker before its next block; the file being written is removed.
+  void Cancel() { cancel_.store(true); }
+
+  int64_t bytesWritten() const { return bytesWritten_.load(); }
+  int64_t bytesRequired() const { return bytesRequired_.load(); }
+
+ private:
+  void Finish(RecoveryReport& report, int32_t state);
+
+  RecoveryJob job_;
+  RecoverySink& sink_;
+  std::atomic<bool> cancel_{false};
+  std::atomic<int64_t> bytesWritten_{0};
+  std::atomic<int64_t> bytesRequired_{0};
+};
+
+}  // namespace lumicarve

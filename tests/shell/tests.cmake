@@ -1,0 +1,3 @@
+lumicarve_add_gtest(shell_tests
+  shell/name_template_test.cpp
+)
