@@ -106,7 +106,11 @@ void RecoveryWorker::Run() {
     std::string written;
     const CopyOutcome r = SaveUnderFreeName(
         job_.deviceFd, file, job_.destination, relative, written,
-        [&](uint64_t n) { bytesWritten_.store(before + static_cast<int64_t>(n)); }, &cancel_);
+        [&](uint64_t n) {
+          bytesWritten_.store(before + static_cast<int64_t>(n));
+          sink_.BlockWritten(bytesWritten_.load());
+        },
+        &cancel_);
     if (r.result == CopyResult::kCancelled) return Finish(report, RECOVERY_CANCELLED);
     if (r.result != CopyResult::kDone) {
       report.error = r.result == CopyResult::kReadError ? RECOVERY_READ_FAILED : RECOVERY_WRITE_FAILED;

@@ -48,6 +48,8 @@ class RecoverySink {
   virtual void RecoveryNotify(const RecoveryReport& report) = 0;
   // A file has been written completely under `path` (absolute).
   virtual void FileWritten(const std::string& path) { (void)path; }
+  // After each block copied: the bytes written so far in this recovery.
+  virtual void BlockWritten(int64_t bytesWritten) { (void)bytesWritten; }
 };
 
 struct RecoveryJob {

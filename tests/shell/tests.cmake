@@ -1,3 +1,4 @@
 lumicarve_add_gtest(shell_tests
   shell/name_template_test.cpp
+  shell/recovery_worker_test.cpp
 )
