@@ -1,1 +1,10 @@
 # End-to-end tests: disk images made from the real files in tests/data.
+lumicarve_add_gtest(e2e_scan_tests
+  e2e/image_scan_test.cpp
+  e2e/fat_card_test.cpp
+)
+# Reliability: unreadable sectors, failing and vanishing devices, the
+# read-only promise, private temp files, full and read-only destinations.
+lumicarve_add_gtest(e2e_fault_tests
+  e2e/read_fault_test.cpp
+)

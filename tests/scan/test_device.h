@@ -53,6 +53,16 @@ class ImageBuilder {
     bytes_.insert(bytes_.end(), data.begin(), data.end());
     return *this;
   }
+  // Appends `data` at the next sector boundary with random bytes after it to
+  // the end of its last sector, as on a card where its slack was reused.
+  uint64_t PlaceWithRandomSlack(const std::vector<uint8_t>& data, uint32_t seed) {
+    Align();
+    const uint64_t start = bytes_.size() / kSectorSize;
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+    std::mt19937 rng(seed);
+    while (bytes_.size() % kSectorSize) bytes_.push_back(static_cast<uint8_t>(rng() | 1));
+    return start;
+  }
   void Align() { bytes_.resize((bytes_.size() + kSectorSize - 1) / kSectorSize * kSectorSize, 0); }
   std::vector<uint8_t>& bytes() { return bytes_; }
 
