@@ -15,38 +15,90 @@ namespace {
 // would only fail for every remaining block.
 bool DeviceGone(int error) { return error == ENODEV || error == ENXIO || error == ENOMEDIUM; }
 
+constexpr size_t kChunkBytes = (size_t{BlockReader::kChunkSectors} + 1) * kSectorSize;
+
 }  // namespace
 
 BlockReader::BlockReader(int fd, uint64_t totalSectors, std::atomic<int32_t>& readErrors)
-    : fd_(fd), total_(totalSectors), readErrors_(readErrors),
-      chunk_((size_t{kChunkSectors} + 1) * kSectorSize), single_((size_t{kBlockSectors} + 1) * kSectorSize) {
+    : fd_(fd), total_(totalSectors), readErrors_(readErrors), single_((size_t{kBlockSectors} + 1) * kSectorSize) {
+  current_.data.resize(kChunkBytes);
+  ahead_.data.resize(kChunkBytes);
   ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  thread_ = std::thread([this] { PrefetchLoop(); });
 }
 
-BlockReader::~BlockReader() = default;
+BlockReader::~BlockReader() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  thread_.join();
+}
 
 const uint8_t* BlockReader::Block(uint64_t first) {
-  if (first >= chunkFirst_ && first + kBlockSectors + 1 <= chunkEnd_)
-    return chunk_.data() + (first - chunkFirst_) * kSectorSize;
-  if (first >= failedUntil_ && LoadChunk(first)) return chunk_.data();
+  if (first >= current_.first && first + kBlockSectors + 1 <= chunkEnd_)
+    return current_.data.data() + (first - current_.first) * kSectorSize;
+  if (first >= failedUntil_ && LoadChunk(first)) return current_.data.data();
   if (lostError_) return nullptr;
   return ReadSingleBlock(first);
 }
 
-bool BlockReader::LoadChunk(uint64_t first) {
+// Reads the chunk at `first` (the sectors past the device end as zeros).
+void BlockReader::ReadChunk(Chunk& chunk, uint64_t first) const {
   const uint64_t left = total_ > first ? total_ - first : 0;
   const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunkSectors + 1, left));
-  ++readCalls_;
-  if (n == 0 || !ReadSectors(fd_, first, n, kSectorSize, chunk_.data())) {
+  chunk.first = first;
+  chunk.ok = n != 0 && ReadSectors(fd_, first, n, kSectorSize, chunk.data.data());
+  chunk.error = chunk.ok ? 0 : (n ? LastReadError() : ERANGE);
+  if (chunk.ok) std::memset(chunk.data.data() + size_t{n} * kSectorSize, 0, kChunkBytes - size_t{n} * kSectorSize);
+}
+
+void BlockReader::PrefetchLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stop_ || (requested_ && !done_); });
+    if (stop_) return;
+    const uint64_t first = ahead_.first;
+    lock.unlock();
+    ReadChunk(ahead_, first);
+    lock.lock();
+    done_ = true;
+    wake_.notify_all();
+  }
+}
+
+void BlockReader::StartPrefetch(uint64_t first) {
+  if (first >= total_) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ahead_.first = first;
+    requested_ = true;
+    done_ = false;
+  }
+  wake_.notify_all();
+}
+
+void BlockReader::WaitPrefetch() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  wake_.wait(lock, [this] { return !requested_ || done_; });
+}
+
+bool BlockReader::LoadChunk(uint64_t first) {
+  WaitPrefetch();
+  // After a jump the chunk read ahead is not the one needed: read it now.
+  if (requested_ && ahead_.first == first) std::swap(current_, ahead_);
+  else ReadChunk(current_, first);
+  requested_ = false;
+  if (!current_.ok) {
     chunkEnd_ = 0;
-    if (n != 0 && DeviceGone(LastReadError())) lostError_ = LastReadError();
+    if (DeviceGone(current_.error)) lostError_ = current_.error;
     failedUntil_ = first + kChunkSectors;
     return false;
   }
-  std::memset(chunk_.data() + size_t{n} * kSectorSize, 0, chunk_.size() - size_t{n} * kSectorSize);
-  DropBehind(first);
-  chunkFirst_ = first;
   chunkEnd_ = first + kChunkSectors + 1;
+  DropBehind(first);
+  StartPrefetch(first + kChunkSectors);
   return true;
 }
 
@@ -54,7 +106,6 @@ const uint8_t* BlockReader::ReadSingleBlock(uint64_t first) {
   const uint64_t left = total_ > first ? total_ - first : 0;
   const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, left));
   uint8_t* buf = single_.data();
-  ++readCalls_;
   // A block whose read failed is examined as zeros, never as the bytes of an
   // earlier block: those would be found a second time.
   if (n == 0 || !ReadSectors(fd_, first, n, kSectorSize, buf)) {

@@ -1,11 +1,15 @@
 // Serves the scan loop's 64-sector blocks (plus the sector after each, which
-// the end rules peek into) from large reads of the device. When a large read
+// the end rules peek into) from large reads of the device, the next one read
+// on a helper thread while the current one is examined. When a large read
 // fails, the range it covered is read again block by block, so read errors
 // are counted per 64-sector block and no readable sector is lost.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace lumicarve {
@@ -17,30 +21,49 @@ class BlockReader {
 
   BlockReader(int fd, uint64_t totalSectors, std::atomic<int32_t>& readErrors);
   ~BlockReader();
+  BlockReader(const BlockReader&) = delete;
+  BlockReader& operator=(const BlockReader&) = delete;
 
   // The 65 sectors from `first`: sectors past the device end, and those of a
   // block whose read failed, are zeros. Returns null when the device has gone
   // away (unplugged, medium removed); `lostError()` then holds the errno.
   const uint8_t* Block(uint64_t first);
   int lostError() const { return lostError_; }
-  uint64_t readCalls() const { return readCalls_; }
 
  private:
+  struct Chunk {
+    std::vector<uint8_t> data;
+    uint64_t first = 0;
+    bool ok = false;
+    int error = 0;
+  };
+
   bool LoadChunk(uint64_t first);
+  void ReadChunk(Chunk& chunk, uint64_t first) const;
+  void StartPrefetch(uint64_t first);
+  void WaitPrefetch();
+  void PrefetchLoop();
   const uint8_t* ReadSingleBlock(uint64_t first);
   void DropBehind(uint64_t first);
 
   int fd_;
   uint64_t total_;
   std::atomic<int32_t>& readErrors_;
-  std::vector<uint8_t> chunk_;
-  uint64_t chunkFirst_ = 0;
-  uint64_t chunkEnd_ = 0;      // first sector past what chunk_ holds (zeros count)
+  Chunk current_;
+  uint64_t chunkEnd_ = 0;      // first sector past what current_ holds (zeros count)
   uint64_t failedUntil_ = 0;   // blocks below this are read one by one
   uint64_t droppedUntil_ = 0;  // page cache already released below this sector
   std::vector<uint8_t> single_;
   int lostError_ = 0;
-  uint64_t readCalls_ = 0;
+
+  // The read-ahead: one chunk in flight at most.
+  Chunk ahead_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool requested_ = false;  // a read of ahead_ was asked for and not yet taken
+  bool done_ = false;       // that read has finished
+  bool stop_ = false;
+  std::thread thread_;
 };
 
 }  // namespace lumicarve

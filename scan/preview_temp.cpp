@@ -19,6 +19,15 @@
 namespace lumicarve {
 namespace {
 
+// Sectors appended to the temp file gather here and are written in large
+// pieces: one write per 512-byte sector would cost more than the scan itself.
+struct AppendBuffer {
+  int fd = -1;
+  std::vector<uint8_t> bytes;
+};
+thread_local AppendBuffer t_append;
+constexpr size_t kAppendFlush = 1 << 20;
+
 std::mutex g_dirMutex;
 std::string g_dir;
 bool g_atexitRegistered = false;
@@ -60,6 +69,16 @@ void CopySectors(int device, int fd, uint64_t first, uint64_t sectors, uint32_t 
   }
 }
 
+void FlushAppends() {
+  if (t_append.fd != -1 && !t_append.bytes.empty()) WriteAll(t_append.fd, t_append.bytes.data(), t_append.bytes.size());
+  t_append.bytes.clear();
+}
+
+void ForgetAppends() {
+  t_append.bytes.clear();
+  t_append.fd = -1;
+}
+
 }  // namespace
 
 const std::string& PrivateTempDir() {
@@ -89,6 +108,7 @@ void RemovePrivateTempDir() {
 }
 
 void OpenPreviewTemp(ScanContext& context, FileTypeMask type) {
+  ForgetAppends();
   context.previewTempFd = -1;
   if (!IsPictureType(type) && !IsRawType(type)) return;
   const std::string& dir = PrivateTempDir();
@@ -102,13 +122,21 @@ void OpenPreviewTemp(ScanContext& context, FileTypeMask type) {
 
 void DiscardPreviewTemp(ScanContext& context) {
   if (context.previewTempFd == -1) return;
+  ForgetAppends();
   ::close(context.previewTempFd);
   ::unlink(context.previewTempPath);
   context.previewTempFd = -1;
 }
 
 void AppendPreviewTemp(ScanContext& context, const void* bytes, size_t count) {
-  if (context.previewTempFd != -1) WriteAll(context.previewTempFd, static_cast<const uint8_t*>(bytes), count);
+  if (context.previewTempFd == -1) return;
+  if (t_append.fd != context.previewTempFd) {
+    FlushAppends();
+    t_append.fd = context.previewTempFd;
+  }
+  const auto* p = static_cast<const uint8_t*>(bytes);
+  t_append.bytes.insert(t_append.bytes.end(), p, p + count);
+  if (t_append.bytes.size() >= kAppendFlush) FlushAppends();
 }
 
 void ExtractToPreviewTemp(ScanContext& context, std::unique_ptr<FoundFile> record) {
@@ -128,6 +156,8 @@ void ExtractToPreviewTemp(ScanContext& context, std::unique_ptr<FoundFile> recor
   }
   if (context.previewTempFd != -1) {
     const int fd = context.previewTempFd;
+    if (t_append.fd == fd) FlushAppends();
+    ForgetAppends();
     const off_t held = ::lseek(fd, 0, SEEK_END);
     if (!(held > static_cast<off_t>(kSectorSize) || record->length <= kSectorSize))
       CopySectors(device, fd, first, sectors, skip);

@@ -12,6 +12,7 @@ namespace lumicarve {
 namespace {
 
 std::atomic<uint64_t> g_readLimit{0};
+std::atomic<uint64_t> g_readCalls{0};
 thread_local int t_lastError = 0;
 
 // Set by tests while no read is in flight; readers only look at the list when
@@ -35,6 +36,7 @@ Clock::time_point g_origin = Clock::now();
 void SetReadLimit(uint64_t sectors) { g_readLimit.store(sectors, std::memory_order_relaxed); }
 uint64_t ReadLimit() { return g_readLimit.load(std::memory_order_relaxed); }
 int LastReadError() { return t_lastError; }
+uint64_t ReadCallCount() { return g_readCalls.load(std::memory_order_relaxed); }
 
 int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer) {
   uint64_t limit = g_readLimit.load(std::memory_order_relaxed);
@@ -46,6 +48,7 @@ int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize,
     t_lastError = injected;
     return 0;
   }
+  g_readCalls.fetch_add(1, std::memory_order_relaxed);
   const size_t want = size_t{count} * sectorSize;
   // Divide rather than multiply: a huge sector number must not wrap the offset.
   if (first > static_cast<uint64_t>(INT64_MAX) / sectorSize) {

@@ -22,6 +22,9 @@ int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize,
 // success, ERANGE for a read refused by the limit, EIO for a short read).
 int LastReadError();
 
+// Number of ReadSectors calls that reached the device, for benchmarks.
+uint64_t ReadCallCount();
+
 // Test seam: reads that touch a sector inside one of these ranges fail with
 // the given errno. Set before a scan starts and cleared after it ends.
 struct ReadFault {

@@ -1,0 +1,258 @@
+// Scan throughput against the machine's own limit. Builds three disk images
+// of a given size (random bytes; a camera card, 80 % of it real-size JPEGs;
+// a video card of large MP4 files), reads each once to warm the page cache,
+// then measures plain sequential 1 MiB preads over it and a full scan of it,
+// each in a child process so CPU time and peak memory are its own.
+//
+//   scan_throughput [--size MiB] [--dir DIR] [--keep]
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "devices/device_list.h"
+#include "scan/scan_loop.h"
+#include "scan/sector_reader.h"
+
+namespace {
+
+using namespace lumicarve;
+
+struct Figures {
+  double seconds = 0, cpuSeconds = 0;
+  long peakRssKb = 0;
+  uint64_t readCalls = 0, files = 0;
+};
+
+uint64_t g_state = 0x9E3779B97F4A7C15ull;
+uint64_t Next() {
+  g_state ^= g_state << 13;
+  g_state ^= g_state >> 7;
+  g_state ^= g_state << 17;
+  return g_state;
+}
+void FillRandom(std::vector<uint8_t>& b) {
+  for (size_t i = 0; i + 8 <= b.size(); i += 8) {
+    uint64_t v = Next();
+    std::memcpy(b.data() + i, &v, 8);
+  }
+}
+
+std::vector<uint8_t> Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class Writer {
+ public:
+  explicit Writer(const std::string& path) : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)) {}
+  // Flushed to the disk, as a scanned device is: dropping dirty pages from
+  // the cache behind the scan would otherwise wait for their write-back.
+  ~Writer() {
+    ::fdatasync(fd_);
+    ::close(fd_);
+  }
+  void Put(const uint8_t* p, size_t n) {
+    while (n) {
+      ssize_t w = ::write(fd_, p, n);
+      if (w <= 0) { std::perror("write"); std::exit(1); }
+      p += w; n -= size_t(w); written_ += uint64_t(w);
+    }
+  }
+  void Random(uint64_t n) {
+    std::vector<uint8_t> b(1 << 20);
+    while (n) {
+      FillRandom(b);
+      const size_t k = n < b.size() ? size_t(n) : b.size();
+      Put(b.data(), k);
+      n -= k;
+    }
+  }
+  void Align() {
+    static const uint8_t zeros[512] = {};
+    if (written_ % 512) Put(zeros, 512 - written_ % 512);
+  }
+  uint64_t written() const { return written_; }
+
+ private:
+  int fd_;
+  uint64_t written_ = 0;
+};
+
+void MakeRandom(const std::string& path, uint64_t size) {
+  Writer w(path);
+  w.Random(size);
+}
+
+// 80 % of the sectors inside JPEGs of a 4000 x 3000 camera picture.
+void MakeCameraCard(const std::string& path, uint64_t size, const std::vector<uint8_t>& jpeg) {
+  Writer w(path);
+  const uint64_t gap = jpeg.size() / 4;  // one quarter gap per file: 80 / 20
+  while (w.written() + jpeg.size() + gap < size) {
+    w.Random(gap / 512 * 512);
+    w.Put(jpeg.data(), jpeg.size());
+    w.Align();
+  }
+  w.Random(size - w.written());
+}
+
+// Videos of about 400 MB whose headers give their length.
+void MakeVideoCard(const std::string& path, uint64_t size) {
+  Writer w(path);
+  const uint64_t video = 400ull << 20;
+  while (w.written() + video + (1 << 20) < size) {
+    std::vector<uint8_t> head(32, 0);
+    const uint8_t ftyp[] = {0, 0, 0, 24, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 2, 0, 'i', 's', 'o', 'm', 'm', 'p', '4', '1'};
+    std::memcpy(head.data(), ftyp, 24);
+    const uint32_t mdat = uint32_t(video - 24);
+    head[24] = uint8_t(mdat >> 24); head[25] = uint8_t(mdat >> 16); head[26] = uint8_t(mdat >> 8); head[27] = uint8_t(mdat);
+    std::memcpy(head.data() + 28, "mdat", 4);
+    w.Put(head.data(), head.size());
+    w.Random(video - 32);
+    w.Random(1 << 20);
+  }
+  w.Random(size - w.written());
+}
+
+void Warm(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  std::vector<uint8_t> b(1 << 20);
+  while (::read(fd, b.data(), b.size()) > 0) {
+  }
+  ::close(fd);
+}
+
+double Seconds(std::chrono::steady_clock::time_point a) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
+}
+
+class CountingSink : public ScanNotifySink {
+ public:
+  explicit CountingSink(ScanContext& c) : c_(c) {}
+  void ScanNotify(int code, int64_t, std::unique_ptr<FoundFile> file) override {
+    if (code == kNotifyFoundFile && file && c_.previewTempFd != -1) {
+      ::unlink(c_.previewTempPath);
+      c_.previewTempFd = -1;
+    }
+  }
+
+ private:
+  ScanContext& c_;
+};
+
+// Runs `body` in a child; the child writes its two numbers to a pipe.
+template <typename F>
+Figures InChild(F body) {
+  int fds[2];
+  if (::pipe(fds) != 0) std::exit(1);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    uint64_t out[2] = {0, 0};
+    body(out);
+    if (::write(fds[1], out, sizeof out) != sizeof out) _exit(1);
+    _exit(0);
+  }
+  ::close(fds[1]);
+  uint64_t in[2] = {0, 0};
+  if (::read(fds[0], in, sizeof in) != sizeof in) std::fprintf(stderr, "child failed\n");
+  ::close(fds[0]);
+  int status = 0;
+  struct rusage ru {};
+  ::wait4(pid, &status, 0, &ru);
+  Figures f;
+  f.seconds = Seconds(start);
+  f.cpuSeconds = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  f.peakRssKb = ru.ru_maxrss;
+  f.readCalls = in[0];
+  f.files = in[1];
+  return f;
+}
+
+Figures PlainReads(const std::string& path) {
+  return InChild([&](uint64_t* out) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::vector<uint8_t> b(1 << 20);
+    uint64_t calls = 0;
+    while (::read(fd, b.data(), b.size()) > 0) ++calls;
+    out[0] = calls;
+  });
+}
+
+Figures Scan(const std::string& path) {
+  return InChild([&](uint64_t* out) {
+    auto c = std::make_unique<ScanContext>();
+    std::string error;
+    if (AddImageDevice(*c, path, &error) < 0) _exit(1);
+    CountingSink sink(*c);
+    c->owner = &sink;
+    c->selectedDeviceIndex = 0;
+    std::thread t = StartScanThread(*c);
+    t.join();
+    out[0] = ReadCallCount();
+    out[1] = uint64_t(c->filesFound.load());
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  uint64_t sizeMiB = 2048;
+  std::string dir = "/tmp";
+  bool keep = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--size") && i + 1 < argc) sizeMiB = std::strtoull(argv[++i], nullptr, 10);
+    else if (!std::strcmp(argv[i], "--dir") && i + 1 < argc) dir = argv[++i];
+    else if (!std::strcmp(argv[i], "--keep")) keep = true;
+    else {
+      std::fprintf(stderr, "usage: scan_throughput [--size MiB] [--dir DIR] [--keep]\n");
+      return 2;
+    }
+  }
+  const uint64_t size = sizeMiB << 20;
+  const auto jpeg = Slurp(std::string(LUMICARVE_TEST_DATA) + "/generated/image/big_4000x3000_exif_thumb.jpg");
+  if (jpeg.empty()) {
+    std::fprintf(stderr, "scan_throughput: test picture not found\n");
+    return 1;
+  }
+  struct Image {
+    const char* name;
+    std::string path;
+  };
+  std::vector<Image> images = {{"random", dir + "/lumicarve-bench-random.img"},
+                               {"camera card", dir + "/lumicarve-bench-camera.img"},
+                               {"video card", dir + "/lumicarve-bench-video.img"}};
+  std::fprintf(stderr, "building three images of %" PRIu64 " MiB in %s ...\n", sizeMiB, dir.c_str());
+  MakeRandom(images[0].path, size);
+  MakeCameraCard(images[1].path, size, jpeg);
+  MakeVideoCard(images[2].path, size);
+
+  const double gib = double(size) / double(1ull << 30);
+  std::printf("%-12s %10s %10s %7s %10s %10s %10s %8s\n", "image", "pread MB/s", "scan MB/s", "ratio", "CPU s/GiB",
+              "peak RSS", "reads", "files");
+  for (const Image& img : images) {
+    Warm(img.path);
+    const Figures plain = PlainReads(img.path);
+    Warm(img.path);
+    const Figures scan = Scan(img.path);
+    const double plainRate = double(size) / 1e6 / plain.seconds;
+    const double scanRate = double(size) / 1e6 / scan.seconds;
+    std::printf("%-12s %10.0f %10.0f %7.2f %10.3f %7ld MB %10" PRIu64 " %8" PRIu64 "\n", img.name, plainRate, scanRate,
+                scanRate / plainRate, scan.cpuSeconds / gib, scan.peakRssKb / 1024, scan.readCalls, scan.files);
+    std::fflush(stdout);
+    if (!keep) ::unlink(img.path.c_str());
+  }
+  return 0;
+}
