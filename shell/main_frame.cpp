@@ -25,6 +25,8 @@
 #include "shell/application.h"
 #include "shell/command_button_strip.h"
 #include "shell/icons.h"
+#include "shell/options_dialog.h"
+#include "shell/recovery_flow.h"
 #include "shell/settings.h"
 #include "shell/string_table.h"
 #include "shell/window_strings.h"
@@ -123,6 +125,7 @@ void CMainFrame::createMenus() {
     if (context_.commandEnable[1]) controlRequest(kRecoverFiles);
   });
   add(file, tr("Open disk image..."), "openDiskImage", &CMainFrame::openDiskImageDialog);
+  add(file, tr("Options"), "options", &CMainFrame::showOptions);
   file->addSeparator();
   add(file, tr("E&xit"), "exit", &QWidget::close);
   connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);
@@ -210,7 +213,7 @@ int CMainFrame::controlRequest(int code) {
       StartScan();
       break;
     case kRecoverFiles:
-      // Recovery of the chosen files comes with its own dialog.
+      recoverFiles(false);
       break;
     case kCancelScan:
       CancelScan();
@@ -219,6 +222,16 @@ int CMainFrame::controlRequest(int code) {
       break;
   }
   return 1;
+}
+
+void CMainFrame::recoverFiles(bool selectedOnly) {
+  if (!context_.commandEnable[1] || context_.scanState.load() == SCAN_RUNNING) return;
+  RunRecoveryFlow(CollectRecoveryFiles(*folderPane_->tree(), *view_, selectedOnly), context_, this);
+}
+
+void CMainFrame::showOptions() {
+  OptionsDialog dialog(context_, this);
+  if (dialog.exec() == QDialog::Accepted) dialog.applyTo(context_);
 }
 
 void CMainFrame::StartScan() {

@@ -46,6 +46,10 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
 
   // WM_CONTROL_REQUEST: 0 start a scan, 1 recover, 2 cancel; others nothing.
   int controlRequest(int code);
+  // "Recover files" (selectedOnly false) or "Recover selected files".
+  void recoverFiles(bool selectedOnly);
+  // File > Options: edits the template, the types and the minimum size.
+  void showOptions();
   void StartScan();
   void CancelScan();
   void EndScan();

@@ -12,3 +12,8 @@ list(APPEND UI_SOURCES
   shell/settings.cpp
   shell/window_strings.cpp
 )
+list(APPEND UI_SOURCES
+  shell/options_dialog.cpp
+  shell/recovery_dialog.cpp
+  shell/recovery_flow.cpp
+)

@@ -1,0 +1,84 @@
+// "Recovering files": runs the recovery worker on its own thread and shows
+// the file being written, the elapsed and remaining time and the share of
+// bytes written, then the outcome in a message box.
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <memory>
+#include <thread>
+
+#include "shell/recovery_worker.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace lumicarve {
+
+class RecoveryDialog : public QDialog, public RecoverySink {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTimerMs = 500;
+
+  RecoveryDialog(RecoveryJob job, QWidget* parent = nullptr);
+  ~RecoveryDialog() override;
+
+  // Called on the worker's thread; returns once the dialog has handled it.
+  void RecoveryNotify(const RecoveryReport& report) override;
+  // WM_RECOVERY_NOTIFY, on the window's thread. Returns 1.
+  int handleRecoveryNotify(const RecoveryReport& report);
+  // One timer tick: elapsed time, every fifth tick the remaining time.
+  void tick();
+
+  int32_t recoveryState() const { return state_; }
+  bool timerActive() const { return timer_.isActive(); }
+  QLabel* writingText() const { return writing_; }
+  QLabel* elapsedText() const { return elapsed_; }
+  QLabel* remainingText() const { return remaining_; }
+  QLabel* percentageText() const { return percentage_; }
+  QProgressBar* progressBar() const { return progress_; }
+  QPushButton* okButton() const { return ok_; }
+  QPushButton* cancelButton() const { return cancel_; }
+
+ public slots:
+  void reject() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void buildControls();
+  void stopTimer();
+  void finished();
+  void showMessage(int icon, const QString& text);
+  void transferTexts();
+  void joinWorker();
+
+  std::unique_ptr<RecoveryWorker> worker_;
+  std::thread thread_;
+  bool started_ = false;
+  bool workerDone_ = false;
+  int32_t state_ = 0;
+  int64_t bytesRequired_ = 0;
+  QElapsedTimer clock_;
+  QTimer timer_;
+  int tickCount_ = 0;
+  QString writingText_, elapsedText_, remainingText_;
+  QLabel* writing_ = nullptr;
+  QLabel* elapsed_ = nullptr;
+  QLabel* remaining_ = nullptr;
+  QLabel* percentage_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QPushButton* ok_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+};
+
+// The message of an error report, as the dialog shows it.
+QString RecoveryErrorText(const RecoveryReport& report);
+
+}  // namespace lumicarve
