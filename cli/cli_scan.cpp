@@ -229,6 +229,7 @@ int RunScanCommand(int argc, char** argv) {
   int exitCode = 2;
   if (!ParseArgs(argc, argv, c, o, exitCode)) return exitCode;
   c.typeSelection = o.types;
+  c.writePreviewFiles = false;
   c.minimumSize = o.minimumKb;
 
   const int index = OpenSource(c, o.source);

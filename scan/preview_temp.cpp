@@ -110,7 +110,7 @@ void RemovePrivateTempDir() {
 void OpenPreviewTemp(ScanContext& context, FileTypeMask type) {
   ForgetAppends();
   context.previewTempFd = -1;
-  if (!IsPictureType(type) && !IsRawType(type)) return;
+  if (!context.writePreviewFiles || (!IsPictureType(type) && !IsRawType(type))) return;
   const std::string& dir = PrivateTempDir();
   if (dir.empty()) return;
   char ext[4];

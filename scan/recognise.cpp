@@ -3,6 +3,7 @@
 // most specific enabled type (3GP, then MP4, then any QuickTime atom).
 #include "scan/recognise.h"
 
+#include <array>
 #include <cstring>
 
 namespace lumicarve {
@@ -13,6 +14,15 @@ bool Is(const uint8_t* p, const char* text, size_t n) { return std::memcmp(p, te
 uint32_t U32le(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
+
+// First bytes that some signature can start with. Only an "mdat" atom may
+// start with any byte, so a sector whose first byte is not here and whose
+// bytes 4 to 7 are not "mdat" starts no file: most sectors end here.
+constexpr auto kFirstBytes = [] {
+  std::array<bool, 256> t{};
+  for (int b : {0xFF, 0x89, int{'G'}, int{'B'}, int{'I'}, int{'M'}, int{'R'}, 0x00, 0x30}) t[size_t(b)] = true;
+  return t;
+}();
 
 }  // namespace
 
@@ -28,6 +38,7 @@ bool IsQuickTimeAtom(const uint8_t* type) {
 
 FileTypeMask RecogniseSector(const uint8_t* s, FileTypeMask enabledMask) {
   const uint32_t enabled = static_cast<uint32_t>(enabledMask);
+  if (!kFirstBytes[s[0]] && !Is(s + 4, "mdat", 4)) return 0;
   if ((enabled & FT_JPG) && s[0] == 0xFF && s[1] == 0xD8 && (Is(s + 6, "JFIF", 4) || Is(s + 6, "Exif", 4)))
     return FT_JPG;
   if ((enabled & FT_PNG) && s[0] == 0x89 && Is(s + 1, "PNG", 3)) return FT_PNG;

@@ -69,6 +69,9 @@ struct ScanContext {
   uint32_t scanStartTick = 0;
   std::atomic<int32_t> activityFlags{0};
 
+  // False where nothing shows previews (the command line): the scan then
+  // writes no preview temp files at all.
+  bool writePreviewFiles = true;
   int previewTempFd = -1;
   char previewTempPath[260] = {};
 
