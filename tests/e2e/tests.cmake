@@ -7,4 +7,9 @@ lumicarve_add_gtest(e2e_scan_tests
 # read-only promise, private temp files, full and read-only destinations.
 lumicarve_add_gtest(e2e_fault_tests
   e2e/read_fault_test.cpp
+  e2e/device_loss_test.cpp
+  # The command line's scan, run in place so injected faults reach it.
+  ../cli/cli_scan.cpp
+  ../cli/cli_progress.cpp
+  ../cli/file_saver.cpp
 )
