@@ -1,0 +1,172 @@
+// Recovering a scanned card through the window: the folder chooser, the
+// files each command takes, and every written file compared with its
+// original in tests/data.
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "controls/tri_check_tree.h"
+#include "results/folder_view_pane.h"
+#include "results/lumicarve_view.h"
+#include "shell/main_frame.h"
+#include "shell/recovery_dialog.h"
+#include "shell/recovery_flow.h"
+#include "ui_test_support.h"
+
+using namespace lumicarve;
+using namespace lumicarve::test;
+
+namespace {
+
+QByteArray Sha256(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+// Every file below `dir`, relative, sorted.
+QStringList Written(const QString& dir) {
+  QStringList names;
+  QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) names << QDir(dir).relativeFilePath(it.next());
+  names.sort();
+  return names;
+}
+
+// Answers the folder chooser with `folder`, then closes every message box
+// and the recovery dialog once it is done, recording the boxes' texts.
+class RecoveryDriver : public QObject {
+ public:
+  explicit RecoveryDriver(const QString& folder) : folder_(folder) {
+    connect(&timer_, &QTimer::timeout, this, &RecoveryDriver::poll);
+    timer_.start(20);
+  }
+  QStringList texts;
+  bool chooserSeen = false;
+  QString chooserTitle;
+
+ private:
+  void poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+      chooserSeen = true;
+      chooserTitle = chooser->windowTitle();
+      chooser->setDirectory(folder_);
+      QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      texts << box->text();
+      box->accept();
+    } else if (auto* dialog = qobject_cast<RecoveryDialog*>(modal)) {
+      if (dialog->okButton()->isEnabled()) dialog->okButton()->click();
+    }
+  }
+  QString folder_;
+  QTimer timer_;
+};
+
+}  // namespace
+
+class RecoveryWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    out_ = dir_->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out_));
+    frame_ = std::make_unique<CMainFrame>();
+    frame_->show();
+    const QString card = dir_->filePath(QStringLiteral("card.img"));
+    QVERIFY(MakeCardImage(card, SampleCardFiles()));
+    QVERIFY(frame_->openDiskImage(card));
+    MessageBoxWatcher boxes;
+    frame_->controlRequest(CMainFrame::kStartScan);
+    QTRY_VERIFY_WITH_TIMEOUT(frame_->context().commandEnable[0] && !boxes.texts.isEmpty(), 30000);
+    frame_->waitForScanThread();
+  }
+  void cleanup() { frame_.reset(); }
+
+  void aCheckedMonthFolderIsRecoveredByteExactUnderItsDate() {
+    QTreeWidgetItem* june2008 = frame_->folderPane()->tree()->topLevelItem(1)->child(0);
+    QCOMPARE(june2008->text(0), QStringLiteral("June (1)"));
+    frame_->folderPane()->tree()->setCheck(june2008, Qt::Checked);
+    RecoveryDriver driver(out_);
+    frame_->controlRequest(CMainFrame::kRecoverFiles);
+    QVERIFY(driver.chooserSeen);
+    QCOMPARE(driver.chooserTitle, QStringLiteral("Select destination folder"));
+    QCOMPARE(driver.texts, QStringList(QStringLiteral("Extraction complete")));
+    QCOMPARE(Written(out_), QStringList(QStringLiteral("2008/06/21/0001.JPG")));
+    QCOMPARE(Sha256(out_ + QStringLiteral("/2008/06/21/0001.JPG")),
+             Sha256(DataPath(QStringLiteral("make_in_model_canon.jpg"))));
+  }
+
+  void everyCheckedFolderIsRecoveredInScanOrderAndEachFileIsByteExact() {
+    CTriCheckStateTreeCtrl* tree = frame_->folderPane()->tree();
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) tree->setCheck(tree->topLevelItem(i), Qt::Checked);
+    RecoveryDriver driver(out_);
+    frame_->controlRequest(CMainFrame::kRecoverFiles);
+    QCOMPARE(driver.texts, QStringList(QStringLiteral("Extraction complete")));
+    const QStringList expected = {"2002/05/01/0001.JPG", "2008/06/21/0003.JPG", "2011/04/30/0004.JPG",
+                                  "2019/11/02/0007.JPG", "unsorted/0002.JPG",   "unsorted/0005.GIF",
+                                  "unsorted/0006.PNG"};
+    QCOMPARE(Written(out_), expected);
+    const QStringList originals = SampleCardFiles();
+    const int order[] = {0, 2, 3, 6, 1, 4, 5};
+    for (int i = 0; i < expected.size(); ++i)
+      QVERIFY2(Sha256(out_ + QLatin1Char('/') + expected[i]) == Sha256(DataPath(originals[order[i]])),
+               qPrintable(expected[i]));
+  }
+
+  void withNothingCheckedTheSelectedListEntriesAreTakenAndOnlyThose() {
+    CTriCheckStateTreeCtrl* tree = frame_->folderPane()->tree();
+    QTreeWidgetItem* unsortedGroup = tree->topLevelItem(4)->child(0);
+    tree->setCurrentItem(unsortedGroup);
+    CLumicarveView* view = frame_->view();
+    QCOMPARE(view->model()->rowCount(), 3);
+    view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select);
+    // The selected entry only, in both commands.
+    QCOMPARE(CollectRecoveryFiles(*tree, *view, true).size(), size_t{1});
+    QCOMPARE(CollectRecoveryFiles(*tree, *view, false).size(), size_t{1});
+    view->selectionModel()->clearSelection();
+    // Nothing selected: "Recover files" takes the current folder's files,
+    // "Recover selected files" nothing.
+    QCOMPARE(CollectRecoveryFiles(*tree, *view, false).size(), size_t{3});
+    QCOMPARE(CollectRecoveryFiles(*tree, *view, true).size(), size_t{0});
+    // A checked folder and a selected entry in it count each file once.
+    tree->setCheck(unsortedGroup, Qt::Checked);
+    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select);
+    const std::vector<FoundFile> files = CollectRecoveryFiles(*tree, *view, false);
+    QCOMPARE(files.size(), size_t{3});
+    QVERIFY(files[0].startSector < files[1].startSector && files[1].startSector < files[2].startSector);
+  }
+
+  void recoverSelectedFilesWithNoSelectionSaysNothingIsSelected() {
+    RecoveryDriver driver(out_);
+    frame_->recoverFiles(true);
+    QCOMPARE(driver.texts, QStringList(QStringLiteral("No files or folders selected")));
+    QVERIFY(Written(out_).isEmpty());
+  }
+
+  void aDestinationThatIsNotAWritableFolderIsRefusedBeforeTheDialogOpens() {
+    MessageBoxWatcher boxes;
+    QVERIFY(!RecoverTo(dir_->filePath(QStringLiteral("missing")), {}, frame_->context(), frame_.get()));
+    QCOMPARE(boxes.texts, QStringList(QStringLiteral("Invalid folder location")));
+    QCOMPARE(boxes.icons.at(0), QMessageBox::Critical);
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  QString out_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+LUMICARVE_UI_TEST_MAIN(RecoveryWindowTest)
+#include "recovery_window_test.moc"
