@@ -12,3 +12,6 @@ list(APPEND CORE_SOURCES
   shell/name_template.cpp
   shell/recovery_worker.cpp
 )
+list(APPEND CORE_SOURCES
+  shell/jpeg_exif_date.cpp
+)
