@@ -107,10 +107,12 @@ void MakeCameraCard(const std::string& path, uint64_t size, const std::vector<ui
   w.Random(size - w.written());
 }
 
-// Videos of about 400 MB whose headers give their length.
+// Videos of up to 1 GiB whose headers give their length, with 1 MiB of
+// random bytes after each.
 void MakeVideoCard(const std::string& path, uint64_t size) {
   Writer w(path);
-  const uint64_t video = 400ull << 20;
+  const uint64_t count = size >> 30 ? size >> 30 : 1;
+  const uint64_t video = size / count - (2 << 20);
   while (w.written() + video + (1 << 20) < size) {
     std::vector<uint8_t> head(32, 0);
     const uint8_t ftyp[] = {0, 0, 0, 24, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 2, 0, 'i', 's', 'o', 'm', 'm', 'p', '4', '1'};

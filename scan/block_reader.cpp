@@ -59,20 +59,32 @@ void BlockReader::PrefetchLoop() {
   for (;;) {
     wake_.wait(lock, [this] { return stop_ || (requested_ && !done_); });
     if (stop_) return;
-    const uint64_t first = ahead_.first;
+    const uint64_t first = ahead_.first, dropFirst = dropFirst_, dropSectors = dropSectors_;
     lock.unlock();
     ReadChunk(ahead_, first);
+    // Pages the scan has finished with are not needed again soon: releasing
+    // them keeps a long scan from evicting everything else from the cache.
+    if (dropSectors)
+      ::posix_fadvise(fd_, static_cast<off_t>(dropFirst * kSectorSize), static_cast<off_t>(dropSectors * kSectorSize),
+                      POSIX_FADV_DONTNEED);
     lock.lock();
     done_ = true;
     wake_.notify_all();
   }
 }
 
-void BlockReader::StartPrefetch(uint64_t first) {
-  if (first >= total_) return;
+void BlockReader::StartPrefetch(uint64_t first, uint64_t dropFirst, uint64_t dropSectors) {
+  if (first >= total_) {
+    if (dropSectors)
+      ::posix_fadvise(fd_, static_cast<off_t>(dropFirst * kSectorSize), static_cast<off_t>(dropSectors * kSectorSize),
+                      POSIX_FADV_DONTNEED);
+    return;
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ahead_.first = first;
+    dropFirst_ = dropFirst;
+    dropSectors_ = dropSectors;
     requested_ = true;
     done_ = false;
   }
@@ -86,6 +98,8 @@ void BlockReader::WaitPrefetch() {
 
 bool BlockReader::LoadChunk(uint64_t first) {
   WaitPrefetch();
+  const bool hadChunk = chunkEnd_ != 0;
+  const uint64_t finished = current_.first;
   // After a jump the chunk read ahead is not the one needed: read it now.
   if (requested_ && ahead_.first == first) std::swap(current_, ahead_);
   else ReadChunk(current_, first);
@@ -97,8 +111,9 @@ bool BlockReader::LoadChunk(uint64_t first) {
     return false;
   }
   chunkEnd_ = first + kChunkSectors + 1;
-  DropBehind(first);
-  StartPrefetch(first + kChunkSectors);
+  uint64_t dropFirst = 0, dropSectors = 0;
+  if (hadChunk) NoteConsumed(finished, dropFirst, dropSectors);
+  StartPrefetch(first + kChunkSectors, dropFirst, dropSectors);
   return true;
 }
 
@@ -125,14 +140,13 @@ const uint8_t* BlockReader::ReadSingleBlock(uint64_t first) {
   return buf;
 }
 
-// Pages behind the scan position are not needed again soon: release them so
-// a long scan does not evict everything else from the page cache.
-void BlockReader::DropBehind(uint64_t first) {
-  if (first <= droppedUntil_ + kChunkSectors) return;
-  const uint64_t until = first - kChunkSectors;
-  ::posix_fadvise(fd_, static_cast<off_t>(droppedUntil_ * kSectorSize),
-                  static_cast<off_t>((until - droppedUntil_) * kSectorSize), POSIX_FADV_DONTNEED);
-  droppedUntil_ = until;
+// Only chunks the scan itself read are released: a range jumped over was
+// never brought in by the scan, and its cached pages are someone else's.
+void BlockReader::NoteConsumed(uint64_t first, uint64_t& dropFirst, uint64_t& dropSectors) {
+  dropFirst = keptFirst_;
+  dropSectors = keptSectors_;
+  keptFirst_ = first;
+  keptSectors_ = std::min<uint64_t>(kChunkSectors, total_ > first ? total_ - first : 0);
 }
 
 }  // namespace lumicarve

@@ -40,11 +40,11 @@ class BlockReader {
 
   bool LoadChunk(uint64_t first);
   void ReadChunk(Chunk& chunk, uint64_t first) const;
-  void StartPrefetch(uint64_t first);
+  void StartPrefetch(uint64_t first, uint64_t dropFirst, uint64_t dropSectors);
   void WaitPrefetch();
   void PrefetchLoop();
   const uint8_t* ReadSingleBlock(uint64_t first);
-  void DropBehind(uint64_t first);
+  void NoteConsumed(uint64_t first, uint64_t& dropFirst, uint64_t& dropSectors);
 
   int fd_;
   uint64_t total_;
@@ -52,7 +52,9 @@ class BlockReader {
   Chunk current_;
   uint64_t chunkEnd_ = 0;      // first sector past what current_ holds (zeros count)
   uint64_t failedUntil_ = 0;   // blocks below this are read one by one
-  uint64_t droppedUntil_ = 0;  // page cache already released below this sector
+  // The chunk before the current one stays cached (a file just found may be
+  // read again for its preview); the one before that is released.
+  uint64_t keptFirst_ = 0, keptSectors_ = 0;
   std::vector<uint8_t> single_;
   int lostError_ = 0;
 
@@ -60,6 +62,7 @@ class BlockReader {
   Chunk ahead_;
   std::mutex mutex_;
   std::condition_variable wake_;
+  uint64_t dropFirst_ = 0, dropSectors_ = 0;  // released by the helper after its read
   bool requested_ = false;  // a read of ahead_ was asked for and not yet taken
   bool done_ = false;       // that read has finished
   bool stop_ = false;

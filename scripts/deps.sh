@@ -5,6 +5,7 @@ lumicarve_install_deps() {
     qt6-base-dev qt6-image-formats-plugins qt6-svg-dev libexiv2-dev libgl-dev
     mtools dosfstools util-linux fdisk xauth xvfb)
   if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
+  if [ "${1:-}" = bench ]; then packages+=(testdisk foremost scalpel bc util-linux); fi
   local missing=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
