@@ -19,7 +19,9 @@ qt_add_resources(lumicarve_ui lumicarve_icons
     resources/icons/recover.svg
     resources/icons/cancel.svg
     resources/icons/device.svg
-    resources/icons/lumicarve.svg)
+    resources/icons/lumicarve.svg
+    resources/placeholders/film_strip.svg
+    resources/placeholders/camera.svg)
 
 add_executable(lumicarve shell/main.cpp)
 target_link_libraries(lumicarve PRIVATE lumicarve_ui)

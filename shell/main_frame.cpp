@@ -17,6 +17,7 @@
 #include "controls/tri_check_tree.h"
 #include "devices/control_pane.h"
 #include "devices/device_list.h"
+#include "results/file_preview_dialog.h"
 #include "results/folder_view_pane.h"
 #include "results/lumicarve_view.h"
 #include "results/pane_preview.h"
@@ -60,6 +61,8 @@ CMainFrame::CMainFrame() {
   view_ = new CLumicarveView(&context_, this);
   setCentralWidget(view_);
   connect(view_, &CLumicarveView::entryOpened, this, &CMainFrame::OpenListEntry);
+  connect(view_, &CLumicarveView::recoverRequested, this,
+          [this] { controlRequest(kRecoverFiles); });
   createPanes();
   createMenus();
   resize(1000, 720);
@@ -235,8 +238,8 @@ void CMainFrame::showOptions() {
 }
 
 void CMainFrame::StartScan() {
-  // The thumbnail worker (once there is one) must be gone before the
-  // results it reads are freed.
+  // The thumbnail worker must be gone before the results it reads are freed.
+  view_->StopThumbnails();
   while (context_.activityFlags.load() & kActivityThumbnails) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     QThread::msleep(100);
@@ -304,15 +307,18 @@ void CMainFrame::RefreshList(QTreeWidgetItem* item, bool appendOnly) {
 }
 
 void CMainFrame::OpenListEntry(int index) {
-  QListWidgetItem* entry = view_->item(index);
+  const ListEntry* entry = view_->item(index);
   QTreeWidgetItem* selected = folderPane_->tree()->currentItem();
   if (!entry || !selected) return;
   TreeItemData data = FolderViewPane::DataOf(selected);
   QString text = entry->text();
   if (data.kind == NODE_FILES) {
-    if (context_.scanState.load() == SCAN_RUNNING)
+    if (context_.scanState.load() == SCAN_RUNNING) {
       message(QMessageBox::Warning, Text(IDS_PREVIEW_WHILE_SCANNING));
-    // The file-preview dialog comes with the results view.
+    } else if (entry->file) {
+      FilePreviewDialog dialog(&context_, entry->file, this);
+      dialog.exec();
+    }
     return;
   }
   for (int i = 0; i < selected->childCount(); ++i) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "devices/control_pane.h"
+#include "results/lumicarve_view.h"
 #include "results/pane_preview.h"
 #include "shell/main_frame.h"
 #include "shell/string_table.h"
@@ -34,7 +35,10 @@ void CMainFrame::handleScanNotify(int code, int64_t arg, std::unique_ptr<FoundFi
         progressTick(arg);
       else if (code == kNotifyFoundFile)
         foundFile(std::move(file));
-      // Code 2 asks for the thumbnails to be remade; the list draws none yet.
+      else if (code == kNotifyThumbnails && view_->workerRunning())
+        // A worker running beside the scan is stopped; a new one starts
+        // only where thumbnails are allowed, and never while a scan runs.
+        view_->StopThumbnails();
       break;
     case SCAN_CANCEL:
       progress_.ShowCounters(counters(), context_.thousandsSeparator);
@@ -85,7 +89,8 @@ void CMainFrame::completionReport() {
   if (context_.deviceLostError.load() != 0) {
     std::string mb = FormatWithSeparators(context_.deviceLostSector.load() / 2048,
                                           context_.thousandsSeparator);
-    message(QMessageBox::Critical,
+    // What was found before the loss stays listed and can be recovered.
+    message(QMessageBox::Warning,
             Text(IDS_DEVICE_LOST).replace(QLatin1String("%s"), QString::fromStdString(mb)));
     EndScan();
     return;

@@ -74,6 +74,7 @@ constexpr StringEntry kStrings[] = {
      "No disk to scan. Open a disk image (File > Open disk image...) or run Lumicarve with disk "
      "access (root or the disk group)."},
     {61283, "Cannot open the disk image:"},
+    {61290, "Invalid image file"},
     {61300, "Please enter a positive integer."},
 };
 

@@ -1,0 +1,144 @@
+#include "results/file_preview_dialog.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QPainter>
+#include <QPushButton>
+
+#include <unistd.h>
+
+#include <cstring>
+
+#include "controls/gradient.h"
+#include "controls/transparent_static.h"
+#include "results/exif_reader.h"
+#include "results/pane_preview.h"
+#include "results/temp_copy.h"
+#include "results/thumbnail_tiles.h"
+#include "scan/filetime.h"
+#include "scan/scan_context.h"
+#include "shell/string_table.h"
+#include "shell/text_format.h"
+#include "shell/window_strings.h"
+
+namespace lumicarve {
+namespace {
+
+const QColor kGrey(0xB0, 0xB0, 0xB0);
+
+QString Separated(uint64_t n, char separator) {
+  return QString::fromStdString(FormatWithSeparators(static_cast<int64_t>(n), separator));
+}
+
+}  // namespace
+
+QString PreviewLengthText(uint64_t length, char separator) {
+  return QStringLiteral("%1 %2 (%3 %4)")
+      .arg(Separated(length / 1024, separator), Text(IDS_KB), Separated(length, separator),
+           Text(IDS_BYTES));
+}
+
+QString PreviewDateText(uint64_t filetime) {
+  CalendarTime t;
+  // Zero is the record's "no date", not the first of January 1601.
+  if (filetime == 0 || !FiletimeToCalendar(filetime, t)) return Text(IDS_NOT_AVAILABLE);
+  const QDateTime when(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+  QLocale locale;
+  return QStringLiteral("%1 %2").arg(locale.toString(when.date(), QLocale::ShortFormat),
+                                     locale.toString(when.time(), QLocale::ShortFormat));
+}
+
+QString PreviewCameraText(const std::string& make, const std::string& model) {
+  if (make.size() < 2) return Text(IDS_NOT_AVAILABLE);
+  const QString m = QString::fromLatin1(make.c_str()).trimmed();
+  const QString md = QString::fromLatin1(model.c_str()).trimmed();
+  if (md.contains(m)) return md;
+  return QStringLiteral("%1 %2").arg(m, md).trimmed();
+}
+
+FilePreviewDialog::FilePreviewDialog(ScanContext* context, FoundFile* file, QWidget* parent)
+    : QDialog(parent), context_(context), file_(file) {
+  setWindowTitle(tr("File preview"));
+  QFontMetrics fm(font());
+  const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  unitX_ = (fm.horizontalAdvance(letters) / 26 + 1) / 2;
+  unitY_ = fm.height();
+  setFixedSize(dialogRect(0, 0, 314, 289).size());
+
+  box_ = new CImagePreviewStatic(this);
+  box_->setGeometry(dialogRect(7, 7, 300, 200));
+  struct Row {
+    const char* label;
+    int y;
+  };
+  const Row rows[4] = {{"Name:", 212}, {"Length:", 224}, {"Date / time:", 235}, {"Camera", 246}};
+  for (int i = 0; i < 4; ++i) {
+    auto* label = new CTransparentStatic(tr(rows[i].label), this);
+    label->setGeometry(dialogRect(7, rows[i].y, 88, 8));
+    label->makeBold();
+    label->setTextColour(kGrey);
+    values_[i] = new CTransparentStatic(QString(), this);
+    values_[i]->setGeometry(dialogRect(101, rows[i].y, 206, 8));
+    values_[i]->makeBold();
+    values_[i]->setTextColour(Qt::white);
+  }
+  auto* ok = new QPushButton(tr("OK"), this);
+  ok->setGeometry(dialogRect(132, 268, 50, 14));
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+  if (file_) {
+    texts_[0] = QString::fromLatin1(file_->name, static_cast<int>(strnlen(file_->name, sizeof file_->name)));
+    texts_[1] = PreviewLengthText(file_->length, context_->thousandsSeparator);
+    texts_[2] = PreviewDateText(file_->date);
+  }
+  texts_[3] = Text(IDS_NOT_AVAILABLE);
+  LoadPreviewImage(file_);
+  for (int i = 0; i < 4; ++i) values_[i]->setText(texts_[i]);
+}
+
+QRect FilePreviewDialog::dialogRect(int x, int y, int w, int h) const {
+  return QRect(x * unitX_ / 4, y * unitY_ / 8, w * unitX_ / 4, h * unitY_ / 8);
+}
+
+bool FilePreviewDialog::LoadPreviewImage(FoundFile* file) {
+  const int bw = box_->width(), bh = box_->height();
+  QImage bitmap(bw, bh, QImage::Format_RGB32);
+  bitmap.fill(Qt::black);
+  QPainter p(&bitmap);
+  if (!file) {
+    p.setPen(QColor(0xB0, 0xB0, 0xB0));
+    p.drawRect(0, 0, bw - 1, bh - 1);
+  } else if (IsPictureType(file->type) || IsRawType(file->type)) {
+    const std::string path = DialogTempPath(*file);
+    if (WriteTempCopy(context_->ScannedHandle(), *file, nullptr, path) != TempCopyResult::kCopied)
+      return false;
+    DecodedPicture picture = DecodeFitted(QString::fromStdString(path), bw, bh);
+    if (file->type == FT_JPG) {
+      ExifFields exif = ReadExifFields(path);
+      if (exif.hasDate) file->date = exif.date;
+      if (exif.make.size() >= 2) texts_[3] = PreviewCameraText(exif.make, exif.model);
+    }
+    ::unlink(path.c_str());
+    if (!picture.image.isNull()) {
+      p.setRenderHint(QPainter::SmoothPixmapTransform);
+      p.drawImage(FitPicture(picture.width, picture.height, bw, bh), picture.image);
+    }
+  } else {
+    const QImage placeholder = IsVideoType(file->type) ? FilmStripPlaceholder() : CameraPlaceholder();
+    p.drawImage((bw - placeholder.width()) / 2, (bh - placeholder.height()) / 2, placeholder);
+  }
+  p.end();
+  box_->setImage(bitmap);
+  return true;
+}
+
+void FilePreviewDialog::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setClipRegion(QRegion(rect()).subtracted(box_->geometry()));
+  PaintVerticalGradient(p, rect(), QColor(0, 0, 0), QColor(0x28, 0x28, 0x28));
+  const QRect line = dialogRect(7, 262, 300, 1);
+  p.fillRect(line.x(), line.y(), line.width(), 1, QColor(0x50, 0x50, 0x50));
+}
+
+}  // namespace lumicarve

@@ -1,0 +1,58 @@
+// The modal "File preview" dialog: one found file large, with its name,
+// length, date and camera, on a dark gradient.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+namespace lumicarve {
+
+struct FoundFile;
+struct ScanContext;
+class CImagePreviewStatic;
+class CTransparentStatic;
+
+// "1,234 KB (1,263,616 bytes)": whole kilobytes rounded down, then the bytes.
+QString PreviewLengthText(uint64_t length, char separator);
+// The date and time in the user's short formats, or "n/a" for an unknown
+// date (0) or one that is no calendar time.
+QString PreviewDateText(uint64_t filetime);
+// The Model alone when it already names the maker, else Make and Model;
+// "n/a" without a Make of at least two characters.
+QString PreviewCameraText(const std::string& make, const std::string& model);
+
+class FilePreviewDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  FilePreviewDialog(ScanContext* context, FoundFile* file, QWidget* parent = nullptr);
+
+  // Shows the file in the picture box: a picture copied from the device,
+  // fitted into the box; the film strip or the camera for other files.
+  // False when the copy could not be made (the box keeps what it showed).
+  bool LoadPreviewImage(FoundFile* file);
+
+  CImagePreviewStatic* pictureBox() const { return box_; }
+  QString nameText() const { return texts_[0]; }
+  QString lengthText() const { return texts_[1]; }
+  QString dateText() const { return texts_[2]; }
+  QString cameraText() const { return texts_[3]; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRect dialogRect(int x, int y, int w, int h) const;
+
+  ScanContext* context_;
+  FoundFile* file_;
+  CImagePreviewStatic* box_;
+  CTransparentStatic* values_[4] = {};
+  QString texts_[4];
+  int unitX_ = 6, unitY_ = 13;
+};
+
+}  // namespace lumicarve

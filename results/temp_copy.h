@@ -1,0 +1,59 @@
+// Copies of found files from the device into the private temp directory, for
+// the thumbnail worker and the file-preview dialog to decode. Plain C++: the
+// copy runs on the worker thread as well as on the window's thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "scan/file_types.h"
+#include "scan/raw_preview.h"
+
+namespace lumicarve {
+
+inline constexpr uint32_t kTempCopyBlockSectors = 64;  // 32 KiB per device read
+
+// Which sectors a copy reads and which of their bytes it keeps.
+struct TempCopyPlan {
+  uint64_t firstSector = 0;
+  uint64_t sectors = 0;
+  uint32_t skip = 0;   // bytes left out at the start of the first sector
+  uint64_t bytes = 0;  // bytes written in all
+};
+
+// One block of a plan: the sectors it reads and the bytes of it written.
+struct TempCopyBlock {
+  uint32_t sectors = 0;
+  uint32_t writeOffset = 0;
+  uint32_t writeBytes = 0;
+};
+
+// The whole file (`preview` null), or the embedded preview a RAW walk found.
+TempCopyPlan PlanTempCopy(const FoundFile& file, const PreviewInfo* preview);
+uint64_t BlockCount(const TempCopyPlan& plan);
+TempCopyBlock BlockOf(const TempCopyPlan& plan, uint64_t index);
+
+enum class TempCopyResult {
+  kCopied,
+  kCannotCreate,  // the temp file could not be made or written (a full disk)
+  kReadFailed,    // a device read failed: there is no trustworthy copy
+  kStopped,       // `stop` was raised between two blocks
+};
+
+// Writes the plan's bytes from the device `handle` into `path`, replacing a
+// file of that name. On any result but kCopied the partial file is removed,
+// so nothing ever decodes a picture with holes in it.
+TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
+                             const std::string& path, const std::atomic<bool>* stop = nullptr);
+
+// "temp2.<ext>" in the private temp directory, the extension being the last
+// three characters of the file's name; for the thumbnails.
+std::string ThumbnailTempPath(const FoundFile& file);
+// "temp2<n>.jpg" with n from 0 to 99: a RAW file's embedded preview.
+std::string RawPreviewTempPath();
+// "temp3.<ext>": the preview dialog's own copy, so it never writes the file
+// the thumbnail worker may be decoding at the same moment.
+std::string DialogTempPath(const FoundFile& file);
+
+}  // namespace lumicarve
