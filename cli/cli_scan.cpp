@@ -22,6 +22,7 @@
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
 #include "shell/destination_check.h"
+#include "shell/jpeg_exif_date.h"
 #include "shell/string_table.h"
 #include "shell/text_format.h"
 
@@ -35,7 +36,8 @@ void OnInterrupt(int) {
 }
 
 constexpr const char* kScanHelp =
-    "usage: lumicarve-cli scan SOURCE [--out DIR] [--types LIST] [--min-size KB] [--report FILE]\n"
+    "usage: lumicarve-cli scan SOURCE [--out DIR [--template T] [--flat]] [--types LIST]\n"
+    "                          [--min-size KB] [--report FILE]\n"
     "\n"
     "Reads SOURCE sector by sector and lists every photo and video found in it.\n"
     "SOURCE is a disk image file, a block device such as /dev/sdb (run as root or\n"
@@ -45,6 +47,15 @@ constexpr const char* kScanHelp =
     "  --out DIR       save every found file as DIR/<name>, byte for byte. DIR must\n"
     "                  not lie on the scanned disk; existing files are never\n"
     "                  overwritten.\n"
+    "  --template T    with --out: save each file under the naming template T, as\n"
+    "                  the window does. %Y year, %M month, %D day (a JPEG's EXIF\n"
+    "                  capture date), %xN a sequence number of x digits (%N: 4);\n"
+    "                  '\\' or '/' separates folders. Undated files go to the folder\n"
+    "                  \"unsorted\". The file type's extension is appended, and an\n"
+    "                  existing name gets \" (2)\", \" (3)\", ... Example:\n"
+    "                  --template '%Y/%M/%D/%4N' saves 2012/05/17/0001.JPG.\n"
+    "  --flat          with --out: drop the template's folders (default template\n"
+    "                  %Y\\%M\\%D\\%4N); every file goes directly into DIR.\n"
     "  --types LIST    what to look for: a comma-separated list of extensions (jpg,\n"
     "                  png, gif, bmp, tif, cr2, nef, pef, orf, dng, arw, rw2, srw,\n"
     "                  mov, mp4, 3gp, avi, mpg, wmv, mts), or pictures, videos, all.\n"
@@ -55,11 +66,14 @@ constexpr const char* kScanHelp =
     "\n"
     "Progress goes to stderr, one line per found file to stdout:\n"
     "  name  type  start sector  length  date\n"
+    "and with --out one line per saved file:  saved  path\n"
     "Ctrl-C stops the scan cleanly; files saved so far stay.\n"
     "Exit codes: 0 done, 1 runtime error, 2 usage.\n";
 
 struct Options {
   std::string source, out, report;
+  std::string nameTemplate;
+  bool useTemplate = false, flat = false;
   FileTypeMask types = kAllTypes;
   int32_t minimumKb = 0;
 };
@@ -110,6 +124,12 @@ bool ParseArgs(int argc, char** argv, const ScanContext& c, Options& o, int& exi
       return false;
     } else if (arg == "--out") {
       if (!value(o.out)) return exitCode = Usage("--out needs a folder"), false;
+    } else if (arg == "--template") {
+      if (!value(o.nameTemplate)) return exitCode = Usage("--template needs a naming template"), false;
+      if (o.nameTemplate.size() > 259) return exitCode = Usage("--template: at most 259 characters"), false;
+      o.useTemplate = true;
+    } else if (arg == "--flat") {
+      o.flat = true;
     } else if (arg == "--report") {
       if (!value(o.report)) return exitCode = Usage("--report needs a file name"), false;
     } else if (arg == "--types") {
@@ -129,6 +149,11 @@ bool ParseArgs(int argc, char** argv, const ScanContext& c, Options& o, int& exi
     }
   }
   if (o.source.empty()) return exitCode = Usage("no SOURCE given"), false;
+  if ((o.useTemplate || o.flat) && o.out.empty()) return exitCode = Usage("--template and --flat need --out"), false;
+  if (o.flat && !o.useTemplate) {
+    o.nameTemplate = "%Y\\%M\\%D\\%4N";
+    o.useTemplate = true;
+  }
   return true;
 }
 
@@ -157,6 +182,8 @@ class CliSink : public ScanNotifySink {
       ::unlink(c_.previewTempPath);
       c_.previewTempFd = -1;
     }
+    // Dated as the window dates a JPEG, before its name or report line is made.
+    DateJpegFromExif(c_.ScannedHandle(), *file);
     char ext[4];
     std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\n", file->name, TypeName(c_, file->type, ext),
                 file->startSector, file->length, IsoDate(file->date).c_str());
@@ -249,7 +276,10 @@ int RunScanCommand(int argc, char** argv) {
                    o.out.c_str(), device.path);
       return 1;
     }
-    saver = std::make_unique<FileSaver>(device.handle, o.out);
+    if (o.useTemplate)
+      saver = std::make_unique<FileSaver>(device.handle, o.out, o.nameTemplate, !o.flat, c.catalogue);
+    else
+      saver = std::make_unique<FileSaver>(device.handle, o.out);
   }
 
   CliSink sink(c, saver.get());

@@ -1,18 +1,41 @@
 #include "cli/file_saver.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
 #include "shell/found_file_copy.h"
+#include "shell/name_template.h"
+#include "shell/recovery_worker.h"
 #include "shell/string_table.h"
 
 namespace lumicarve::cli {
 
 bool FileSaver::Save(const FoundFile& file) {
-  const std::string path = folder_ + "/" + file.name;
-  const CopyOutcome r = CopyFoundFile(fd_, file, path);
+  // A file that cannot fit is not started: nothing half-written, and the
+  // files saved so far stay.
+  const int64_t available = AvailableBytes(folder_);
+  if (available >= 0 && static_cast<uint64_t>(available) < file.length) {
+    std::fprintf(stderr, "lumicarve-cli: %s %s\n%s: %" PRIu64 ", %s: %" PRId64 "\n", LoadString(IDS_INSUFFICIENT_SPACE),
+                 folder_.c_str(), LoadString(IDS_REQUIRED), file.length, LoadString(IDS_AVAILABLE), available);
+    fatal_ = true;
+    return false;
+  }
+  std::string relative = file.name;
+  CopyOutcome r;
+  if (useTemplate_) {
+    const std::string expanded =
+        ExpandNameTemplate(template_.c_str(), file, ++sequence_, catalogue_, createDataFolders_);
+    r = SaveUnderFreeName(fd_, file, folder_, expanded, relative);
+    if (r.result != CopyResult::kDone) relative = expanded;
+  } else {
+    r = CopyFoundFile(fd_, file, folder_ + "/" + relative);
+  }
+  const std::string path = folder_ + "/" + relative;
   switch (r.result) {
     case CopyResult::kDone:
+      std::printf("saved\t%s\n", path.c_str());
+      std::fflush(stdout);
       return true;
     case CopyResult::kExists:
       std::fprintf(stderr, "lumicarve-cli: %s exists; not overwritten\n", path.c_str());
