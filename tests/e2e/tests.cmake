@@ -8,6 +8,7 @@ lumicarve_add_gtest(e2e_scan_tests
 lumicarve_add_gtest(e2e_fault_tests
   e2e/read_fault_test.cpp
   e2e/device_loss_test.cpp
+  e2e/safety_test.cpp
   # The command line's scan, run in place so injected faults reach it.
   ../cli/cli_scan.cpp
   ../cli/cli_progress.cpp
