@@ -85,7 +85,7 @@ QImage MakeTile(const QImage& picture, int iw, int ih) {
       font.setPointSize(16);
       p.setFont(font);
       p.setPen(kRed);
-      p.drawText(QRect(0, 0, kTileWidth, kTileHeight), Qt::AlignLeft | Qt::AlignTop,
+      p.drawText(QRect(0, 0, kTileWidth, kTileHeight), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                  Text(IDS_INVALID_IMAGE));
     }
   }

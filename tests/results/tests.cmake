@@ -1,1 +1,2 @@
 lumicarve_add_gtest(results_storage_test results/results_storage_test.cpp)
+lumicarve_add_gtest(temp_copy_test results/temp_copy_test.cpp)

@@ -1,0 +1,160 @@
+// Copies of found files from a device into the private temp directory: the
+// block arithmetic, byte-exact copies, embedded previews, and read failures.
+#include "results/temp_copy.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "scan/preview_temp.h"
+#include "scan/test_device.h"
+
+namespace lumicarve {
+namespace {
+
+using test::ImageBuilder;
+using test::InstallDevice;
+using test::ReadTestFile;
+
+FoundFile File(uint64_t start, uint64_t length, const char* name = "00000001.JPG") {
+  FoundFile f{};
+  std::snprintf(f.name, sizeof f.name, "%s", name);
+  f.type = static_cast<uint32_t>(FT_JPG);
+  f.startSector = start;
+  f.length = length;
+  return f;
+}
+
+std::vector<uint8_t> Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+TEST(TempCopyPlan, aFileOfTwoFullBlocksIsReadAndWrittenInTwoWholeBlocks) {
+  const TempCopyPlan plan = PlanTempCopy(File(10, 65536), nullptr);
+  ASSERT_EQ(BlockCount(plan), 2u);
+  for (uint64_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(BlockOf(plan, i).sectors, 64u);
+    EXPECT_EQ(BlockOf(plan, i).writeBytes, 32768u);
+  }
+}
+
+TEST(TempCopyPlan, aShortLastBlockReadsOnlyItsSectorsAndWritesOnlyTheFilesBytes) {
+  const TempCopyPlan plan = PlanTempCopy(File(0, 40000), nullptr);
+  ASSERT_EQ(BlockCount(plan), 2u);
+  EXPECT_EQ(BlockOf(plan, 0).sectors, 64u);
+  EXPECT_EQ(BlockOf(plan, 0).writeBytes, 32768u);
+  EXPECT_EQ(BlockOf(plan, 1).sectors, 15u);
+  EXPECT_EQ(BlockOf(plan, 1).writeBytes, 7232u);
+}
+
+TEST(TempCopyPlan, anEmbeddedPreviewReadsTheSectorsItSpansAndSkipsItsLeadingBytes) {
+  PreviewInfo info{};
+  info.offset = 20 * 512 + 500;
+  info.length = 1124;
+  const TempCopyPlan plan = PlanTempCopy(File(20, 100000), &info);
+  EXPECT_EQ(plan.firstSector, 20u);
+  EXPECT_EQ(plan.sectors, 4u);
+  ASSERT_EQ(BlockCount(plan), 1u);
+  EXPECT_EQ(BlockOf(plan, 0).writeOffset, 500u);
+  EXPECT_EQ(BlockOf(plan, 0).writeBytes, 1124u);
+}
+
+class TempCopyTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ClearReadFaults();
+    if (fd_ >= 0) ::close(fd_);
+  }
+  void Install(ImageBuilder& image) { fd_ = InstallDevice(context_, image.bytes()); }
+  ScanContext context_;
+  int fd_ = -1;
+};
+
+TEST_F(TempCopyTest, aWholeFileCopyIsExactlyTheFileAcrossSeveralBlocks) {
+  const std::vector<uint8_t> jpeg = ReadTestFile("generated/image/progressive.jpg");
+  ASSERT_GT(jpeg.size(), 4u * 32768);
+  ImageBuilder image;
+  image.Random(7);
+  const uint64_t start = image.Place(jpeg);
+  image.Random(70, 9);
+  Install(image);
+  const FoundFile file = File(start, jpeg.size());
+  const std::string path = ThumbnailTempPath(file);
+  ASSERT_EQ(WriteTempCopy(fd_, file, nullptr, path), TempCopyResult::kCopied);
+  EXPECT_EQ(Slurp(path), jpeg);
+  ::unlink(path.c_str());
+}
+
+TEST_F(TempCopyTest, anEmbeddedPreviewCopyStartsWithThePreviewsFirstByte) {
+  ImageBuilder image;
+  image.Random(30, 3);
+  Install(image);
+  PreviewInfo info{};
+  info.offset = 5 * 512 + 500;
+  info.length = 1124;
+  const std::string path = RawPreviewTempPath();
+  ASSERT_EQ(WriteTempCopy(fd_, File(5, 20000, "00000002.CR2"), &info, path),
+            TempCopyResult::kCopied);
+  const std::vector<uint8_t> expected(image.bytes().begin() + 5 * 512 + 500,
+                                      image.bytes().begin() + 5 * 512 + 500 + 1124);
+  EXPECT_EQ(Slurp(path), expected);
+  ::unlink(path.c_str());
+}
+
+TEST_F(TempCopyTest, anUnreadableSectorFailsTheCopyAndLeavesNoFileToDecode) {
+  const std::vector<uint8_t> jpeg = ReadTestFile("generated/image/progressive.jpg");
+  ImageBuilder image;
+  const uint64_t start = image.Place(jpeg);
+  Install(image);
+  SetReadFaults({{start + 100, start + 100, EIO}});
+  const FoundFile file = File(start, jpeg.size());
+  const std::string path = ThumbnailTempPath(file);
+  EXPECT_EQ(WriteTempCopy(fd_, file, nullptr, path), TempCopyResult::kReadFailed);
+  EXPECT_FALSE(Exists(path));
+}
+
+TEST_F(TempCopyTest, aStopRequestEndsTheCopyBetweenBlocks) {
+  ImageBuilder image;
+  image.Random(300);
+  Install(image);
+  std::atomic<bool> stop{true};
+  const FoundFile file = File(0, 300 * 512);
+  const std::string path = ThumbnailTempPath(file);
+  EXPECT_EQ(WriteTempCopy(fd_, file, nullptr, path, &stop), TempCopyResult::kStopped);
+  EXPECT_FALSE(Exists(path));
+}
+
+TEST_F(TempCopyTest, aTempFileThatCannotBeCreatedIsReported) {
+  ImageBuilder image;
+  image.Random(4);
+  Install(image);
+  EXPECT_EQ(WriteTempCopy(fd_, File(0, 100), nullptr, PrivateTempDir() + "/missing/temp2.JPG"),
+            TempCopyResult::kCannotCreate);
+  EXPECT_EQ(WriteTempCopy(fd_, File(0, 100), nullptr, std::string()),
+            TempCopyResult::kCannotCreate);
+}
+
+TEST(TempCopyNames, copiesAreNamedByExtensionInsideThePrivateDirectory) {
+  const std::string dir = PrivateTempDir();
+  EXPECT_EQ(ThumbnailTempPath(File(0, 1, "00000012.JPG")), dir + "/temp2.JPG");
+  EXPECT_EQ(DialogTempPath(File(0, 1, "00000012.NEF")), dir + "/temp3.NEF");
+  // A damaged name never puts a separator into the path.
+  EXPECT_EQ(ThumbnailTempPath(File(0, 1, "0000/../x")), dir + "/temp2.000");
+  for (int i = 0; i < 20; ++i) {
+    const std::string raw = RawPreviewTempPath();
+    ASSERT_EQ(raw.rfind(dir + "/temp2", 0), 0u);
+    const int n = std::stoi(raw.substr(dir.size() + 6));
+    EXPECT_GE(n, 0);
+    EXPECT_LE(n, 99);
+    EXPECT_EQ(raw.substr(raw.size() - 4), ".jpg");
+  }
+}
+
+}  // namespace
+}  // namespace lumicarve

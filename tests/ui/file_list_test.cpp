@@ -1,0 +1,188 @@
+// The file list: labels, append-only refreshes, month and day folders, the
+// switch between small icons and thumbnails, and the context menu.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "browse_test_support.h"
+#include "results/lumicarve_view.h"
+#include "ui_test_support.h"
+
+using namespace lumicarve;
+using namespace lumicarve::test;
+
+namespace {
+
+FoundFile Sized(uint64_t length, const char* name = "00000012.JPG") {
+  FoundFile f{};
+  std::snprintf(f.name, sizeof f.name, "%s", name);
+  f.length = length;
+  return f;
+}
+
+QStringList Labels(const CLumicarveView& view) {
+  QStringList labels;
+  for (int i = 0; i < view.count(); ++i) labels << view.item(i)->text();
+  return labels;
+}
+
+}  // namespace
+
+class FileListTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void fileLabelsShowWholeKilobytesRoundedUp() {
+    QCOMPARE(CLumicarveView::FileLabel(Sized(1), ','), QStringLiteral("00000012.JPG (1 KB)"));
+    QCOMPARE(CLumicarveView::FileLabel(Sized(1024), ','), QStringLiteral("00000012.JPG (1 KB)"));
+    QCOMPARE(CLumicarveView::FileLabel(Sized(1025), ','), QStringLiteral("00000012.JPG (2 KB)"));
+    QCOMPARE(CLumicarveView::FileLabel(Sized(1573000), ','),
+             QStringLiteral("00000012.JPG (1,537 KB)"));
+  }
+
+  void anAppendOnlyRefreshAddsExactlyTheNewEntry() {
+    ScanContext context;
+    CLumicarveView view(&context);
+    TestCard card;
+    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
+    card.add(QStringLiteral("ui/plasma.gif"), FT_GIF, "GIF");
+    QVERIFY(card.install(context));
+    view.RefreshList(card.files(), false);
+    QCOMPARE(Labels(view), (QStringList{"00000001.JPG (4 KB)", "00000002.GIF (58 KB)"}));
+
+    FoundFile late = Sized(2048, "00000003.AVI");
+    late.type = FT_AVI;
+    AppendToFolder(card.folder(), &late);
+    ++card.folder().count;
+    QSignalSpy inserted(view.listModel(), &QAbstractItemModel::rowsInserted);
+    view.RefreshList(card.files(), true);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 2);
+    QCOMPARE(view.count(), 3);
+    // The entries already listed stay as they were.
+    QCOMPARE(view.item(0)->file, card.file(0));
+    QCOMPARE(view.item(1)->text(), QStringLiteral("00000002.GIF (58 KB)"));
+    QCOMPARE(view.item(2)->text(), QStringLiteral("00000003.AVI (2 KB)"));
+    QCOMPARE(view.item(2)->image, int(kImageVideo));
+    QCOMPARE(view.item(2)->file, &late);
+    QCOMPARE(view.item(0)->image, int(kImagePicture));
+  }
+
+  void aYearListsItsMonthsInCalendarOrderAndAMonthItsDays() {
+    ScanContext context;
+    CLumicarveView view(&context);
+    auto year = std::make_unique<YearRecord>();
+    year->months[11].count = 2;
+    year->months[3].count = 1;
+    year->months[6].count = 4;
+    view.RefreshList({NODE_YEAR, year.get()}, false);
+    QCOMPARE(Labels(view), (QStringList{"March", "June", "November"}));
+    for (int i = 0; i < view.count(); ++i) QCOMPARE(view.item(i)->image, int(kImageFolder));
+    QCOMPARE(view.viewMode(), QListView::ListMode);
+
+    MonthSlot& june = year->months[6];
+    june.days[30].count = 1;
+    june.days[2].count = 3;
+    june.days[14].count = 1;
+    view.RefreshList({NODE_MONTH, &june}, false);
+    QCOMPARE(Labels(view), (QStringList{"2", "14", "30"}));
+    // Unsorted groups are reached through the tree only.
+    view.RefreshList({NODE_UNSORTED, year.get()}, false);
+    QCOMPARE(view.count(), 0);
+  }
+
+  void showThumbnailsRebuildsTheListInTheOtherMode() {
+    ScanContext context;
+    CLumicarveView view(&context);
+    TestCard card;
+    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
+    card.add(QStringLiteral("ui/plasma.png"), FT_PNG, "PNG");
+    QVERIFY(card.install(context));
+    view.RefreshList(card.files(), false);
+    QVERIFY(!view.thumbnailMode());
+    QCOMPARE(view.iconSize(), QSize(16, 16));
+
+    context.displayFlags = 1;
+    view.RefreshList(card.files(), false);
+    QVERIFY(view.thumbnailMode());
+    QCOMPARE(view.viewMode(), QListView::IconMode);
+    QCOMPARE(view.iconSize(), QSize(160, 120));
+    QCOMPARE(Labels(view), (QStringList{"00000001.JPG (4 KB)", "00000002.PNG (142 KB)"}));
+    QTRY_VERIFY(!view.workerRunning());
+    QCOMPARE(context.activityFlags.load() & kActivityThumbnails, 0);
+
+    context.displayFlags = 0;
+    view.RefreshList(card.files(), false);
+    QVERIFY(!view.thumbnailMode());
+    QCOMPARE(view.viewMode(), QListView::ListMode);
+    QCOMPARE(view.count(), 2);
+  }
+
+  void whileAScanRunsFilesAreListedWithSmallIcons() {
+    ScanContext context;
+    CLumicarveView view(&context);
+    TestCard card;
+    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
+    QVERIFY(card.install(context));
+    context.displayFlags = 1 | 0x1000;
+    view.RefreshList(card.files(), false);
+    QVERIFY(!view.thumbnailMode());
+    QVERIFY(!view.workerRunning());
+    QCOMPARE(view.count(), 1);
+  }
+
+  void recoverSelectedFilesIsGrayedUnlessRecoveringIsOnAndAnEntryIsSelected() {
+    ScanContext context;
+    CLumicarveView view(&context);
+    TestCard card;
+    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
+    card.add(QStringLiteral("ui/plasma.gif"), FT_GIF, "GIF");
+    QVERIFY(card.install(context));
+    view.RefreshList(card.files(), false);
+    auto recoverEnabled = [&view] {
+      std::unique_ptr<QMenu> menu(view.makeContextMenu(nullptr));
+      QStringList texts;
+      for (QAction* a : menu->actions())
+        if (!a->isSeparator()) texts << a->text();
+      if (texts != QStringList{"Select all files", "Recover selected files"}) return -1;
+      return menu->findChild<QAction*>(QStringLiteral("recoverSelectedFiles"))->isEnabled() ? 1 : 0;
+    };
+    context.commandEnable[1] = 1;
+    QCOMPARE(recoverEnabled(), 0);  // nothing selected
+    view.selectAllFiles();
+    QCOMPARE(view.selectionModel()->selectedRows().size(), 2);
+    QCOMPARE(recoverEnabled(), 1);
+    context.commandEnable[1] = 0;
+    QCOMPARE(recoverEnabled(), 0);
+
+    QSignalSpy recover(&view, &CLumicarveView::recoverRequested);
+    view.recoverSelectedFiles();
+    QCOMPARE(recover.count(), 0);
+    context.commandEnable[1] = 1;
+    view.recoverSelectedFiles();
+    QCOMPARE(recover.count(), 1);
+  }
+
+  void aDoubleClickOpensTheEntryUnderTheCursor() {
+    ScanContext context;
+    CLumicarveView view(&context);
+    auto year = std::make_unique<YearRecord>();
+    year->months[2].count = 1;
+    year->months[5].count = 1;
+    view.RefreshList({NODE_YEAR, year.get()}, false);
+    view.resize(300, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy opened(&view, &CLumicarveView::entryOpened);
+    const QRect second = view.visualRect(view.listModel()->index(1));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(opened.at(0).at(0).toInt(), 1);
+  }
+};
+
+LUMICARVE_UI_TEST_MAIN(FileListTest)
+#include "file_list_test.moc"

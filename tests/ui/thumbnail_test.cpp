@@ -1,0 +1,185 @@
+// Thumbnails: the tile geometry, the tiles of damaged, unreadable and video
+// files, the worker's stop when another folder is selected, and a scan start
+// that waits for the worker.
+#include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "browse_test_support.h"
+#include "controls/tri_check_tree.h"
+#include "results/folder_view_pane.h"
+#include "results/lumicarve_view.h"
+#include "results/thumbnail_tiles.h"
+#include "scan/preview_temp.h"
+#include "shell/main_frame.h"
+#include "ui_test_support.h"
+
+using namespace lumicarve;
+using namespace lumicarve::test;
+
+namespace {
+
+const QRgb kSilver = qRgb(192, 192, 192);
+const QString kBig = QStringLiteral("generated/image/big_4000x3000_exif_thumb.jpg");
+
+int RedPixels(const QImage& tile, QRect area) {
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      QColor c = tile.pixelColor(x, y);
+      if (c.red() > 200 && c.green() < 80 && c.blue() < 80) ++n;
+    }
+  return n;
+}
+
+QImage TileOf(const CLumicarveView& view, int row) {
+  return view.item(row)->tile.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QStringList TempCopies() {
+  return QDir(QString::fromStdString(PrivateTempDir())).entryList({QStringLiteral("temp2*")});
+}
+
+}  // namespace
+
+class ThumbnailTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { ClearReadFaults(); }
+  void cleanup() { ClearReadFaults(); }
+
+  void picturesAreFittedIntoTheTileAndCentred() {
+    QCOMPARE(TileGeometry(4000, 3000), QRect(0, 0, 160, 120));
+    QCOMPARE(TileGeometry(3000, 4000), QRect(35, 0, 90, 120));
+    QCOMPARE(TileGeometry(100, 80), QRect(30, 20, 100, 80));
+    QCOMPARE(TileGeometry(200, 190), QRect(0, -16, 160, 152));
+
+    QImage small(100, 80, QImage::Format_RGB32);
+    small.fill(Qt::blue);
+    QImage tile = MakeTile(small, 100, 80);
+    QCOMPARE(tile.size(), QSize(160, 120));
+    QCOMPARE(tile.pixel(80, 60), qRgb(0, 0, 255));
+    QCOMPARE(tile.pixel(30, 20), qRgb(0, 0, 255));
+    QCOMPARE(tile.pixel(29, 60), qRgb(255, 255, 255));  // not enlarged
+    QCOMPARE(tile.pixel(0, 0), kSilver);
+    QCOMPARE(tile.pixel(159, 119), kSilver);
+    // Fitted by width: the middle rows of a 200 x 190 picture fill the tile.
+    QImage tall(200, 190, QImage::Format_RGB32);
+    tall.fill(Qt::green);
+    tile = MakeTile(tall.scaled(160, 152), 200, 190);
+    QCOMPARE(tile.pixel(80, 1), qRgb(0, 255, 0));
+    QCOMPARE(tile.pixel(80, 118), qRgb(0, 255, 0));
+  }
+
+  void damagedUnreadableAndVideoFilesGetHonestTiles() {
+    ScanContext context;
+    context.displayFlags = 1;
+    CLumicarveView view(&context);
+    TestCard card;
+    card.add(QStringLiteral("generated/image/damaged_entropy.jpg"), FT_JPG);
+    FoundFile* unreadable = card.add(QStringLiteral("ui/make_in_model_canon.jpg"), FT_JPG);
+    card.add(QStringLiteral("generated/video/video.avi"), FT_AVI, "AVI");
+    card.add(QStringLiteral("corpus/Kodak.jpg"), FT_CR2, "CR2");  // RAW without a preview
+    card.add(QStringLiteral("ui/make_not_in_model_fuji.jpg"), FT_JPG);
+    QVERIFY(card.install(context));
+    SetReadFaults({{unreadable->startSector + 3, unreadable->startSector + 3, EIO}});
+    const QStringList before = TempCopies();
+
+    QSignalSpy changed(view.listModel(), &QAbstractItemModel::dataChanged);
+    QSignalSpy shown(&view, &CLumicarveView::tileShown);
+    view.RefreshList(card.files(), false);
+    QCOMPARE(view.count(), 5);
+    // All five entries exist at once, each with the blank tile.
+    QCOMPARE(TileOf(view, 4), BlankTile());
+    QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 5, 20000);
+    QTRY_VERIFY(!view.workerRunning());
+    QCOMPARE(context.activityFlags.load() & kActivityThumbnails, 0);
+
+    const QImage invalid = MakeTile(QImage(), 0, 0);
+    QVERIFY(RedPixels(invalid, QRect(1, 1, 158, 30)) > 20);
+    QCOMPARE(TileOf(view, 0), invalid);  // corrupt entropy data
+    QCOMPARE(TileOf(view, 1), invalid);  // a sector that cannot be read
+    QCOMPARE(TileOf(view, 2), FilmStripPlaceholder());
+    QCOMPARE(TileOf(view, 3), CameraPlaceholder());
+    const QImage good = TileOf(view, 4);
+    QVERIFY(good != invalid);
+    QVERIFY(good != BlankTile());
+    QVERIFY(good.pixel(80, 60) != qRgb(255, 255, 255));
+    if (qEnvironmentVariableIsSet("LUMICARVE_TILES"))
+      for (int i = 0; i < 5; ++i)
+        TileOf(view, i).save(qEnvironmentVariable("LUMICARVE_TILES") + QString::number(i) + ".png");
+    // Each tile repainted its own entry alone.
+    QCOMPARE(changed.count(), 5);
+    for (const QList<QVariant>& args : changed)
+      QCOMPARE(args.at(0).toModelIndex(), args.at(1).toModelIndex());
+    QCOMPARE(TempCopies(), before);
+  }
+
+  void selectingAnotherFolderStopsTheWorkerBeforeItsNextPicture() {
+    ScanContext context;
+    context.displayFlags = 1;
+    CLumicarveView view(&context);
+    TestCard card;
+    for (int i = 0; i < 12; ++i) card.add(kBig, FT_JPG);
+    QVERIFY(card.install(context));
+    QSignalSpy shown(&view, &CLumicarveView::tileShown);
+    view.RefreshList(card.files(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 20000);
+    const int made = view.tilesMade();
+
+    auto year = std::make_unique<YearRecord>();
+    year->months[4].count = 1;
+    view.RefreshList({NODE_YEAR, year.get()}, false);
+    QVERIFY(!view.workerRunning());
+    QCOMPARE(context.activityFlags.load() & kActivityThumbnails, 0);
+    QVERIFY(view.tilesMade() <= made + 1);
+    const int shownAtStop = shown.count();
+    QTest::qWait(300);
+    QCOMPARE(shown.count(), shownAtStop);
+    QCOMPARE(view.count(), 1);
+
+    // Back in the files folder a new worker starts from the first file.
+    view.RefreshList(card.files(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() > shownAtStop, 20000);
+    QCOMPARE(shown.at(shownAtStop).at(0).toInt(), 0);
+    view.StopThumbnails();
+  }
+
+  void startingAScanWaitsUntilTheWorkerHasStopped() {
+    TestCard card;
+    for (int i = 0; i < 8; ++i) card.add(kBig, FT_JPG);
+    QVERIFY(card.write());
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(frame.openDiskImage(card.imagePath()));
+    frame.context().scannedDeviceIndex = frame.context().selectedDeviceIndex;
+    frame.context().displayFlags = 1;
+    QSignalSpy shown(frame.view(), &CLumicarveView::tileShown);
+    frame.view()->RefreshList(card.files(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 20000);
+    QVERIFY(frame.view()->workerRunning());
+
+    bool busyDuringScan = true;
+    bool checked = false;
+    connect(frame.folderPane()->tree()->model(), &QAbstractItemModel::rowsInserted, &frame, [&] {
+      if (checked || frame.context().scanState.load() != SCAN_RUNNING) return;
+      checked = true;
+      busyDuringScan = frame.context().activityFlags.load() & kActivityThumbnails;
+    });
+    MessageBoxWatcher boxes;
+    frame.controlRequest(CMainFrame::kStartScan);
+    QVERIFY(!frame.view()->workerRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(frame.context().scanState.load() != SCAN_RUNNING && !boxes.texts.isEmpty(),
+                             60000);
+    frame.waitForScanThread();
+    QVERIFY(checked);
+    QVERIFY(!busyDuringScan);
+    QVERIFY(boxes.texts.at(0).startsWith(QStringLiteral("Scan completed.\n8 files found")));
+  }
+};
+
+LUMICARVE_UI_TEST_MAIN(ThumbnailTest)
+#include "thumbnail_test.moc"
