@@ -12,24 +12,15 @@
 #include <iterator>
 
 #include "scan/test_device.h"
+#include "shell/shell_test_support.h"
 
 namespace lumicarve {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> ReadPath(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> Listing(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    if (e.is_regular_file()) names.push_back(fs::relative(e.path(), dir).string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using test::Listing;
+using test::ReadPath;
 
 // The command's exit code and its stdout.
 struct CliRun {

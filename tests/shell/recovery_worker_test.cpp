@@ -18,6 +18,7 @@
 
 #include "scan/filetime.h"
 #include "scan/test_device.h"
+#include "shell/shell_test_support.h"
 
 namespace lumicarve {
 namespace {
@@ -25,19 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadTestFile;
 
-std::vector<uint8_t> ReadPath(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Every file below `dir`, relative, sorted.
-std::vector<std::string> Listing(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    if (e.is_regular_file()) names.push_back(fs::relative(e.path(), dir).string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using test::Listing;
+using test::ReadPath;
 
 class RecordingRecoverySink : public RecoverySink {
  public:
