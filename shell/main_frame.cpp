@@ -61,8 +61,8 @@ CMainFrame::CMainFrame() {
   view_ = new CLumicarveView(&context_, this);
   setCentralWidget(view_);
   connect(view_, &CLumicarveView::entryOpened, this, &CMainFrame::OpenListEntry);
-  connect(view_, &CLumicarveView::recoverRequested, this,
-          [this] { controlRequest(kRecoverFiles); });
+  // The list's "Recover selected files" takes only the selected entries.
+  connect(view_, &CLumicarveView::recoverRequested, this, [this] { recoverFiles(true); });
   createPanes();
   createMenus();
   resize(1000, 720);

@@ -148,6 +148,21 @@ class RecoveryWindowTest : public QObject {
     QVERIFY(files[0].startSector < files[1].startSector && files[1].startSector < files[2].startSector);
   }
 
+  void theListsRecoverSelectedFilesSavesOnlyTheSelectedEntry() {
+    CTriCheckStateTreeCtrl* tree = frame_->folderPane()->tree();
+    // A checked folder elsewhere does not count for this command.
+    tree->setCheck(tree->topLevelItem(0), Qt::Checked);
+    tree->setCurrentItem(tree->topLevelItem(4)->child(0));
+    CLumicarveView* view = frame_->view();
+    view->selectionModel()->select(view->model()->index(2, 0), QItemSelectionModel::Select);
+    RecoveryDriver driver(out_);
+    view->recoverSelectedFiles();
+    QCOMPARE(driver.texts, QStringList(QStringLiteral("Extraction complete")));
+    const QStringList written = Written(out_);
+    QCOMPARE(written.size(), 1);
+    QVERIFY(written.at(0).startsWith(QStringLiteral("unsorted/0001.")));
+  }
+
   void recoverSelectedFilesWithNoSelectionSaysNothingIsSelected() {
     RecoveryDriver driver(out_);
     frame_->recoverFiles(true);
