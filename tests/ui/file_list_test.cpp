@@ -28,6 +28,18 @@ QStringList Labels(const CLumicarveView& view) {
   return labels;
 }
 
+// A list over a card holding Kodak.jpg and, when given, one more file.
+struct Listing {
+  ScanContext context;
+  CLumicarveView view{&context};
+  TestCard card;
+  bool install(const char* second = nullptr, uint32_t type = 0, const char* ext = nullptr) {
+    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
+    if (second) card.add(QString::fromLatin1(second), type, ext);
+    return card.install(context);
+  }
+};
+
 }  // namespace
 
 class FileListTest : public QObject {
@@ -43,31 +55,27 @@ class FileListTest : public QObject {
   }
 
   void anAppendOnlyRefreshAddsExactlyTheNewEntry() {
-    ScanContext context;
-    CLumicarveView view(&context);
-    TestCard card;
-    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
-    card.add(QStringLiteral("ui/plasma.gif"), FT_GIF, "GIF");
-    QVERIFY(card.install(context));
-    view.RefreshList(card.files(), false);
-    QCOMPARE(Labels(view), (QStringList{"00000001.JPG (4 KB)", "00000002.GIF (58 KB)"}));
+    Listing l;
+    QVERIFY(l.install("ui/plasma.gif", FT_GIF, "GIF"));
+    l.view.RefreshList(l.card.files(), false);
+    QCOMPARE(Labels(l.view), (QStringList{"00000001.JPG (4 KB)", "00000002.GIF (58 KB)"}));
 
     FoundFile late = Sized(2048, "00000003.AVI");
     late.type = FT_AVI;
-    AppendToFolder(card.folder(), &late);
-    ++card.folder().count;
-    QSignalSpy inserted(view.listModel(), &QAbstractItemModel::rowsInserted);
-    view.RefreshList(card.files(), true);
+    AppendToFolder(l.card.folder(), &late);
+    ++l.card.folder().count;
+    QSignalSpy inserted(l.view.listModel(), &QAbstractItemModel::rowsInserted);
+    l.view.RefreshList(l.card.files(), true);
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(inserted.at(0).at(1).toInt(), 2);
-    QCOMPARE(view.count(), 3);
+    QCOMPARE(l.view.count(), 3);
     // The entries already listed stay as they were.
-    QCOMPARE(view.item(0)->file, card.file(0));
-    QCOMPARE(view.item(1)->text(), QStringLiteral("00000002.GIF (58 KB)"));
-    QCOMPARE(view.item(2)->text(), QStringLiteral("00000003.AVI (2 KB)"));
-    QCOMPARE(view.item(2)->image, int(kImageVideo));
-    QCOMPARE(view.item(2)->file, &late);
-    QCOMPARE(view.item(0)->image, int(kImagePicture));
+    QCOMPARE(l.view.item(0)->file, l.card.file(0));
+    QCOMPARE(l.view.item(1)->text(), QStringLiteral("00000002.GIF (58 KB)"));
+    QCOMPARE(l.view.item(2)->text(), QStringLiteral("00000003.AVI (2 KB)"));
+    QCOMPARE(l.view.item(2)->image, int(kImageVideo));
+    QCOMPARE(l.view.item(2)->file, &late);
+    QCOMPARE(l.view.item(0)->image, int(kImagePicture));
   }
 
   void aYearListsItsMonthsInCalendarOrderAndAMonthItsDays() {
@@ -94,74 +102,63 @@ class FileListTest : public QObject {
   }
 
   void showThumbnailsRebuildsTheListInTheOtherMode() {
-    ScanContext context;
-    CLumicarveView view(&context);
-    TestCard card;
-    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
-    card.add(QStringLiteral("ui/plasma.png"), FT_PNG, "PNG");
-    QVERIFY(card.install(context));
-    view.RefreshList(card.files(), false);
-    QVERIFY(!view.thumbnailMode());
-    QCOMPARE(view.iconSize(), QSize(16, 16));
+    Listing l;
+    QVERIFY(l.install("ui/plasma.png", FT_PNG, "PNG"));
+    l.view.RefreshList(l.card.files(), false);
+    QVERIFY(!l.view.thumbnailMode());
+    QCOMPARE(l.view.iconSize(), QSize(16, 16));
 
-    context.displayFlags = 1;
-    view.RefreshList(card.files(), false);
-    QVERIFY(view.thumbnailMode());
-    QCOMPARE(view.viewMode(), QListView::IconMode);
-    QCOMPARE(view.iconSize(), QSize(160, 120));
-    QCOMPARE(Labels(view), (QStringList{"00000001.JPG (4 KB)", "00000002.PNG (142 KB)"}));
-    QTRY_VERIFY(!view.workerRunning());
-    QCOMPARE(context.activityFlags.load() & kActivityThumbnails, 0);
+    l.context.displayFlags = 1;
+    l.view.RefreshList(l.card.files(), false);
+    QVERIFY(l.view.thumbnailMode());
+    QCOMPARE(l.view.viewMode(), QListView::IconMode);
+    QCOMPARE(l.view.iconSize(), QSize(160, 120));
+    QCOMPARE(Labels(l.view), (QStringList{"00000001.JPG (4 KB)", "00000002.PNG (142 KB)"}));
+    QTRY_VERIFY(!l.view.workerRunning());
+    QCOMPARE(l.context.activityFlags.load() & kActivityThumbnails, 0);
 
-    context.displayFlags = 0;
-    view.RefreshList(card.files(), false);
-    QVERIFY(!view.thumbnailMode());
-    QCOMPARE(view.viewMode(), QListView::ListMode);
-    QCOMPARE(view.count(), 2);
+    l.context.displayFlags = 0;
+    l.view.RefreshList(l.card.files(), false);
+    QVERIFY(!l.view.thumbnailMode());
+    QCOMPARE(l.view.viewMode(), QListView::ListMode);
+    QCOMPARE(l.view.count(), 2);
   }
 
   void whileAScanRunsFilesAreListedWithSmallIcons() {
-    ScanContext context;
-    CLumicarveView view(&context);
-    TestCard card;
-    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
-    QVERIFY(card.install(context));
-    context.displayFlags = 1 | 0x1000;
-    view.RefreshList(card.files(), false);
-    QVERIFY(!view.thumbnailMode());
-    QVERIFY(!view.workerRunning());
-    QCOMPARE(view.count(), 1);
+    Listing l;
+    QVERIFY(l.install());
+    l.context.displayFlags = 1 | 0x1000;
+    l.view.RefreshList(l.card.files(), false);
+    QVERIFY(!l.view.thumbnailMode());
+    QVERIFY(!l.view.workerRunning());
+    QCOMPARE(l.view.count(), 1);
   }
 
   void recoverSelectedFilesIsGrayedUnlessRecoveringIsOnAndAnEntryIsSelected() {
-    ScanContext context;
-    CLumicarveView view(&context);
-    TestCard card;
-    card.add(QStringLiteral("ui/Kodak.jpg"), FT_JPG);
-    card.add(QStringLiteral("ui/plasma.gif"), FT_GIF, "GIF");
-    QVERIFY(card.install(context));
-    view.RefreshList(card.files(), false);
-    auto recoverEnabled = [&view] {
-      std::unique_ptr<QMenu> menu(view.makeContextMenu(nullptr));
+    Listing l;
+    QVERIFY(l.install("ui/plasma.gif", FT_GIF, "GIF"));
+    l.view.RefreshList(l.card.files(), false);
+    auto recoverEnabled = [&l] {
+      std::unique_ptr<QMenu> menu(l.view.makeContextMenu(nullptr));
       QStringList texts;
       for (QAction* a : menu->actions())
         if (!a->isSeparator()) texts << a->text();
       if (texts != QStringList{"Select all files", "Recover selected files"}) return -1;
       return menu->findChild<QAction*>(QStringLiteral("recoverSelectedFiles"))->isEnabled() ? 1 : 0;
     };
-    context.commandEnable[1] = 1;
+    l.context.commandEnable[1] = 1;
     QCOMPARE(recoverEnabled(), 0);  // nothing selected
-    view.selectAllFiles();
-    QCOMPARE(view.selectionModel()->selectedRows().size(), 2);
+    l.view.selectAllFiles();
+    QCOMPARE(l.view.selectionModel()->selectedRows().size(), 2);
     QCOMPARE(recoverEnabled(), 1);
-    context.commandEnable[1] = 0;
+    l.context.commandEnable[1] = 0;
     QCOMPARE(recoverEnabled(), 0);
 
-    QSignalSpy recover(&view, &CLumicarveView::recoverRequested);
-    view.recoverSelectedFiles();
+    QSignalSpy recover(&l.view, &CLumicarveView::recoverRequested);
+    l.view.recoverSelectedFiles();
     QCOMPARE(recover.count(), 0);
-    context.commandEnable[1] = 1;
-    view.recoverSelectedFiles();
+    l.context.commandEnable[1] = 1;
+    l.view.recoverSelectedFiles();
     QCOMPARE(recover.count(), 1);
   }
 
