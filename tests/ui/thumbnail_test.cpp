@@ -8,7 +8,10 @@
 #include <QTreeWidget>
 
 #include "browse_test_support.h"
+#include <QCheckBox>
+
 #include "controls/tri_check_tree.h"
+#include "devices/control_pane.h"
 #include "results/folder_view_pane.h"
 #include "results/lumicarve_view.h"
 #include "results/thumbnail_tiles.h"
@@ -178,6 +181,40 @@ class ThumbnailTest : public QObject {
     QVERIFY(checked);
     QVERIFY(!busyDuringScan);
     QVERIFY(boxes.texts.at(0).startsWith(QStringLiteral("Scan completed.\n8 files found")));
+  }
+
+  void theShowThumbnailsSwitchTurnsAScannedFolderIntoPictures() {
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("card.img"));
+    QVERIFY(MakeCardImage(image, SampleCardFiles()));
+    CMainFrame frame;
+    frame.resize(1100, 760);
+    frame.show();
+    QVERIFY(frame.openDiskImage(image));
+    {
+      MessageBoxWatcher boxes;
+      frame.controlRequest(CMainFrame::kStartScan);
+      QTRY_VERIFY_WITH_TIMEOUT(frame.context().scanState.load() != SCAN_RUNNING &&
+                                   !boxes.texts.isEmpty(), 30000);
+      frame.waitForScanThread();
+    }
+    QTreeWidget* tree = frame.folderPane()->tree();
+    tree->expandAll();
+    tree->setCurrentItem(tree->topLevelItem(4)->child(0));  // unsorted, 1 (3)
+    QVERIFY(!frame.view()->thumbnailMode());
+    QSignalSpy shown(frame.view(), &CLumicarveView::tileShown);
+    frame.controlPane()->thumbnailSwitch()->click();
+    QVERIFY(frame.view()->thumbnailMode());
+    QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 3, 20000);
+    for (int row = 0; row < 3; ++row) {
+      const QImage tile = TileOf(*frame.view(), row);
+      QVERIFY(tile != BlankTile());
+      QVERIFY(tile != MakeTile(QImage(), 0, 0));
+    }
+    if (qEnvironmentVariableIsSet("LUMICARVE_SCREENSHOT")) {
+      QTest::qWait(200);
+      QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
+    }
   }
 };
 
