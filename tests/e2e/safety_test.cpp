@@ -48,14 +48,16 @@ bool ReadOnlyDescriptor(int fd) {
 
 int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
 
-// Starts lumicarve-cli with `args` and TMPDIR set; returns its pid.
-pid_t SpawnCli(const std::vector<std::string>& args, const fs::path& tmpdir) {
+// Starts lumicarve-cli with `args` and TMPDIR set, its stderr into `errors`
+// when given; returns its pid.
+pid_t SpawnCli(const std::vector<std::string>& args, const fs::path& tmpdir, const fs::path& errors = {}) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::setenv("TMPDIR", tmpdir.c_str(), 1);
     const int null = ::open("/dev/null", O_WRONLY);
+    const int err = errors.empty() ? null : ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(null, 1);
-    ::dup2(null, 2);
+    ::dup2(err, 2);
     std::vector<char*> argv;
     std::string cli = LUMICARVE_CLI_PATH;
     argv.push_back(cli.data());
@@ -285,6 +287,66 @@ TEST(CliDestination, aReadOnlyDestinationEndsWithAMessageAndWritesNothing) {
   EXPECT_NE(r.err.find("Error writing"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("Read-only file system"), std::string::npos) << r.err;
   EXPECT_TRUE(Entries(out.dir).empty());
+}
+
+TEST(CliDestination, aFileWithAnUnreadableSectorIsAReadErrorAndLeavesNoPartialFile) {
+  ScratchDir dir;
+  const fs::path image = dir.path / "card.img", out = dir.path / "out";
+  fs::create_directories(out);
+  ImageBuilder img;
+  img.Place(ReadTestFile("generated/image/plasma.png"));
+  img.Zeros(2);
+  // The scan jumps over a video's content, so only the copy meets the bad sector.
+  const uint64_t video = img.Place(ReadTestFile("generated/video/video.avi"));
+  img.Zeros(2);
+  img.Place(ReadTestFile("corpus/Canon.jpg"));
+  img.Zeros(64);
+  ASSERT_TRUE(test::WriteFile(image, img.bytes()));
+  SetReadFaults({{video + 200, video + 200, EIO}});
+  const test::CliResult r = test::RunCliScan({image.string(), "--out", out.string()});
+  ClearReadFaults();
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("lumicarve-cli: Error reading 00000002.AVI (5)\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Error writing"), std::string::npos) << r.err;
+  size_t saved = 0;
+  ExpectOnlyCompleteExactFiles(out, {"generated/image/plasma.png", "corpus/Canon.jpg"}, saved);
+  EXPECT_EQ(saved, 2u);  // the files after the failed one are still saved
+}
+
+TEST(CliDestination, aDestinationRemovedDuringTheScanEndsWithAMessageAndNoStrayFile) {
+  ScratchDir dir;
+  const fs::path image = dir.path / "card.img", out = dir.path / "out";
+  fs::create_directories(out);
+  // Two pictures, 2 GB of unwritten card, and one more picture behind it.
+  ASSERT_TRUE(test::WriteFile(image, CardImage({"generated/image/plasma.png", "corpus/Canon.jpg"})));
+  const auto late = ReadTestFile("generated/image/plasma.gif");
+  {
+    const int fd = ::open(image.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const off_t at = off_t{2} << 30;
+    ASSERT_EQ(::pwrite(fd, late.data(), late.size(), at), static_cast<ssize_t>(late.size()));
+    ASSERT_EQ(::ftruncate(fd, at + (off_t{64} << 10)), 0);
+    ::close(fd);
+  }
+  ScratchDir logs;
+  const fs::path errors = logs.path / "stderr";
+  const pid_t pid = SpawnCli({"scan", image.string(), "--out", out.string()}, dir.path, errors);
+  for (int i = 0; i < 1000 && BytesRead(pid) < (uint64_t{256} << 20); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const size_t savedBefore = Entries(out).size();
+  fs::remove_all(out);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_EQ(ExitStatus(status), 1);
+  EXPECT_EQ(savedBefore, 2u);
+  const auto err = test::Slurp(errors);
+  const std::string text(err.begin(), err.end());
+  EXPECT_NE(text.find("Error writing " + (out / "00000003.GIF").string() + ": No such file or directory"),
+            std::string::npos)
+      << text;
+  EXPECT_FALSE(fs::exists(out));  // nothing made it again, under any name
+  for (const fs::path& p : Entries(dir.path))
+    EXPECT_TRUE(p == image) << "stray file " << p;
 }
 
 }  // namespace
