@@ -36,10 +36,36 @@ BlockReader::~BlockReader() {
   thread_.join();
 }
 
+bool BlockReader::Covers(const Chunk& chunk, uint64_t first) {
+  return chunk.ok && first >= chunk.first && first + kBlockSectors + 1 <= chunk.first + kChunkSectors + 1;
+}
+
 const uint8_t* BlockReader::Block(uint64_t first) {
-  if (first >= current_.first && first + kBlockSectors + 1 <= chunkEnd_)
-    return current_.data.data() + (first - current_.first) * kSectorSize;
-  if (first >= failedUntil_ && LoadChunk(first)) return current_.data.data();
+  if (Covers(current_, first)) return current_.data.data() + (first - current_.first) * kSectorSize;
+  if (first >= failedUntil_) {
+    WaitPrefetch();
+    // The chunk read ahead holds the block: move on to it.
+    if (requested_ && Covers(ahead_, first)) {
+      const uint64_t finished = current_.first;
+      const bool hadChunk = current_.ok;
+      std::swap(current_, ahead_);
+      requested_ = false;
+      uint64_t dropFirst = 0, dropSectors = 0;
+      if (hadChunk) NoteConsumed(finished, dropFirst, dropSectors);
+      StartPrefetch(current_.first + kChunkSectors, dropFirst, dropSectors);
+      return current_.data.data() + (first - current_.first) * kSectorSize;
+    }
+    // A block that starts in this chunk and ends in the next: put it together
+    // from both rather than read it again.
+    if (requested_ && current_.ok && ahead_.ok && ahead_.first == current_.first + kChunkSectors &&
+        first > current_.first && first < ahead_.first) {
+      const size_t fromCurrent = static_cast<size_t>(ahead_.first - first) * kSectorSize;
+      std::memcpy(single_.data(), current_.data.data() + (first - current_.first) * kSectorSize, fromCurrent);
+      std::memcpy(single_.data() + fromCurrent, ahead_.data.data(), single_.size() - fromCurrent);
+      return single_.data();
+    }
+    if (LoadChunk(first)) return current_.data.data();
+  }
   if (lostError_) return nullptr;
   return ReadSingleBlock(first);
 }
@@ -96,21 +122,18 @@ void BlockReader::WaitPrefetch() {
   wake_.wait(lock, [this] { return !requested_ || done_; });
 }
 
+// After a jump the chunk read ahead is not the one needed: read it now.
 bool BlockReader::LoadChunk(uint64_t first) {
   WaitPrefetch();
-  const bool hadChunk = chunkEnd_ != 0;
-  const uint64_t finished = current_.first;
-  // After a jump the chunk read ahead is not the one needed: read it now.
-  if (requested_ && ahead_.first == first) std::swap(current_, ahead_);
-  else ReadChunk(current_, first);
   requested_ = false;
+  const bool hadChunk = current_.ok;
+  const uint64_t finished = current_.first;
+  ReadChunk(current_, first);
   if (!current_.ok) {
-    chunkEnd_ = 0;
     if (DeviceGone(current_.error)) lostError_ = current_.error;
     failedUntil_ = first + kChunkSectors;
     return false;
   }
-  chunkEnd_ = first + kChunkSectors + 1;
   uint64_t dropFirst = 0, dropSectors = 0;
   if (hadChunk) NoteConsumed(finished, dropFirst, dropSectors);
   StartPrefetch(first + kChunkSectors, dropFirst, dropSectors);

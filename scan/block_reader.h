@@ -38,6 +38,7 @@ class BlockReader {
     int error = 0;
   };
 
+  static bool Covers(const Chunk& chunk, uint64_t first);
   bool LoadChunk(uint64_t first);
   void ReadChunk(Chunk& chunk, uint64_t first) const;
   void StartPrefetch(uint64_t first, uint64_t dropFirst, uint64_t dropSectors);
@@ -50,7 +51,6 @@ class BlockReader {
   uint64_t total_;
   std::atomic<int32_t>& readErrors_;
   Chunk current_;
-  uint64_t chunkEnd_ = 0;      // first sector past what current_ holds (zeros count)
   uint64_t failedUntil_ = 0;   // blocks below this are read one by one
   // The chunk before the current one stays cached (a file just found may be
   // read again for its preview); the one before that is released.
