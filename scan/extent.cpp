@@ -1,5 +1,8 @@
 #include "scan/extent.h"
 
+#include "scan/byte_view.h"
+#include "scan/sector_reader.h"
+
 namespace lumicarve {
 
 bool ReportProgress(ScanContext& context, uint64_t sector) {
@@ -11,6 +14,15 @@ bool ReportProgress(ScanContext& context, uint64_t sector) {
     return false;
   }
   return true;
+}
+
+bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset, uint32_t& value) {
+  uint8_t sector[kSectorSize];
+  if (!ReadSectors(context.ScannedHandle(), startSector, 1, kSectorSize, sector)) {
+    context.readErrors.fetch_add(1);
+    return false;
+  }
+  return ByteView(sector, sizeof sector).u32le(offset, value);
 }
 
 uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {

@@ -19,6 +19,10 @@ uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& ty
 // scan was cancelled.
 bool ReportProgress(ScanContext& context, uint64_t sector);
 
+// Reads the little-endian 32-bit field at `offset` of the file's first
+// sector; a failed read counts as a read error.
+bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset, uint32_t& value);
+
 // The rules, one per format family.
 uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector);
 uint32_t RiffLength(ScanContext& context, uint64_t startSector);

@@ -59,22 +59,7 @@ class PreviewWalker {
 
   void WalkSubIfds(const TiffEntry& e, int depth) {
     if (depth >= kMaxSubIfdDepth) return;
-    if (e.count == 1) {
-      WalkAt(e.value, false, depth + 1);
-      return;
-    }
-    if (e.count == 0 || e.count > kMaxIfdEntries) return;
-    const uint64_t first = e.value / kSectorSize;
-    const uint64_t end = uint64_t{e.value} + uint64_t{e.count} * 4;
-    const uint32_t sectors = static_cast<uint32_t>((end + kSectorSize - 1) / kSectorSize - first);
-    std::vector<uint8_t> buf(size_t{sectors} * kSectorSize);
-    if (!ReadSectors(fd_, start_ + first, sectors, kSectorSize, buf.data())) return;
-    const ByteView view(buf.data(), buf.size());
-    for (uint32_t i = 0; i < e.count; ++i) {
-      uint32_t offset = 0;
-      if (!view.u32(e.value % kSectorSize + size_t{i} * 4, be_, offset)) break;
-      WalkAt(offset, false, depth + 1);
-    }
+    for (uint32_t offset : SubIfdOffsets(fd_, start_, e, be_)) WalkAt(offset, false, depth + 1);
   }
 
   // The 19-character date text may straddle two sectors.

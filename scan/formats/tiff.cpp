@@ -112,24 +112,7 @@ class TiffWalker {
 
   void WalkSubIfds(const TiffEntry& e, int depth, TiffCells& cells) {
     if (depth >= kMaxSubIfdDepth) return;
-    if (e.count == 1) {
-      WalkSubIfdAt(e.value, depth, cells);
-      return;
-    }
-    if (e.count == 0 || e.count > kMaxIfdEntries) return;
-    // The offsets array, read in one piece.
-    const uint64_t arrayAt = e.value;
-    const uint64_t arrayEnd = arrayAt + uint64_t{e.count} * 4;
-    const uint64_t firstSector = arrayAt / kSectorSize;
-    const uint32_t sectors = static_cast<uint32_t>((arrayEnd + kSectorSize - 1) / kSectorSize - firstSector);
-    std::vector<uint8_t> buf(size_t{sectors} * kSectorSize);
-    if (!ReadSectors(fd_, start_ + firstSector, sectors, kSectorSize, buf.data())) return;
-    const ByteView view(buf.data(), buf.size());
-    for (uint32_t i = 0; i < e.count; ++i) {
-      uint32_t offset = 0;
-      if (!view.u32(arrayAt % kSectorSize + size_t{i} * 4, be_, offset)) break;
-      WalkSubIfdAt(offset, depth, cells);
-    }
+    for (uint32_t offset : SubIfdOffsets(fd_, start_, e, be_)) WalkSubIfdAt(offset, depth, cells);
   }
 
   void WalkSubIfdAt(uint32_t offset, int depth, TiffCells& cells) {
