@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -47,6 +48,30 @@ inline bool WriteLoadImageIfMissing(const std::string& image, uint64_t files) {
   if (WriteLoadImage(image, std::string(LUMICARVE_TEST_DATA) + "/corpus/PNG.png", files)) return true;
   std::fprintf(stderr, "cannot write the load image %s\n", image.c_str());
   return false;
+}
+
+struct LoadOptions {
+  uint64_t files = 1000000;
+  std::string dir;
+  bool keep = false;
+  bool preview = true;  // the window's live preview
+  std::string image() const { return dir + "/lumicarve-load-" + std::to_string(files) + ".img"; }
+};
+
+// --files N, --dir DIR (default $TMPDIR or /tmp), --keep (the image stays
+// for the next run), and with `window` --no-preview. False on a bad option.
+inline bool ParseLoadOptions(int argc, char** argv, bool window, LoadOptions& o) {
+  const char* tmp = std::getenv("TMPDIR");
+  o.dir = tmp && *tmp ? tmp : "/tmp";
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--files" && i + 1 < argc) o.files = std::strtoull(argv[++i], nullptr, 10);
+    else if (a == "--dir" && i + 1 < argc) o.dir = argv[++i];
+    else if (a == "--keep") o.keep = true;
+    else if (window && a == "--no-preview") o.preview = false;
+    else return false;
+  }
+  return o.files > 0;
 }
 
 // The process's peak resident memory so far, in KiB.

@@ -8,7 +8,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -59,19 +58,13 @@ class StorageSink : public ScanNotifySink {
 }  // namespace
 
 int main(int argc, char** argv) {
-  uint64_t files = 1000000;
-  std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-  bool keep = false;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--files") && i + 1 < argc) files = std::strtoull(argv[++i], nullptr, 10);
-    else if (!std::strcmp(argv[i], "--dir") && i + 1 < argc) dir = argv[++i];
-    else if (!std::strcmp(argv[i], "--keep")) keep = true;
-    else {
-      std::fprintf(stderr, "usage: load_results [--files N] [--dir DIR] [--keep]\n");
-      return 2;
-    }
+  bench::LoadOptions o;
+  if (!bench::ParseLoadOptions(argc, argv, false, o)) {
+    std::fprintf(stderr, "usage: load_results [--files N] [--dir DIR] [--keep]\n");
+    return 2;
   }
-  const std::string image = dir + "/lumicarve-load-" + std::to_string(files) + ".img";
+  const uint64_t files = o.files;
+  const std::string image = o.image();
   const auto t0 = std::chrono::steady_clock::now();
   if (!bench::WriteLoadImageIfMissing(image, files)) return 1;
   const double buildSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -104,7 +97,7 @@ int main(int argc, char** argv) {
   std::printf("  peak memory: %.1f MiB (%.1f MiB before the scan)\n", peak / 1024.0, rssBefore / 1024.0);
   std::printf("  memory per found file: %.0f bytes\n", (peak - rssBefore) * 1024.0 / (stored ? stored : 1));
   std::printf("  tree items: %" PRIu64 ", label updates: %" PRIu64 "\n", tree.items, tree.labelChanges);
-  if (!keep) ::unlink(image.c_str());
+  if (!o.keep) ::unlink(image.c_str());
   if (stored != static_cast<int64_t>(files)) {
     std::fprintf(stderr, "load_results: %" PRId64 " files stored, %" PRIu64 " expected\n", stored, files);
     return 1;

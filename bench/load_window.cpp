@@ -17,7 +17,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "bench/load_image.h"
@@ -30,20 +29,14 @@ using Clock = std::chrono::steady_clock;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  uint64_t files = 1000000;
-  std::string dir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-  bool keep = false, preview = true;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--files") && i + 1 < argc) files = std::strtoull(argv[++i], nullptr, 10);
-    else if (!std::strcmp(argv[i], "--dir") && i + 1 < argc) dir = argv[++i];
-    else if (!std::strcmp(argv[i], "--keep")) keep = true;
-    else if (!std::strcmp(argv[i], "--no-preview")) preview = false;
-    else {
-      std::fprintf(stderr, "usage: load_window [--files N] [--dir DIR] [--keep] [--no-preview]\n");
-      return 2;
-    }
+  bench::LoadOptions o;
+  if (!bench::ParseLoadOptions(argc, argv, true, o)) {
+    std::fprintf(stderr, "usage: load_window [--files N] [--dir DIR] [--keep] [--no-preview]\n");
+    return 2;
   }
-  const std::string image = dir + "/lumicarve-load-" + std::to_string(files) + ".img";
+  const uint64_t files = o.files;
+  const bool preview = o.preview;
+  const std::string image = o.image();
   if (!bench::WriteLoadImageIfMissing(image, files)) return 1;
 
   QApplication app(argc, argv);
@@ -93,6 +86,6 @@ int main(int argc, char** argv) {
               tree->topLevelItemCount() ? tree->topLevelItem(tree->topLevelItemCount() - 1)->childCount() : 0);
   std::printf("  longest interface stall: %.1f ms\n", longestMs);
   std::printf("  peak memory: %.1f MiB (%.1f MiB before the window)\n", peak / 1024.0, rssBefore / 1024.0);
-  if (!keep) ::unlink(image.c_str());
+  if (!o.keep) ::unlink(image.c_str());
   return frame.context().filesFound.load() == static_cast<int>(files) ? 0 : 1;
 }

@@ -11,13 +11,9 @@
 namespace lumicarve {
 namespace {
 
+using test::FaultScope;
 using test::ImageBuilder;
 using test::ReadTestFile;
-
-struct FaultScope {
-  explicit FaultScope(std::vector<ReadFault> faults) { SetReadFaults(std::move(faults)); }
-  ~FaultScope() { ClearReadFaults(); }
-};
 
 // Two pictures in the first 10 MB, one after 12 MB, 13 MB in all.
 std::vector<uint8_t> ThreePictureImage(uint64_t& lateStart) {

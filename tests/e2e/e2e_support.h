@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "scan/sector_reader.h"
 
 namespace lumicarve::test {
 
@@ -61,6 +62,15 @@ struct ScratchDir {
     std::error_code ec;
     if (!path.empty()) fs::remove_all(path, ec);
   }
+};
+
+// Injects read faults for its lifetime; clears them also when an assertion
+// ends the test early.
+struct FaultScope {
+  explicit FaultScope(std::vector<ReadFault> faults) { SetReadFaults(std::move(faults)); }
+  ~FaultScope() { ClearReadFaults(); }
+  FaultScope(const FaultScope&) = delete;
+  FaultScope& operator=(const FaultScope&) = delete;
 };
 
 struct CliResult {

@@ -15,6 +15,7 @@
 namespace lumicarve {
 namespace {
 
+using test::FaultScope;
 using test::ImageBuilder;
 using test::ReadTestFile;
 using test::ScanRun;
@@ -23,12 +24,6 @@ namespace fs = std::filesystem;
 struct Placed {
   uint64_t start;
   uint64_t length;
-};
-
-// Clears the fault map even when an assertion ends the test early.
-struct FaultScope {
-  explicit FaultScope(std::vector<ReadFault> faults) { SetReadFaults(std::move(faults)); }
-  ~FaultScope() { ClearReadFaults(); }
 };
 
 Placed Put(ImageBuilder& img, const std::string& file) {

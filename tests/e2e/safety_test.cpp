@@ -302,9 +302,11 @@ TEST(CliDestination, aFileWithAnUnreadableSectorIsAReadErrorAndLeavesNoPartialFi
   img.Place(ReadTestFile("corpus/Canon.jpg"));
   img.Zeros(64);
   ASSERT_TRUE(test::WriteFile(image, img.bytes()));
-  SetReadFaults({{video + 200, video + 200, EIO}});
-  const test::CliResult r = test::RunCliScan({image.string(), "--out", out.string()});
-  ClearReadFaults();
+  test::CliResult r;
+  {
+    test::FaultScope faults({{video + 200, video + 200, EIO}});
+    r = test::RunCliScan({image.string(), "--out", out.string()});
+  }
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("lumicarve-cli: Error reading 00000002.AVI (5)\n"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("Error writing"), std::string::npos) << r.err;
