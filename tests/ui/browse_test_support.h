@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@
 #include "results/results_storage.h"
 #include "scan/scan_context.h"
 #include "scan/sector_reader.h"
+#include "shell/main_frame.h"
+#include "ui_test_support.h"
 
 namespace lumicarve::test {
 
@@ -84,5 +87,18 @@ class TestCard {
   FileFolder folder_;
   int fd_ = -1;
 };
+
+// Writes the sample card to `image`, opens it in `frame` and scans it to the
+// end, answering the completion report. False when any step fails.
+inline bool ScanSampleCard(CMainFrame& frame, const QString& image) {
+  if (!MakeCardImage(image, SampleCardFiles()) || !frame.openDiskImage(image)) return false;
+  MessageBoxWatcher boxes;
+  frame.controlRequest(CMainFrame::kStartScan);
+  const bool ended = QTest::qWaitFor(
+      [&] { return frame.context().scanState.load() != SCAN_RUNNING && !boxes.texts.isEmpty(); },
+      30000);
+  frame.waitForScanThread();
+  return ended;
+}
 
 }  // namespace lumicarve::test

@@ -115,17 +115,9 @@ class FilePreviewTest : public QObject {
   void openingAFileEntryShowsTheDialogOrRefusesDuringAScan() {
     QTemporaryDir dir;
     const QString image = dir.filePath(QStringLiteral("card.img"));
-    QVERIFY(MakeCardImage(image, SampleCardFiles()));
     CMainFrame frame;
     frame.show();
-    QVERIFY(frame.openDiskImage(image));
-    {
-      MessageBoxWatcher boxes;
-      frame.controlRequest(CMainFrame::kStartScan);
-      QTRY_VERIFY_WITH_TIMEOUT(frame.context().scanState.load() != SCAN_RUNNING &&
-                                   !boxes.texts.isEmpty(), 30000);
-      frame.waitForScanThread();
-    }
+    QVERIFY(ScanSampleCard(frame, image));
     QTreeWidget* tree = frame.folderPane()->tree();
     tree->setCurrentItem(tree->topLevelItem(1)->child(0)->child(0));  // 2008, June, 21
     QCOMPARE(frame.view()->count(), 1);

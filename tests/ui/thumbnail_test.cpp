@@ -186,18 +186,10 @@ class ThumbnailTest : public QObject {
   void theShowThumbnailsSwitchTurnsAScannedFolderIntoPictures() {
     QTemporaryDir dir;
     const QString image = dir.filePath(QStringLiteral("card.img"));
-    QVERIFY(MakeCardImage(image, SampleCardFiles()));
     CMainFrame frame;
     frame.resize(1100, 760);
     frame.show();
-    QVERIFY(frame.openDiskImage(image));
-    {
-      MessageBoxWatcher boxes;
-      frame.controlRequest(CMainFrame::kStartScan);
-      QTRY_VERIFY_WITH_TIMEOUT(frame.context().scanState.load() != SCAN_RUNNING &&
-                                   !boxes.texts.isEmpty(), 30000);
-      frame.waitForScanThread();
-    }
+    QVERIFY(ScanSampleCard(frame, image));
     QTreeWidget* tree = frame.folderPane()->tree();
     tree->expandAll();
     tree->setCurrentItem(tree->topLevelItem(4)->child(0));  // unsorted, 1 (3)
