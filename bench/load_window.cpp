@@ -49,12 +49,18 @@ int main(int argc, char** argv) {
   // A zero timer fires once per event-loop iteration: the longest gap between
   // two firings is the longest the interface was blocked.
   Clock::time_point last = Clock::now(), start;
-  double longestMs = 0;
+  double longestMs = 0, longestAt = 0;
+  int filesAtLongest = 0;
   bool scanning = false, reported = false;
   QTimer beat;
   QObject::connect(&beat, &QTimer::timeout, [&] {
     const Clock::time_point now = Clock::now();
-    if (scanning) longestMs = std::max(longestMs, std::chrono::duration<double, std::milli>(now - last).count());
+    const double gap = std::chrono::duration<double, std::milli>(now - last).count();
+    if (scanning && gap > longestMs) {
+      longestMs = gap;
+      longestAt = std::chrono::duration<double>(now - start).count();
+      filesAtLongest = frame.context().filesFound.load();
+    }
     last = now;
     // The completion box: closed as soon as it shows, which ends the run.
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -84,7 +90,8 @@ int main(int argc, char** argv) {
   std::printf("  scan + folder tree: %.1f s, %d files found, root item \"%s\" with %d groups\n", seconds,
               frame.context().filesFound.load(), unsorted.toUtf8().constData(),
               tree->topLevelItemCount() ? tree->topLevelItem(tree->topLevelItemCount() - 1)->childCount() : 0);
-  std::printf("  longest interface stall: %.1f ms\n", longestMs);
+  std::printf("  longest interface stall: %.1f ms, %.1f s into the scan, %d files found by then\n", longestMs,
+              longestAt, filesAtLongest);
   std::printf("  peak memory: %.1f MiB (%.1f MiB before the window)\n", peak / 1024.0, rssBefore / 1024.0);
   if (!o.keep) ::unlink(image.c_str());
   return frame.context().filesFound.load() == static_cast<int>(files) ? 0 : 1;
