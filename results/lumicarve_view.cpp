@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QScrollBar>
 #include <QStyle>
 #include <QThread>
 
@@ -18,6 +19,9 @@
 
 namespace lumicarve {
 namespace {
+
+// The bit of DisplayFlags a running scan adds.
+constexpr int32_t kSuspendThumbnails = 0x1000;
 
 bool ThumbnailsWanted(const ScanContext& context, int32_t kind) {
   // Exactly 1: a running scan adds its suspend bit and so turns them off.
@@ -42,6 +46,16 @@ CLumicarveView::CLumicarveView(ScanContext* context, QWidget* parent)
   blankTile_ = QPixmap::fromImage(BlankTile());
   filmStrip_ = FilmStripPlaceholder();
   camera_ = CameraPlaceholder();
+  filmStripTile_ = QPixmap::fromImage(filmStrip_);
+  cameraTile_ = QPixmap::fromImage(camera_);
+  viewMoved_.setSingleShot(true);
+  viewMoved_.setInterval(30);
+  connect(&viewMoved_, &QTimer::timeout, this, [this] { scheduleTiles(true); });
+  auto moved = [this] {
+    if (queue_) viewMoved_.start();
+  };
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, moved);
+  connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, moved);
   showMode(false, false);
   connect(this, &QListView::doubleClicked, this,
           [this](const QModelIndex& index) { emit entryOpened(index.row()); });
@@ -74,12 +88,14 @@ void CLumicarveView::showMode(bool thumbnails, bool sorted) {
   setMovement(QListView::Static);
   setWrapping(true);
   model_->reset(sorted, thumbnails);
+  heldRows_.clear();
 }
 
 void CLumicarveView::clear() {
   StopThumbnails();
   listSource_ = nullptr;
   model_->reset(false, model_->thumbnails());
+  heldRows_.clear();
 }
 
 void CLumicarveView::addFileEntries(const FileFolder& folder, int existing) {
@@ -137,19 +153,81 @@ void CLumicarveView::StartThumbnails() {
   // and usable at once, and the pictures follow.
   model_->setEntries(std::move(entries));
 
+  std::vector<FoundFile> files;
+  files.reserve(static_cast<size_t>(count()));
+  for (int row = 0; row < count(); ++row) files.push_back(*item(row)->file);
+  queue_ = std::make_shared<ThumbnailQueue>(std::move(files));
+  tilesMade_.store(0);
+  scheduleTiles(false);
+}
+
+std::pair<int, int> CLumicarveView::visibleRows() const {
+  const int n = count();
+  const QRect shown = viewport()->rect();
+  // Rows are laid out in order, left to right and then down, so "reaches
+  // below the top" and "starts below the bottom" each switch from false to
+  // true once along the rows. A row not laid out yet has no rectangle and
+  // counts as below the view.
+  auto firstWhere = [n](auto&& test) {
+    int lo = 0, hi = n;
+    while (lo < hi) {
+      const int mid = lo + (hi - lo) / 2;
+      if (test(mid))
+        hi = mid;
+      else
+        lo = mid + 1;
+    }
+    return lo;
+  };
+  const int first = firstWhere([&](int row) {
+    const QRect r = visualRect(model_->index(row));
+    return !r.isValid() || r.bottom() >= shown.top();
+  });
+  const int end = firstWhere([&](int row) {
+    const QRect r = visualRect(model_->index(row));
+    return !r.isValid() || r.top() > shown.bottom();
+  });
+  const int clampedFirst = std::min(first, n - 1);
+  return {clampedFirst, std::max(clampedFirst, std::min(end, n) - 1)};
+}
+
+void CLumicarveView::scheduleTiles(bool resumed) {
+  // A scan about to start sets its suspend bit before it stops the worker
+  // and waits for it; a scroll meanwhile must not start another.
+  if (!queue_ || stopping_ || (resumed && (context_->displayFlags & kSuspendThumbnails))) return;
+  const int n = count();
+  if (n == 0) return;
+  const int window = std::min(n, tileLimit_);
+  auto [first, last] = visibleRows();
+  last = std::min(last, first + window - 1);
+  // The kept rows: those in view with as many before as after them, moved
+  // inwards at either end of the list.
+  keepFirst_ = std::clamp(first - (window - (last - first + 1)) / 2, 0, n - window);
+  keepLast_ = keepFirst_ + window - 1;
+  std::vector<int> rows;
+  auto wanted = [&](int row) {
+    if (item(row)->tile.cacheKey() == blankTile_.cacheKey()) rows.push_back(row);
+  };
+  for (int row = first; row <= last; ++row) wanted(row);
+  for (int row = last + 1; row <= keepLast_; ++row) wanted(row);
+  for (int row = first - 1; row >= keepFirst_; --row) wanted(row);
+  if (queue_->schedule(rows)) startWorker();
+}
+
+void CLumicarveView::startWorker() {
+  // The queue had no worker left: one that found no row is ending, and its
+  // end touches nothing of the window's.
+  if (worker_.joinable()) worker_.join();
   ThumbnailInput input;
   input.handle = context_->ScannedHandle();
   input.filmStrip = filmStrip_;
   input.camera = camera_;
-  for (int row = 0; row < count(); ++row) input.jobs.push_back({row, *item(row)->file});
-
   context_->activityFlags.fetch_or(kActivityThumbnails);
   stopRequested_.store(false);
-  tilesMade_.store(0);
   workerRunning_.store(true);
   const unsigned generation = generation_;
-  worker_ = std::thread([this, generation, input = std::move(input)] {
-    RunThumbnailWorker(input, stopRequested_, [this, generation](ThumbnailTile tile) {
+  worker_ = std::thread([this, generation, queue = queue_, input = std::move(input)] {
+    RunThumbnailWorker(input, *queue, stopRequested_, [this, generation](ThumbnailTile tile) {
       tilesMade_.fetch_add(1);
       QMetaObject::invokeMethod(
           this, [this, generation, tile = std::move(tile)] { applyTile(generation, tile); },
@@ -161,7 +239,10 @@ void CLumicarveView::StartThumbnails() {
 }
 
 void CLumicarveView::StopThumbnails() {
-  if (!worker_.joinable() || stopping_) return;
+  if (stopping_) return;
+  queue_.reset();
+  viewMoved_.stop();
+  if (!worker_.joinable()) return;
   stopping_ = true;
   stopRequested_.store(true);
   // The window keeps painting while the worker finishes its current file.
@@ -177,12 +258,33 @@ void CLumicarveView::StopThumbnails() {
 
 void CLumicarveView::applyTile(unsigned generation, const ThumbnailTile& tile) {
   if (generation != generation_) return;
+  if (queue_) queue_->landed(tile.row);
   const ListEntry* e = item(tile.row);
   if (!e) return;
   // The date a RAW walk found is written on this thread, which owns the copies.
   if (tile.hasDate && e->file) e->file->date = tile.date;
-  model_->setTile(tile.row, QPixmap::fromImage(tile.image));
+  const qint64 key = tile.image.cacheKey();
+  if (key == filmStrip_.cacheKey()) {
+    model_->setTile(tile.row, filmStripTile_);
+  } else if (key == camera_.cacheKey()) {
+    model_->setTile(tile.row, cameraTile_);
+  } else {
+    model_->setTile(tile.row, QPixmap::fromImage(tile.image));
+    heldRows_.insert(tile.row);
+    evictFarthest();
+  }
   emit tileShown(tile.row);
+}
+
+void CLumicarveView::evictFarthest() {
+  while (static_cast<int>(heldRows_.size()) > tileLimit_) {
+    // At most tileLimit_ rows are kept, so past the bound the outermost held
+    // row on one side or the other lies outside them.
+    const int low = *heldRows_.begin(), high = *heldRows_.rbegin();
+    const int row = high - keepLast_ >= keepFirst_ - low ? high : low;
+    heldRows_.erase(row);
+    model_->setTile(row, blankTile_);
+  }
 }
 
 QMenu* CLumicarveView::makeContextMenu(QWidget* parent) {

@@ -7,9 +7,14 @@
 #include <QImage>
 #include <QListView>
 #include <QPixmap>
+#include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
+#include <set>
 #include <thread>
+#include <utility>
 
 #include "results/file_list_model.h"
 #include "results/results_storage.h"
@@ -20,12 +25,17 @@ namespace lumicarve {
 
 struct ScanContext;
 struct ThumbnailTile;
+class ThumbnailQueue;
 
 class CLumicarveView : public QListView {
   Q_OBJECT
 
  public:
   static constexpr int kFileRole = FileListModel::kFileRole;
+  // Decoded tiles held at most (about 77 KB each, so some 230 MB): a day
+  // with tens of thousands of pictures keeps those nearest the rows in view
+  // and shows the blank tile for the others until they come into view.
+  static constexpr int kMaxHeldTiles = 3000;
 
   CLumicarveView(ScanContext* context, QWidget* parent = nullptr);
   ~CLumicarveView() override;
@@ -51,8 +61,13 @@ class CLumicarveView : public QListView {
   // the window's events are served.
   void StopThumbnails();
   bool workerRunning() const { return workerRunning_.load(); }
-  // Tiles the current or last worker has made (its own count, shown or not).
+  // Tiles the workers of the current or last listing have made (their own
+  // count, shown or not).
   int tilesMade() const { return tilesMade_.load(); }
+  // Entries that hold a decoded tile of their own.
+  int tilesHeld() const { return static_cast<int>(heldRows_.size()); }
+  // A smaller bound than kMaxHeldTiles, so tests need not list thousands.
+  void setTileLimitForTest(int limit) { tileLimit_ = std::max(1, limit); }
 
   // The context menu: "Select all files", a separator, "Recover selected
   // files" (grayed unless recovering is possible and an entry is selected).
@@ -72,12 +87,34 @@ class CLumicarveView : public QListView {
   void showMode(bool thumbnails, bool sorted);
   void applyTile(unsigned generation, const ThumbnailTile& tile);
   void addFileEntries(const FileFolder& folder, int existing);
+  // Asks for the blank tiles of the rows in view, then of those around them,
+  // up to the bound; starts a worker when none is running. `resumed` is a
+  // call for a view that moved, which waits while a scan is starting.
+  void scheduleTiles(bool resumed);
+  void startWorker();
+  // The first and last rows the viewport shows (the first row alone when
+  // nothing is laid out yet).
+  std::pair<int, int> visibleRows() const;
+  void evictFarthest();
 
   ScanContext* context_;
   FileListModel* model_;
   const FileFolder* listSource_ = nullptr;
   QPixmap blankTile_;
   QImage filmStrip_, camera_;
+  // Shared by every video or undecoded entry, so they cost no memory each.
+  QPixmap filmStripTile_, cameraTile_;
+
+  // The rows of the current thumbnail listing still to be made; dropped by
+  // every stop, so a stopped listing makes no more tiles.
+  std::shared_ptr<ThumbnailQueue> queue_;
+  std::set<int> heldRows_;
+  int tileLimit_ = kMaxHeldTiles;
+  // The rows whose tiles are kept: those in view and the nearest around
+  // them, tileLimit_ at most.
+  int keepFirst_ = 0, keepLast_ = -1;
+  // Scrolling and resizing settle before the tiles are asked for again.
+  QTimer viewMoved_;
 
   std::thread worker_;
   std::atomic<bool> workerRunning_{false};

@@ -18,11 +18,55 @@ bool PreviewInsideFile(const FoundFile& file, const PreviewInfo& info) {
 
 }  // namespace
 
-int RunThumbnailWorker(const ThumbnailInput& input, const std::atomic<bool>& stop,
+ThumbnailQueue::ThumbnailQueue(std::vector<FoundFile> files)
+    : files_(std::move(files)), onTheirWay_(files_.size(), 0) {}
+
+bool ThumbnailQueue::schedule(const std::vector<int>& rows) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting_.clear();
+  for (int row : rows)
+    if (row >= 0 && row < size() && !onTheirWay_[static_cast<size_t>(row)]) waiting_.push_back(row);
+  const bool start = idle_ && !waiting_.empty();
+  if (start) idle_ = false;
+  return start;
+}
+
+void ThumbnailQueue::landed(int row) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (row >= 0 && row < size()) onTheirWay_[static_cast<size_t>(row)] = 0;
+}
+
+bool ThumbnailQueue::take(ThumbnailJob& job) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (waiting_.empty()) {
+    // Decided under the lock, so rows scheduled from now on start a worker.
+    idle_ = true;
+    return false;
+  }
+  job.row = waiting_.front();
+  waiting_.pop_front();
+  job.file = files_[static_cast<size_t>(job.row)];
+  onTheirWay_[static_cast<size_t>(job.row)] = 1;
+  return true;
+}
+
+void ThumbnailQueue::dropped(int row) { landed(row); }
+
+void ThumbnailQueue::end() {
+  // Rows still waiting stay for the worker the next schedule() starts.
+  std::lock_guard<std::mutex> lock(mutex_);
+  idle_ = true;
+}
+
+int RunThumbnailWorker(const ThumbnailInput& input, ThumbnailQueue& queue,
+                       const std::atomic<bool>& stop,
                        const std::function<void(ThumbnailTile)>& deliver) {
   int delivered = 0;
-  for (const ThumbnailJob& job : input.jobs) {
-    if (stop.load()) break;
+  ThumbnailJob job;
+  // A worker that took "none left" has handed the queue back already; a
+  // later worker may own it by the time this one returns.
+  bool more = true;
+  while (!stop.load() && (more = queue.take(job))) {
     ThumbnailTile tile;
     tile.row = job.row;
     FoundFile file = job.file;
@@ -42,7 +86,10 @@ int RunThumbnailWorker(const ThumbnailInput& input, const std::atomic<bool>& sto
       const std::string path = preview ? RawPreviewTempPath() : ThumbnailTempPath(file);
       const TempCopyResult copied =
           WriteTempCopy(input.handle, file, preview ? &info : nullptr, path, &stop);
-      if (copied == TempCopyResult::kCannotCreate || copied == TempCopyResult::kStopped) break;
+      if (copied == TempCopyResult::kCannotCreate || copied == TempCopyResult::kStopped) {
+        queue.dropped(job.row);
+        break;
+      }
       if (copied == TempCopyResult::kReadFailed) {
         // An unreadable sector leaves no true picture to show.
         tile.image = MakeTile(QImage(), 0, 0);
@@ -56,6 +103,7 @@ int RunThumbnailWorker(const ThumbnailInput& input, const std::atomic<bool>& sto
     deliver(std::move(tile));
     ++delivered;
   }
+  if (more) queue.end();
   return delivered;
 }
 
