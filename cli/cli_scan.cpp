@@ -30,8 +30,14 @@ namespace lumicarve::cli {
 namespace {
 
 std::atomic<int32_t>* g_scanState = nullptr;
+// Raised with the scan's cancel, so a file being saved stops within a block
+// instead of being copied to its end.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int32_t>::is_always_lock_free,
+              "set from a signal handler");
 
 void OnInterrupt(int) {
+  g_interrupted.store(true);
   if (g_scanState) g_scanState->store(SCAN_CANCEL);
 }
 
@@ -67,7 +73,8 @@ constexpr const char* kScanHelp =
     "Progress goes to stderr, one line per found file to stdout:\n"
     "  name  type  start sector  length  date\n"
     "and with --out one line per saved file:  saved  path\n"
-    "Ctrl-C stops the scan cleanly; files saved so far stay.\n"
+    "Ctrl-C stops the scan cleanly, and a file being saved at once: files saved\n"
+    "so far stay, the one cut short is removed.\n"
     "Exit codes: 0 done, 1 runtime error, 2 usage.\n";
 
 struct Options {
@@ -280,10 +287,12 @@ int RunScanCommand(int argc, char** argv) {
       saver = std::make_unique<FileSaver>(device.handle, o.out, o.nameTemplate, !o.flat, c.catalogue);
     else
       saver = std::make_unique<FileSaver>(device.handle, o.out);
+    saver->setCancel(&g_interrupted);
   }
 
   CliSink sink(c, saver.get());
   c.owner = &sink;
+  g_interrupted.store(false);
   g_scanState = &c.scanState;
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;

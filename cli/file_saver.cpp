@@ -12,6 +12,7 @@
 namespace lumicarve::cli {
 
 bool FileSaver::Save(const FoundFile& file) {
+  if (cancel_ && cancel_->load()) return false;
   // A file that cannot fit is not started: nothing half-written, and the
   // files saved so far stay.
   const int64_t available = AvailableBytes(folder_);
@@ -26,10 +27,10 @@ bool FileSaver::Save(const FoundFile& file) {
   if (useTemplate_) {
     const std::string expanded =
         ExpandNameTemplate(template_.c_str(), file, ++sequence_, catalogue_, createDataFolders_);
-    r = SaveUnderFreeName(fd_, file, folder_, expanded, relative);
+    r = SaveUnderFreeName(fd_, file, folder_, expanded, relative, {}, cancel_);
     if (r.result != CopyResult::kDone) relative = expanded;
   } else {
-    r = CopyFoundFile(fd_, file, folder_ + "/" + relative);
+    r = CopyFoundFile(fd_, file, folder_ + "/" + relative, {}, cancel_);
   }
   const std::string path = folder_ + "/" + relative;
   switch (r.result) {
@@ -43,8 +44,10 @@ bool FileSaver::Save(const FoundFile& file) {
     case CopyResult::kReadError:
       std::fprintf(stderr, "lumicarve-cli: %s %s (%d)\n", LoadString(IDS_ERROR_READING), file.name, r.error);
       return false;
-    case CopyResult::kWriteError:
     case CopyResult::kCancelled:
+      std::fprintf(stderr, "lumicarve-cli: %s not saved: cancelled\n", path.c_str());
+      return false;
+    case CopyResult::kWriteError:
       std::fprintf(stderr, "lumicarve-cli: %s %s: %s\n", LoadString(IDS_ERROR_WRITING), path.c_str(),
                    std::strerror(r.error));
       fatal_ = true;

@@ -3,6 +3,7 @@
 // folders the template gives it, as the window's recovery does.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,9 @@ class FileSaver {
   // True once the destination itself failed (full, read-only, gone): saving
   // more would fail too.
   bool fatal() const { return fatal_; }
+  // Once `cancel` is raised, a copy under way stops before its next block
+  // and leaves nothing behind, and no further file is started.
+  void setCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
  private:
   int fd_;
@@ -37,6 +41,7 @@ class FileSaver {
   TypeCatalogue catalogue_{};
   uint32_t sequence_ = 0;
   bool fatal_ = false;
+  const std::atomic<bool>* cancel_ = nullptr;
 };
 
 }  // namespace lumicarve::cli

@@ -1,14 +1,16 @@
 #include "shell/application.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
+#include "scan/preview_temp.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
 #include "shell/string_table.h"
+#include "shell/termination.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -22,6 +24,31 @@ bool StartApplication(const QStringList& arguments, std::unique_ptr<CMainFrame>&
   if (arguments.size() > 1) frame->openDiskImage(arguments.at(1));
   frame->show();
   return true;
+}
+
+int RunWindow(QApplication& app, const std::function<void(CMainFrame&)>& started) {
+  int signalled = 0;
+  std::unique_ptr<CMainFrame> frame;
+  InstallTerminationSignals(&app, [&signalled, &frame](int signal) {
+    signalled = signal;
+    if (frame && frame->context().scanState.load() == SCAN_RUNNING) frame->CancelScan();
+    // Every event loop returns, a modal dialog's too; the window's teardown
+    // below waits for the scan, the thumbnail worker and a recovery, whose
+    // file being written is removed.
+    QCoreApplication::exit(128 + signal);
+  });
+  int result = 1;
+  if (StartApplication(QApplication::arguments(), frame)) {
+    if (started && !signalled) started(*frame);
+    // A signal handled in a message box of the start-up ends the program
+    // before the main loop, which would otherwise start afresh.
+    if (!signalled) result = app.exec();
+  }
+  frame.reset();
+  ReleaseTerminationReceiver();
+  // Nothing writes into the folder any more.
+  RemovePrivateTempDir();
+  return signalled ? 128 + signalled : result;
 }
 
 int OpenManualAt(QWidget* owner, const QString& path) {

@@ -4,16 +4,11 @@
 
 #include "results/exif_reader.h"
 #include "shell/application.h"
-#include "shell/main_frame.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   lumicarve::StartImaging();
-  int result = 1;
-  {
-    std::unique_ptr<lumicarve::CMainFrame> frame;
-    if (lumicarve::StartApplication(QApplication::arguments(), frame)) result = app.exec();
-  }
+  const int result = lumicarve::RunWindow(app);
   lumicarve::StopImaging();
   return result;
 }

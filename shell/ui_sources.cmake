@@ -10,6 +10,7 @@ list(APPEND UI_SOURCES
   shell/main_frame.cpp
   shell/scan_notify.cpp
   shell/settings.cpp
+  shell/termination.cpp
   shell/window_strings.cpp
 )
 list(APPEND UI_SOURCES

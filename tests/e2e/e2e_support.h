@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_commands.h"
@@ -72,6 +73,44 @@ struct FaultScope {
   FaultScope(const FaultScope&) = delete;
   FaultScope& operator=(const FaultScope&) = delete;
 };
+
+inline int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+
+// Starts `program` with `args` and the variables `env` added to this
+// process's environment, stdout discarded and stderr into `errors` when
+// given; returns its pid.
+inline pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::pair<std::string, std::string>>& env, const fs::path& errors = {}) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+    const int null = ::open("/dev/null", O_WRONLY);
+    const int err = errors.empty() ? null : ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(null, 1);
+    ::dup2(err, 2);
+    std::vector<std::string> copy = args;
+    copy.insert(copy.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// lumicarve-cli with `args` and TMPDIR set.
+inline pid_t SpawnCli(const std::vector<std::string>& args, const fs::path& tmpdir, const fs::path& errors = {}) {
+  return Spawn(LUMICARVE_CLI_PATH, args, {{"TMPDIR", tmpdir.string()}}, errors);
+}
+
+// Every entry below `dir`, folders included.
+inline std::vector<fs::path> Entries(const fs::path& dir) {
+  std::vector<fs::path> out;
+  std::error_code ec;
+  for (const auto& e : fs::recursive_directory_iterator(dir, ec)) out.push_back(e.path());
+  return out;
+}
 
 struct CliResult {
   int exitCode = -1;

@@ -20,9 +20,12 @@ namespace lumicarve {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Entries;
+using test::ExitStatus;
 using test::ImageBuilder;
 using test::ReadTestFile;
 using test::ScratchDir;
+using test::SpawnCli;
 
 // The pictures and videos of a card, one after another.
 std::vector<std::string> CardFiles() {
@@ -46,41 +49,10 @@ bool ReadOnlyDescriptor(int fd) {
   return flags >= 0 && (flags & O_ACCMODE) == O_RDONLY;
 }
 
-int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
-
-// Starts lumicarve-cli with `args` and TMPDIR set, its stderr into `errors`
-// when given; returns its pid.
-pid_t SpawnCli(const std::vector<std::string>& args, const fs::path& tmpdir, const fs::path& errors = {}) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setenv("TMPDIR", tmpdir.c_str(), 1);
-    const int null = ::open("/dev/null", O_WRONLY);
-    const int err = errors.empty() ? null : ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(null, 1);
-    ::dup2(err, 2);
-    std::vector<char*> argv;
-    std::string cli = LUMICARVE_CLI_PATH;
-    argv.push_back(cli.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(cli.c_str(), argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
 int RunCli(const std::vector<std::string>& args, const fs::path& tmpdir) {
   int status = 0;
   ::waitpid(SpawnCli(args, tmpdir), &status, 0);
   return ExitStatus(status);
-}
-
-std::vector<fs::path> Entries(const fs::path& dir) {
-  std::vector<fs::path> out;
-  std::error_code ec;
-  for (const auto& e : fs::recursive_directory_iterator(dir, ec)) out.push_back(e.path());
-  return out;
 }
 
 // A tmpfs of `size` mounted on `dir`, unmounted when it goes.

@@ -14,3 +14,9 @@ lumicarve_add_gtest(e2e_fault_tests
   ../cli/cli_progress.cpp
   ../cli/file_saver.cpp
 )
+# Ctrl-C and termination signals, against the real programs.
+lumicarve_add_gtest(e2e_interrupt_tests e2e/interrupt_test.cpp)
+if(TARGET lumicarve)
+  target_compile_definitions(e2e_interrupt_tests PRIVATE LUMICARVE_WINDOW_PATH="$<TARGET_FILE:lumicarve>")
+  add_dependencies(e2e_interrupt_tests lumicarve)
+endif()
