@@ -269,9 +269,12 @@ void CLumicarveView::applyTile(unsigned generation, const ThumbnailTile& tile) {
   } else if (key == camera_.cacheKey()) {
     model_->setTile(tile.row, cameraTile_);
   } else {
-    model_->setTile(tile.row, QPixmap::fromImage(tile.image));
+    // Room is made before the tile goes in, so the bound holds at every
+    // moment; a tile that would itself be the farthest is not put in.
     heldRows_.insert(tile.row);
     evictFarthest();
+    if (!heldRows_.count(tile.row)) return;
+    model_->setTile(tile.row, QPixmap::fromImage(tile.image));
   }
   emit tileShown(tile.row);
 }
@@ -283,7 +286,7 @@ void CLumicarveView::evictFarthest() {
     const int low = *heldRows_.begin(), high = *heldRows_.rbegin();
     const int row = high - keepLast_ >= keepFirst_ - low ? high : low;
     heldRows_.erase(row);
-    model_->setTile(row, blankTile_);
+    if (item(row)->tile.cacheKey() != blankTile_.cacheKey()) model_->setTile(row, blankTile_);
   }
 }
 

@@ -1,14 +1,19 @@
 // Thumbnails: the tile geometry, the tiles of damaged, unreadable and video
-// files, the worker's stop when another folder is selected, and a scan start
-// that waits for the worker.
+// files, the worker's stop when another folder is selected, a scan start
+// that waits for the worker, the bound on decoded tiles held, and the switch
+// to pictures when a scan ends.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 #include "browse_test_support.h"
-#include <QCheckBox>
 
 #include "controls/tri_check_tree.h"
 #include "devices/control_pane.h"
@@ -207,6 +212,101 @@ class ThumbnailTest : public QObject {
       QTest::qWait(200);
       QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
     }
+  }
+  void aLargeFolderHoldsNoMoreTilesThanTheBoundAndRemakesThoseScrolledBackTo() {
+    ScanContext context;
+    context.displayFlags = 1;
+    CLumicarveView view(&context);
+    const int bound = 6;
+    view.setTileLimitForTest(bound);
+    view.resize(400, 220);  // two columns, about two lines of tiles in view
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    TestCard card;
+    for (int i = 0; i < 40; ++i) card.add(QStringLiteral("ui/make_not_in_model_fuji.jpg"), FT_JPG);
+    QVERIFY(card.install(context));
+
+    QSignalSpy shown(&view, &CLumicarveView::tileShown);
+    view.RefreshList(card.files(), false);
+    QCOMPARE(view.count(), 40);
+    const qint64 blank = view.item(39)->tile.cacheKey();
+    auto isMade = [&](int row) { return view.item(row)->tile.cacheKey() != blank; };
+    auto held = [&] {
+      int n = 0;
+      for (int row = 0; row < view.count(); ++row) n += isMade(row);
+      return n;
+    };
+    int mostHeld = 0;
+    connect(view.listModel(), &QAbstractItemModel::dataChanged, &view,
+            [&] { mostHeld = std::max(mostHeld, held()); });
+    auto settled = [&] { return !view.workerRunning() && shown.count() == view.tilesMade(); };
+
+    // At the top only the first rows are made; the far ones stay blank.
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() == bound && settled(), 20000);
+    QTest::qWait(150);
+    QCOMPARE(view.tilesMade(), bound);
+    for (int row = 0; row < 40; ++row) QCOMPARE(isMade(row), row < bound);
+
+    // At the bottom the rows in view come first, and the top ones are let go.
+    const int before = shown.count();
+    view.scrollToBottom();
+    QTRY_VERIFY_WITH_TIMEOUT(isMade(39) && isMade(38) && settled(), 20000);
+    const int firstAfterScroll = shown.at(before).at(0).toInt();
+    QVERIFY(view.visualRect(view.listModel()->index(firstAfterScroll)).intersects(view.viewport()->rect()));
+    QCOMPARE(view.tilesMade(), 2 * bound);
+    QVERIFY(!isMade(0));
+    QCOMPARE(held(), bound);
+    QCOMPARE(view.tilesHeld(), bound);
+
+    // Back at the top the evicted rows are made again.
+    view.scrollToTop();
+    QTRY_VERIFY_WITH_TIMEOUT(isMade(0) && isMade(1) && settled(), 20000);
+    QVERIFY(!isMade(39));
+    QCOMPARE(held(), bound);
+    QCOMPARE(mostHeld, bound);
+    QCOMPARE(context.activityFlags.load() & kActivityThumbnails, 0);
+  }
+
+  void aFilesFolderSelectedDuringTheScanShowsItsPicturesWhenTheScanEnds() {
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("card.img"));
+    QVERIFY(MakeCardImage(image, SampleCardFiles()));
+    CMainFrame frame;
+    frame.resize(1100, 760);
+    frame.show();
+    QVERIFY(frame.openDiskImage(image));
+    QCheckBox* thumbnails = frame.controlPane()->thumbnailSwitch();
+    if (!thumbnails->isChecked()) thumbnails->click();
+    QCOMPARE(frame.context().displayFlags, 1);
+
+    // The completion report holds the scan's end: the day is selected while
+    // it shows, as a user would during the scan.
+    QTreeWidget* tree = frame.folderPane()->tree();
+    bool smallIconsBeforeTheEnd = false;
+    QTimer report;
+    connect(&report, &QTimer::timeout, &frame, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      report.stop();
+      tree->expandAll();
+      tree->setCurrentItem(tree->topLevelItem(4)->child(0));  // unsorted, 1 (3)
+      smallIconsBeforeTheEnd = !frame.view()->thumbnailMode() && frame.view()->count() == 3;
+      box->accept();
+    });
+    report.start(20);
+    QSignalSpy shown(frame.view(), &CLumicarveView::tileShown);
+    frame.controlRequest(CMainFrame::kStartScan);
+    QTRY_VERIFY_WITH_TIMEOUT(!report.isActive() && frame.context().scanState.load() != SCAN_RUNNING,
+                             30000);
+    frame.waitForScanThread();
+    QVERIFY(smallIconsBeforeTheEnd);
+    QVERIFY(frame.view()->thumbnailMode());
+    QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 3, 20000);
+    QVERIFY(TileOf(*frame.view(), 0) != BlankTile());
+
+    // A year selected at the end keeps its months.
+    tree->setCurrentItem(tree->topLevelItem(0));
+    QVERIFY(!frame.view()->thumbnailMode());
   }
 };
 
