@@ -5,7 +5,9 @@
 
 #include <unistd.h>
 
+#include "controls/tri_check_tree.h"
 #include "devices/control_pane.h"
+#include "results/folder_view_pane.h"
 #include "results/lumicarve_view.h"
 #include "results/pane_preview.h"
 #include "shell/main_frame.h"
@@ -121,6 +123,12 @@ void CMainFrame::EndScan() {
   setCommandEnable(1, context_.filesFound.load() > 0);
   setCommandEnable(2, false);
   EnableScanControls(true);
+  // A files folder selected during the scan was listed with small icons;
+  // with "Show thumbnails" on it now shows its pictures.
+  QTreeWidgetItem* selected = folderPane_->tree()->currentItem();
+  if (context_.displayFlags == 1 && selected && !view_->thumbnailMode() &&
+      FolderViewPane::DataOf(selected).kind == NODE_FILES)
+    RefreshList(selected, false);
   progress_.Ended();
 }
 
