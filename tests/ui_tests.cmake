@@ -29,4 +29,6 @@ if(TARGET lumicarve_ui)
       lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
     endif()
   endforeach()
+  # The window ended by signals mid-scan, run as a child process.
+  lumicarve_add_ui_test(ui_window_signal_test ui/window_signal_test.cpp)
 endif()
