@@ -32,10 +32,11 @@ class CLumicarveView : public QListView {
 
  public:
   static constexpr int kFileRole = FileListModel::kFileRole;
-  // Decoded tiles held at most (about 77 KB each, so some 230 MB): a day
-  // with tens of thousands of pictures keeps those nearest the rows in view
-  // and shows the blank tile for the others until they come into view.
-  static constexpr int kMaxHeldTiles = 3000;
+  // Decoded tiles held at most (77 KB each, so under 200 MB, some nine
+  // screens of tiles): a day with tens of thousands of pictures keeps those
+  // nearest the rows in view and shows the blank tile for the others until
+  // they come into view.
+  static constexpr int kMaxHeldTiles = 2500;
 
   CLumicarveView(ScanContext* context, QWidget* parent = nullptr);
   ~CLumicarveView() override;
