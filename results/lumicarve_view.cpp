@@ -61,7 +61,11 @@ CLumicarveView::CLumicarveView(ScanContext* context, QWidget* parent)
           [this](const QModelIndex& index) { emit entryOpened(index.row()); });
 }
 
-CLumicarveView::~CLumicarveView() { StopThumbnails(); }
+CLumicarveView::~CLumicarveView() {
+  StopThumbnails();
+  // The scroll bars outlive this class's members while the base class goes.
+  verticalScrollBar()->disconnect(this);
+}
 
 QString CLumicarveView::FileLabel(const FoundFile& file, char separator) {
   QString name = QString::fromLatin1(file.name, static_cast<int>(strnlen(file.name, sizeof file.name)));

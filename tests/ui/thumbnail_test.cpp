@@ -20,6 +20,7 @@
 #include "results/folder_view_pane.h"
 #include "results/lumicarve_view.h"
 #include "results/thumbnail_tiles.h"
+#include "results/thumbnail_worker.h"
 #include "scan/preview_temp.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"
@@ -213,6 +214,31 @@ class ThumbnailTest : public QObject {
       QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
     }
   }
+  void theQueueAsksForAWorkerOnlyWhenNoneIsTakingRowsAndSkipsRowsOnTheirWay() {
+    ThumbnailQueue queue(std::vector<FoundFile>(5));
+    ThumbnailJob job;
+    QVERIFY(!queue.schedule({}));
+    QVERIFY(queue.schedule({3, 1}));
+    QVERIFY(!queue.schedule({3, 1, 4, 9, -1}));  // the worker is still taking rows
+    QVERIFY(queue.take(job));
+    QCOMPARE(job.row, 3);
+    QVERIFY(!queue.schedule({3, 0}));  // the view moved: 3 is on its way, 0 waits
+    QVERIFY(queue.take(job));
+    QCOMPARE(job.row, 0);
+    QVERIFY(!queue.take(job));  // none left: this worker ends
+    QVERIFY(queue.schedule({3, 2}));
+    QVERIFY(queue.take(job));
+    QCOMPARE(job.row, 2);
+    QVERIFY(!queue.take(job));
+    queue.landed(3);
+    queue.dropped(2);  // a worker that ended before the tile: 2 may be asked again
+    QVERIFY(queue.schedule({3, 2}));
+    QVERIFY(queue.take(job));
+    QCOMPARE(job.row, 3);
+    queue.end();  // a stopped worker hands the queue back with 2 still waiting
+    QVERIFY(queue.schedule({2}));
+  }
+
   void aLargeFolderHoldsNoMoreTilesThanTheBoundAndRemakesThoseScrolledBackTo() {
     ScanContext context;
     context.displayFlags = 1;
