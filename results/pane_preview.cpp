@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <unistd.h>
+
 #include "results/exif_reader.h"
 #include "scan/scan_context.h"
 
@@ -74,19 +76,17 @@ void CImagePreviewStatic::paintEvent(QPaintEvent*) {
   p.drawImage((width() - image_.width()) / 2, (height() - image_.height()) / 2, image_);
 }
 
-void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFile* file,
-                      const ScanContext& context) {
-  int bw = box.width(), bh = box.height();
-  if (bw <= 0 || bh <= 0) return;
-  QImage bitmap(bw, bh, QImage::Format_RGB32);
-  if (!file) {
-    QPainter p(&bitmap);
-    ClearWithFrame(p, bw, bh);
-    p.end();
-    box.setImage(bitmap);
-    return;
-  }
+namespace {
 
+void DateFromExif(const std::string& path, FoundFile& file) {
+  if (file.type != FT_JPG) return;
+  ExifFields exif = ReadExifFields(path);
+  if (exif.hasDate) file.date = exif.date;
+}
+
+// Decodes the picture at `path` fitted into the box and shows it with `name`.
+void DrawPicture(CImagePreviewStatic& box, const std::string& path, const char* name) {
+  const int bw = box.width(), bh = box.height();
   QImageReader reader(QString::fromStdString(path));
   reader.setAutoTransform(false);
   QSize size = reader.size();
@@ -98,20 +98,98 @@ void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFi
   if (!size.isValid() && !picture.isNull())
     target = FitPicture(picture.width(), picture.height(), bw, bh);
 
-  if (file->type == FT_JPG) {
-    ExifFields exif = ReadExifFields(path);
-    if (exif.hasDate) file->date = exif.date;
-  }
-  if (!context.previewEnabled) return;
-
+  QImage bitmap(bw, bh, QImage::Format_RGB32);
   QPainter p(&bitmap);
   ClearWithFrame(p, bw, bh);
   if (!picture.isNull()) p.drawImage(target, picture);
   p.setPen(QPen(kFrame, 1));
   p.drawRect(QRect(0, 0, bw - 1, bh - 1));
-  DrawName(p, file->name);
+  DrawName(p, name);
   p.end();
   box.setImage(bitmap);
+}
+
+}  // namespace
+
+void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFile* file,
+                      const ScanContext& context) {
+  int bw = box.width(), bh = box.height();
+  if (bw <= 0 || bh <= 0) return;
+  if (!file) {
+    QImage bitmap(bw, bh, QImage::Format_RGB32);
+    QPainter p(&bitmap);
+    ClearWithFrame(p, bw, bh);
+    p.end();
+    box.setImage(bitmap);
+    return;
+  }
+  DateFromExif(path, *file);
+  if (!context.previewEnabled) return;
+  DrawPicture(box, path, file->name);
+}
+
+PanePreviewPacer::PanePreviewPacer(CImagePreviewStatic& box, const ScanContext& context, QObject* parent)
+    : QObject(parent), box_(box), context_(context) {
+  timer_.setSingleShot(true);
+  connect(&timer_, &QTimer::timeout, this, &PanePreviewPacer::flush);
+}
+
+PanePreviewPacer::~PanePreviewPacer() { drop(); }
+
+void PanePreviewPacer::paint(const std::string& path, FoundFile& file) {
+  if (box_.width() <= 0 || box_.height() <= 0) return;
+  DrawPicture(box_, path, file.name);
+  ++paints_;
+  sincePaint_.start();
+}
+
+void PanePreviewPacer::pictureFound(const std::string& path, FoundFile& file) {
+  DateFromExif(path, file);
+  if (!context_.previewEnabled) return;
+  const bool due = !sincePaint_.isValid() || sincePaint_.elapsed() >= kIntervalMs;
+  if (due && !timer_.isActive()) {
+    drop();
+    paint(path, file);
+    return;
+  }
+  // The held copy keeps the temp file's extension, by which the decoder
+  // knows a picture whose content does not tell its format.
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  const std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? std::string()
+                                                                                                  : path.substr(dot);
+  const std::string held = path.substr(0, slash == std::string::npos ? 0 : slash + 1) + "shown" + ext;
+  // Removed first: a rename over an existing file makes some file systems
+  // (ext4) write the renamed file out at once, milliseconds per picture.
+  if (!heldPath_.empty()) ::unlink(heldPath_.c_str());
+  heldPath_.clear();
+  if (::rename(path.c_str(), held.c_str()) != 0) {
+    // Without a copy to hold, this picture is shown now rather than never.
+    timer_.stop();
+    paint(path, file);
+    return;
+  }
+  heldPath_ = held;
+  held_ = file;
+  if (!timer_.isActive()) {
+    const qint64 left = sincePaint_.isValid() ? kIntervalMs - sincePaint_.elapsed() : 0;
+    timer_.start(static_cast<int>(left < 0 ? 0 : left));
+  }
+}
+
+void PanePreviewPacer::flush() {
+  timer_.stop();
+  if (heldPath_.empty()) return;
+  // A preview switched off meanwhile has cleared the box; it stays clear.
+  if (context_.previewEnabled) paint(heldPath_, held_);
+  drop();
+}
+
+void PanePreviewPacer::drop() {
+  timer_.stop();
+  if (heldPath_.empty()) return;
+  ::unlink(heldPath_.c_str());
+  heldPath_.clear();
 }
 
 }  // namespace lumicarve

@@ -2,15 +2,18 @@
 // the box, with its name in white on a soft dark-blue halo.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QRect>
+#include <QTimer>
 #include <QWidget>
 
 #include <string>
 
+#include "scan/file_types.h"
+
 namespace lumicarve {
 
-struct FoundFile;
 struct ScanContext;
 
 // Where a picture of iw × ih lands in a box of bw × bh: a picture larger than
@@ -41,5 +44,43 @@ class CImagePreviewStatic : public QWidget {
 // preview enabled, draws the picture and the file's name.
 void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFile* file,
                       const ScanContext& context);
+
+// The pane preview during a scan. Decoding a picture and drawing its name
+// costs milliseconds, and a scan may find a million small pictures, so the
+// box is painted at most once per kIntervalMs with the picture found last;
+// the capture date of every JPEG is still read as it is found.
+class PanePreviewPacer : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kIntervalMs = 100;
+
+  PanePreviewPacer(CImagePreviewStatic& box, const ScanContext& context, QObject* parent = nullptr);
+  ~PanePreviewPacer() override;
+
+  // A picture just found, complete in the temp file at `path`: dates a JPEG
+  // record at once. With the preview on, paints it when the last paint is
+  // kIntervalMs old; otherwise moves the file aside (same folder, "shown.*")
+  // for the timer to paint, replacing a picture held before.
+  void pictureFound(const std::string& path, FoundFile& file);
+  // Paints a held picture now: the scan has ended and its last picture shows.
+  void flush();
+  // Forgets a held picture: the box is about to be cleared.
+  void drop();
+
+  // The pictures decoded and drawn so far.
+  int paints() const { return paints_; }
+
+ private:
+  void paint(const std::string& path, FoundFile& file);
+
+  CImagePreviewStatic& box_;
+  const ScanContext& context_;
+  QTimer timer_;
+  QElapsedTimer sincePaint_;
+  std::string heldPath_;  // empty: nothing held
+  FoundFile held_{};
+  int paints_ = 0;
+};
 
 }  // namespace lumicarve

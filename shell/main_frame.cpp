@@ -95,6 +95,7 @@ void CMainFrame::createPanes() {
     return dock;
   };
   controlPane_ = new ControlPane(&context_);
+  previewPacer_ = new PanePreviewPacer(*controlPane_->previewBox(), context_, this);
   controlDock_ = makeDock(Text(IDS_CONTROL_TOOLBAR), "controlToolbar", controlPane_);
   folderPane_ = new FolderViewPane();
   folderDock_ = makeDock(tr("Folder View"), "folderView", folderPane_);
@@ -260,6 +261,7 @@ void CMainFrame::StartScan() {
   setCommandEnable(0, false);
   setCommandEnable(1, false);
   setCommandEnable(2, true);
+  previewPacer_->drop();
   PaintPanePreview(*controlPane_->previewBox(), std::string(), nullptr, context_);
   update();
   scanThread_ = StartScanThread(context_);

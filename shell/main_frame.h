@@ -22,6 +22,7 @@ namespace lumicarve {
 class CLumicarveView;
 class ControlPane;
 class FolderViewPane;
+class PanePreviewPacer;
 
 class CMainFrame : public QMainWindow, public ScanNotifySink {
   Q_OBJECT
@@ -67,6 +68,7 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   ControlPane* controlPane() const { return controlPane_; }
   FolderViewPane* folderPane() const { return folderPane_; }
   CLumicarveView* view() const { return view_; }
+  PanePreviewPacer* previewPacer() const { return previewPacer_; }
   QDockWidget* controlDock() const { return controlDock_; }
   QDockWidget* folderDock() const { return folderDock_; }
   QAction* action(const char* name) const;
@@ -95,6 +97,7 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   ControlPane* controlPane_ = nullptr;
   FolderViewPane* folderPane_ = nullptr;
   CLumicarveView* view_ = nullptr;
+  PanePreviewPacer* previewPacer_ = nullptr;
   QDockWidget* controlDock_ = nullptr;
   QDockWidget* folderDock_ = nullptr;
   std::thread scanThread_;

@@ -73,10 +73,10 @@ void CMainFrame::progressTick(int64_t perMille) {
 
 void CMainFrame::foundFile(std::unique_ptr<FoundFile> file) {
   if (!file) return;
-  // The painter writes a JPEG's capture date into the record, so it runs
+  // The pacer writes a JPEG's capture date into the record, so it runs
   // before the record is filed under that date.
   if (context_.previewTempFd != -1) {
-    PaintPanePreview(*controlPane_->previewBox(), context_.previewTempPath, file.get(), context_);
+    previewPacer_->pictureFound(context_.previewTempPath, *file);
     ::unlink(context_.previewTempPath);
     context_.previewTempFd = -1;
   }
@@ -84,6 +84,7 @@ void CMainFrame::foundFile(std::unique_ptr<FoundFile> file) {
 }
 
 void CMainFrame::completionReport() {
+  previewPacer_->flush();
   int found = context_.filesFound.load();
   // The final counts show while the user reads the report.
   progress_.ShowCounters(counters(), context_.thousandsSeparator);
@@ -113,6 +114,7 @@ void CMainFrame::completionReport() {
 }
 
 void CMainFrame::EndScan() {
+  previewPacer_->flush();
   // The scan thread closes the temp file before it reports a file; closing
   // the number again could close another file that now has it.
   if (context_.previewTempFd != -1) {

@@ -2,10 +2,13 @@
 // date, the switched-off preview, undecodable input; and the manual's error.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
 #include <cstdio>
+#include <vector>
 
 #include "controls/transparent_static.h"
 #include "devices/control_pane.h"
@@ -29,6 +32,28 @@ FoundFile Jpeg() {
   std::snprintf(f.name, sizeof f.name, "%s", "00000012.JPG");
   f.type = FT_JPG;
   return f;
+}
+
+// Copies `source` to `temp` as the scan writes a found picture, hands it to
+// the pacer and removes it as the window does; `count` times in a row.
+std::vector<FoundFile> FindBurst(PanePreviewPacer& pacer, const QString& source, const QString& temp, int count) {
+  std::vector<FoundFile> files(count, Jpeg());
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(files[i].name, sizeof files[i].name, "%08d.JPG", i + 1);
+    if (!QFile::copy(source, temp)) return {};
+    pacer.pictureFound(temp.toStdString(), files[i]);
+    QFile::remove(temp);
+  }
+  return files;
+}
+
+// What the box shows for `file` painted on its own from `source`.
+QImage PaintedAlone(QSize size, const QString& source, FoundFile file) {
+  CImagePreviewStatic box;
+  box.resize(size);
+  ScanContext context;
+  PaintPanePreview(box, source.toStdString(), &file, context);
+  return box.image();
 }
 
 bool HasWhite(const QImage& image, QRect area) {
@@ -122,6 +147,52 @@ class PreviewTest : public QObject {
     ExifFields good = ReadExifFields(DataPath("make_in_model_canon.jpg").toStdString());
     QCOMPARE(QString::fromStdString(good.make), QStringLiteral("Canon"));
     QCOMPARE(QString::fromStdString(good.model), QStringLiteral("Canon EOS 5D"));
+  }
+
+  void aBurstOfFoundPicturesIsPaintedOnceAndThenItsLastPictureEveryJpegDated() {
+    ScanContext context;
+    PanePreviewPacer pacer(*box_, context);
+    QTemporaryDir dir;
+    const QString source = DataPath("make_in_model_canon.jpg");
+    const std::vector<FoundFile> files = FindBurst(pacer, source, dir.filePath(QStringLiteral("temp.JPG")), 300);
+    QCOMPARE(files.size(), size_t{300});
+    for (const FoundFile& f : files) QVERIFY(f.date != 0);
+    // The first picture shows at once; the rest wait for the timer, which
+    // shows only the one found last.
+    QCOMPARE(pacer.paints(), 1);
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_COMPARE(pacer.paints(), 2);
+    QVERIFY(clock.elapsed() <= PanePreviewPacer::kIntervalMs + 1000);
+    QCOMPARE(box_->image(), PaintedAlone(box_->size(), source, files.back()));
+    QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
+    QCOMPARE(pacer.paints(), 2);
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+  }
+
+  void aHeldPictureShowsAtFlushAndNotAfterThePreviewIsSwitchedOff() {
+    ScanContext context;
+    PanePreviewPacer pacer(*box_, context);
+    QTemporaryDir dir;
+    const QString source = DataPath("make_not_in_model_fuji.jpg");
+    const QString temp = dir.filePath(QStringLiteral("temp.JPG"));
+    std::vector<FoundFile> files = FindBurst(pacer, source, temp, 3);
+    pacer.flush();  // the scan's end
+    QCOMPARE(pacer.paints(), 2);
+    QCOMPARE(box_->image(), PaintedAlone(box_->size(), source, files.back()));
+
+    PaintPanePreview(*box_, std::string(), nullptr, context);
+    const QImage cleared = box_->image();
+    FindBurst(pacer, source, temp, 2);
+    context.previewEnabled = 0;
+    QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
+    QCOMPARE(box_->image(), cleared);
+    // Switched off, nothing is painted or held, but every JPEG is dated.
+    files = FindBurst(pacer, source, temp, 50);
+    pacer.flush();
+    QCOMPARE(pacer.paints(), 2);
+    for (const FoundFile& f : files) QVERIFY(f.date != 0);
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
   }
 
   void uncheckingPreviewClearsTheBoxAtOnce() {
