@@ -1,6 +1,13 @@
 #include "scan/block_reader.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <fstream>
+#include <string>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,14 +24,43 @@ bool DeviceGone(int error) { return error == ENODEV || error == ENXIO || error =
 
 constexpr size_t kChunkBytes = (size_t{BlockReader::kChunkSectors} + 1) * kSectorSize;
 
+// How far the kernel may read ahead of a read of `fd`: the device's read-ahead
+// setting, doubled as sequential access allows, or 8 MiB when it is unknown.
+uint64_t ReadAheadReach(int fd) {
+  uint64_t bytes = 0;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0) {
+    long sectors = 0;
+    if (S_ISBLK(st.st_mode) && ::ioctl(fd, BLKRAGET, &sectors) == 0 && sectors > 0) {
+      bytes = static_cast<uint64_t>(sectors) * 512;
+    } else if (S_ISREG(st.st_mode)) {
+      // The file system's device, or the disk that holds it as a partition.
+      const std::string dev = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                              std::to_string(minor(st.st_dev));
+      for (const char* queue : {"/queue/read_ahead_kb", "/../queue/read_ahead_kb"}) {
+        std::ifstream in(dev + queue);
+        uint64_t kb = 0;
+        if (in >> kb) {
+          bytes = kb * 1024;
+          break;
+        }
+      }
+    }
+  }
+  return bytes ? 2 * bytes : uint64_t{8} << 20;
+}
+
 }  // namespace
 
 BlockReader::BlockReader(int fd, uint64_t totalSectors, std::atomic<int32_t>& readErrors)
-    : fd_(fd), total_(totalSectors), readErrors_(readErrors), single_((size_t{kBlockSectors} + 1) * kSectorSize) {
-  current_.data.resize(kChunkBytes);
-  ahead_.data.resize(kChunkBytes);
+    : fd_(fd),
+      total_(totalSectors),
+      readErrors_(readErrors),
+      readAheadReach_(ReadAheadReach(fd)),
+      single_((size_t{kBlockSectors} + 1) * kSectorSize) {
+  for (Chunk& chunk : ring_) chunk.data.resize(kChunkBytes);
   ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-  thread_ = std::thread([this] { PrefetchLoop(); });
+  thread_ = std::thread([this] { ReaderLoop(); });
 }
 
 BlockReader::~BlockReader() {
@@ -34,6 +70,13 @@ BlockReader::~BlockReader() {
   }
   wake_.notify_all();
   thread_.join();
+  for (const auto& [offset, length] : drops_) Drop(offset, length);
+  Drop(keptOffset_, keptLength_);
+  for (const Chunk& chunk : ring_)
+    if (chunk.ok && chunk.state != SlotState::kFree) {
+      const uint64_t bytes = std::min<uint64_t>(kChunkSectors, total_ - chunk.first) * kSectorSize;
+      if (chunk.cachedBytes < bytes) Drop(chunk.first * kSectorSize + chunk.cachedBytes, bytes - chunk.cachedBytes);
+    }
 }
 
 bool BlockReader::Covers(const Chunk& chunk, uint64_t first) {
@@ -41,120 +84,172 @@ bool BlockReader::Covers(const Chunk& chunk, uint64_t first) {
 }
 
 const uint8_t* BlockReader::Block(uint64_t first) {
-  if (Covers(current_, first)) return current_.data.data() + (first - current_.first) * kSectorSize;
+  if (held_ && Covers(*held_, first)) return held_->data.data() + (first - held_->first) * kSectorSize;
   if (first >= failedUntil_) {
-    WaitPrefetch();
-    // The chunk read ahead holds the block: move on to it.
-    if (requested_ && Covers(ahead_, first)) {
-      const uint64_t finished = current_.first;
-      const bool hadChunk = current_.ok;
-      std::swap(current_, ahead_);
-      requested_ = false;
-      uint64_t dropFirst = 0, dropSectors = 0;
-      if (hadChunk) NoteConsumed(finished, dropFirst, dropSectors);
-      StartPrefetch(current_.first + kChunkSectors, dropFirst, dropSectors);
-      return current_.data.data() + (first - current_.first) * kSectorSize;
+    if (held_ && held_->ok && first > held_->first && first < nextFirst_) {
+      // A block that starts in the held chunk and ends in the next: put it
+      // together from both rather than read it again.
+      if (nextFirst_ < total_) {
+        const Chunk* next = Take(nextFirst_);
+        if (next->ok) {
+          const size_t fromHeld = static_cast<size_t>(nextFirst_ - first) * kSectorSize;
+          std::memcpy(single_.data(), held_->data.data() + (first - held_->first) * kSectorSize, fromHeld);
+          std::memcpy(single_.data() + fromHeld, next->data.data(), single_.size() - fromHeld);
+          return single_.data();
+        }
+      }
+    } else {
+      // Anything but the chunk that follows is a jump: read on from there.
+      if (!reading_ || first < nextFirst_ || first - nextFirst_ > kChunkSectors - kBlockSectors) Restart(first);
+      ReleaseHeld();
+      held_ = Take(nextFirst_);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_->state = SlotState::kHeld;
+      }
+      nextFirst_ += kChunkSectors;
+      if (Covers(*held_, first)) return held_->data.data() + (first - held_->first) * kSectorSize;
+      failedUntil_ = held_->first + kChunkSectors;
+      if (DeviceGone(held_->error)) lostError_ = held_->error;
     }
-    // A block that starts in this chunk and ends in the next: put it together
-    // from both rather than read it again.
-    if (requested_ && current_.ok && ahead_.ok && ahead_.first == current_.first + kChunkSectors &&
-        first > current_.first && first < ahead_.first) {
-      const size_t fromCurrent = static_cast<size_t>(ahead_.first - first) * kSectorSize;
-      std::memcpy(single_.data(), current_.data.data() + (first - current_.first) * kSectorSize, fromCurrent);
-      std::memcpy(single_.data() + fromCurrent, ahead_.data.data(), single_.size() - fromCurrent);
-      return single_.data();
-    }
-    if (LoadChunk(first)) return current_.data.data();
   }
   if (lostError_) return nullptr;
   return ReadSingleBlock(first);
 }
 
 // Reads the chunk at `first` (the sectors past the device end as zeros).
-void BlockReader::ReadChunk(Chunk& chunk, uint64_t first) const {
+void BlockReader::ReadChunk(Chunk& chunk, uint64_t first) {
   const uint64_t left = total_ > first ? total_ - first : 0;
   const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunkSectors + 1, left));
   chunk.first = first;
-  chunk.ok = n != 0 && ReadSectors(fd_, first, n, kSectorSize, chunk.data.data());
+  chunk.ok = n != 0 && ReadSectors(fd_, first, n, kSectorSize, chunk.data.data(), &chunk.cachedBytes);
+  // The kernel reads ahead of every read that reaches the device, into the
+  // chunks that follow, and on as those are read: a chunk cached only in part,
+  // or within reach of the last read the scan caused, was most likely cached
+  // by the scan itself. Only a chunk cached whole beyond that reach is taken
+  // to be someone else's.
+  const uint64_t start = first * kSectorSize, end = start + uint64_t{n} * kSectorSize;
+  const bool ours = chunk.cachedBytes < size_t{n} * kSectorSize ||
+                    (start >= deviceReadEnd_ && start < deviceReadEnd_ + readAheadReach_);
+  if (ours) {
+    chunk.cachedBytes = 0;
+    deviceReadEnd_ = end;
+  }
   chunk.error = chunk.ok ? 0 : (n ? LastReadError() : ERANGE);
   if (chunk.ok) std::memset(chunk.data.data() + size_t{n} * kSectorSize, 0, kChunkBytes - size_t{n} * kSectorSize);
 }
 
-void BlockReader::PrefetchLoop() {
+// The reader fills free slots with the chunks of the current sequence, in
+// order, and releases the ranges the scan has finished with. It never waits
+// for the scan as long as a slot is free.
+void BlockReader::ReaderLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stop_ || (requested_ && !done_); });
+    Chunk* slot = nullptr;
+    wake_.wait(lock, [&] {
+      if (stop_ || !drops_.empty()) return true;
+      if (!reading_ || readNext_ >= total_) return false;
+      for (Chunk& chunk : ring_)
+        if (chunk.state == SlotState::kFree) {
+          slot = &chunk;
+          return true;
+        }
+      return false;
+    });
     if (stop_) return;
-    const uint64_t first = ahead_.first, dropFirst = dropFirst_, dropSectors = dropSectors_;
+    std::vector<std::pair<uint64_t, uint64_t>> drops;
+    drops.swap(drops_);
+    uint64_t first = 0, generation = generation_;
+    if (slot) {
+      slot->state = SlotState::kReading;
+      first = readNext_;
+      readNext_ += kChunkSectors;
+    }
     lock.unlock();
-    ReadChunk(ahead_, first);
-    // Pages the scan has finished with are not needed again soon: releasing
-    // them keeps a long scan from evicting everything else from the cache.
-    if (dropSectors)
-      ::posix_fadvise(fd_, static_cast<off_t>(dropFirst * kSectorSize), static_cast<off_t>(dropSectors * kSectorSize),
-                      POSIX_FADV_DONTNEED);
+    for (const auto& [offset, length] : drops) Drop(offset, length);
+    if (slot) ReadChunk(*slot, first);
     lock.lock();
-    done_ = true;
-    wake_.notify_all();
+    if (!slot) continue;
+    if (generation == generation_) {
+      slot->generation = generation;
+      slot->state = SlotState::kFilled;
+      wake_.notify_all();
+    } else {
+      // The scan jumped elsewhere while this was read.
+      const uint64_t bytes = std::min<uint64_t>(kChunkSectors, total_ - first) * kSectorSize;
+      if (slot->ok && slot->cachedBytes < bytes)
+        drops_.emplace_back(first * kSectorSize + slot->cachedBytes, bytes - slot->cachedBytes);
+      slot->state = SlotState::kFree;
+    }
   }
 }
 
-void BlockReader::StartPrefetch(uint64_t first, uint64_t dropFirst, uint64_t dropSectors) {
-  if (first >= total_) {
-    if (dropSectors)
-      ::posix_fadvise(fd_, static_cast<off_t>(dropFirst * kSectorSize), static_cast<off_t>(dropSectors * kSectorSize),
-                      POSIX_FADV_DONTNEED);
-    return;
-  }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ahead_.first = first;
-    dropFirst_ = dropFirst;
-    dropSectors_ = dropSectors;
-    requested_ = true;
-    done_ = false;
-  }
+void BlockReader::Restart(uint64_t first) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++generation_;
+  for (Chunk& chunk : ring_)
+    if (chunk.state == SlotState::kFilled) {
+      const uint64_t bytes = std::min<uint64_t>(kChunkSectors, total_ - chunk.first) * kSectorSize;
+      if (chunk.ok && chunk.cachedBytes < bytes)
+        drops_.emplace_back(chunk.first * kSectorSize + chunk.cachedBytes, bytes - chunk.cachedBytes);
+      chunk.state = SlotState::kFree;
+    }
+  readNext_ = nextFirst_ = first;
+  reading_ = true;
   wake_.notify_all();
 }
 
-void BlockReader::WaitPrefetch() {
+BlockReader::Chunk* BlockReader::Take(uint64_t first) {
   std::unique_lock<std::mutex> lock(mutex_);
-  wake_.wait(lock, [this] { return !requested_ || done_; });
+  Chunk* found = nullptr;
+  wake_.wait(lock, [&] {
+    for (Chunk& chunk : ring_)
+      if (chunk.state == SlotState::kFilled && chunk.generation == generation_ && chunk.first == first) {
+        found = &chunk;
+        return true;
+      }
+    return false;
+  });
+  return found;
 }
 
-// After a jump the chunk read ahead is not the one needed: read it now.
-bool BlockReader::LoadChunk(uint64_t first) {
-  WaitPrefetch();
-  requested_ = false;
-  const bool hadChunk = current_.ok;
-  const uint64_t finished = current_.first;
-  ReadChunk(current_, first);
-  if (!current_.ok) {
-    if (DeviceGone(current_.error)) lostError_ = current_.error;
-    failedUntil_ = first + kChunkSectors;
-    return false;
+// Only what the scan itself brought into the cache is released: a range
+// jumped over, or pages that were cached before the scan read them, are
+// someone else's.
+void BlockReader::ReleaseHeld() {
+  if (!held_) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (held_->ok) {
+    if (keptLength_) drops_.emplace_back(keptOffset_, keptLength_);
+    const uint64_t bytes = std::min<uint64_t>(kChunkSectors, total_ - held_->first) * kSectorSize;
+    const uint64_t cached = std::min<uint64_t>(held_->cachedBytes, bytes);
+    keptOffset_ = held_->first * kSectorSize + cached;
+    keptLength_ = bytes - cached;
   }
-  uint64_t dropFirst = 0, dropSectors = 0;
-  if (hadChunk) NoteConsumed(finished, dropFirst, dropSectors);
-  StartPrefetch(first + kChunkSectors, dropFirst, dropSectors);
-  return true;
+  held_->state = SlotState::kFree;
+  held_ = nullptr;
+  wake_.notify_all();
+}
+
+void BlockReader::Drop(uint64_t offset, uint64_t length) const {
+  if (length)
+    ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_DONTNEED);
 }
 
 const uint8_t* BlockReader::ReadSingleBlock(uint64_t first) {
   const uint64_t left = total_ > first ? total_ - first : 0;
   const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlockSectors, left));
   uint8_t* buf = single_.data();
-  // A block whose read failed is examined as zeros, never as the bytes of an
+  // Unreadable sectors are examined as zeros, never as the bytes of an
   // earlier block: those would be found a second time.
+  std::memset(buf + size_t{n} * kSectorSize, 0, size_t{kBlockSectors - n} * kSectorSize);
   if (n == 0 || !ReadSectors(fd_, first, n, kSectorSize, buf)) {
-    std::memset(buf, 0, size_t{kBlockSectors} * kSectorSize);
     readErrors_.fetch_add(1);
     if (n != 0 && DeviceGone(LastReadError())) {
       lostError_ = LastReadError();
       return nullptr;
     }
-  } else {
-    std::memset(buf + size_t{n} * kSectorSize, 0, size_t{kBlockSectors - n} * kSectorSize);
+    if (n != 0 && !ReadSectorsOneByOne(first, n, buf)) return nullptr;
   }
   // The sector after the block, for the end rules' look past the last sector.
   uint8_t* next = buf + size_t{kBlockSectors} * kSectorSize;
@@ -163,13 +258,26 @@ const uint8_t* BlockReader::ReadSingleBlock(uint64_t first) {
   return buf;
 }
 
-// Only chunks the scan itself read are released: a range jumped over was
-// never brought in by the scan, and its cached pages are someone else's.
-void BlockReader::NoteConsumed(uint64_t first, uint64_t& dropFirst, uint64_t& dropSectors) {
-  dropFirst = keptFirst_;
-  dropSectors = keptSectors_;
-  keptFirst_ = first;
-  keptSectors_ = std::min<uint64_t>(kChunkSectors, total_ > first ? total_ - first : 0);
+// A block whose read failed: the sectors before the first unreadable one and
+// after the last are read one by one, so a single bad sector does not hide a
+// file that starts next to it. Each side stops at its first failure, which
+// bounds the failed reads to two per block on a disk that is failing over a
+// wide range; the sectors between are zeros. Returns false when the device
+// has gone away.
+bool BlockReader::ReadSectorsOneByOne(uint64_t first, uint32_t count, uint8_t* out) {
+  uint32_t head = 0;
+  while (head < count && ReadSectors(fd_, first + head, 1, kSectorSize, out + size_t{head} * kSectorSize)) ++head;
+  uint32_t tail = count;
+  if (head < count && !DeviceGone(LastReadError()))
+    while (tail > head + 1 &&
+           ReadSectors(fd_, first + tail - 1, 1, kSectorSize, out + size_t{tail - 1} * kSectorSize))
+      --tail;
+  if (head < count && DeviceGone(LastReadError())) {
+    lostError_ = LastReadError();
+    return false;
+  }
+  if (head < tail) std::memset(out + size_t{head} * kSectorSize, 0, size_t{tail - head} * kSectorSize);
+  return true;
 }
 
 }  // namespace lumicarve

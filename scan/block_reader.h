@@ -1,15 +1,19 @@
 // Serves the scan loop's 64-sector blocks (plus the sector after each, which
-// the end rules peek into) from large reads of the device, the next one read
-// on a helper thread while the current one is examined. When a large read
-// fails, the range it covered is read again block by block, so read errors
-// are counted per 64-sector block and no readable sector is lost.
+// the end rules peek into) from large reads of the device. A helper thread
+// reads the chunks that follow the one being examined into a small ring, so
+// the device (or the page cache) is kept busy while the scan examines. When a
+// large read fails, the range it covered is read again block by block, so
+// read errors are counted per 64-sector block and no readable sector is lost.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace lumicarve {
@@ -18,54 +22,68 @@ class BlockReader {
  public:
   static constexpr uint32_t kBlockSectors = 64;
   static constexpr uint32_t kChunkSectors = 4096;  // 2 MiB per large read
+  static constexpr size_t kRingChunks = 4;          // the one examined and three read ahead
 
   BlockReader(int fd, uint64_t totalSectors, std::atomic<int32_t>& readErrors);
   ~BlockReader();
   BlockReader(const BlockReader&) = delete;
   BlockReader& operator=(const BlockReader&) = delete;
 
-  // The 65 sectors from `first`: sectors past the device end, and those of a
-  // block whose read failed, are zeros. Returns null when the device has gone
-  // away (unplugged, medium removed); `lostError()` then holds the errno.
+  // The 65 sectors from `first`: sectors past the device end, and unreadable
+  // sectors of a block whose read failed, are zeros. Returns null when the
+  // device has gone away (unplugged, medium removed); `lostError()` then holds
+  // the errno.
   const uint8_t* Block(uint64_t first);
   int lostError() const { return lostError_; }
 
  private:
+  enum class SlotState { kFree, kReading, kFilled, kHeld };
   struct Chunk {
     std::vector<uint8_t> data;
     uint64_t first = 0;
     bool ok = false;
     int error = 0;
+    size_t cachedBytes = 0;  // leading bytes the page cache held before the read
+    SlotState state = SlotState::kFree;
+    uint64_t generation = 0;  // of the read sequence it was read for
   };
 
   static bool Covers(const Chunk& chunk, uint64_t first);
-  bool LoadChunk(uint64_t first);
-  void ReadChunk(Chunk& chunk, uint64_t first) const;
-  void StartPrefetch(uint64_t first, uint64_t dropFirst, uint64_t dropSectors);
-  void WaitPrefetch();
-  void PrefetchLoop();
+  void ReadChunk(Chunk& chunk, uint64_t first);  // on the reader thread
+  void ReaderLoop();
+  // Starts the read sequence over at `first`, discarding what was read ahead.
+  void Restart(uint64_t first);
+  // Waits for the chunk at `first` of the read sequence and holds it.
+  Chunk* Take(uint64_t first);
+  void ReleaseHeld();
   const uint8_t* ReadSingleBlock(uint64_t first);
-  void NoteConsumed(uint64_t first, uint64_t& dropFirst, uint64_t& dropSectors);
+  bool ReadSectorsOneByOne(uint64_t first, uint32_t count, uint8_t* out);
+  void Drop(uint64_t offset, uint64_t length) const;
 
   int fd_;
   uint64_t total_;
   std::atomic<int32_t>& readErrors_;
-  Chunk current_;
-  uint64_t failedUntil_ = 0;   // blocks below this are read one by one
-  // The chunk before the current one stays cached (a file just found may be
-  // read again for its preview); the one before that is released.
-  uint64_t keptFirst_ = 0, keptSectors_ = 0;
+  const uint64_t readAheadReach_;  // bytes the kernel may read ahead of a read
+  uint64_t deviceReadEnd_ = ~uint64_t{0} / 2;  // end of the last chunk the scan itself brought in (reader thread)
+  std::array<Chunk, kRingChunks> ring_;
+  Chunk* held_ = nullptr;     // the chunk being examined (owned by the scan)
+  uint64_t nextFirst_ = 0;    // where the chunk after the held one starts
+  uint64_t failedUntil_ = 0;  // blocks below this are read one by one
+  // The chunk before the held one stays cached (a file just found may be
+  // read again for its preview); the one before that is released, except
+  // for the pages that were cached before the scan read them.
+  uint64_t keptOffset_ = 0, keptLength_ = 0;
   std::vector<uint8_t> single_;
   int lostError_ = 0;
 
-  // The read-ahead: one chunk in flight at most.
-  Chunk ahead_;
+  // Shared with the reader thread, under mutex_.
   std::mutex mutex_;
   std::condition_variable wake_;
-  uint64_t dropFirst_ = 0, dropSectors_ = 0;  // released by the helper after its read
-  bool requested_ = false;  // a read of ahead_ was asked for and not yet taken
-  bool done_ = false;       // that read has finished
+  uint64_t readNext_ = 0;  // the next chunk the reader reads
+  uint64_t generation_ = 0;
+  bool reading_ = false;   // the sequence has been started
   bool stop_ = false;
+  std::vector<std::pair<uint64_t, uint64_t>> drops_;  // byte ranges the reader releases
   std::thread thread_;
 };
 

@@ -204,11 +204,18 @@ TEST(ScanLoop, cancelInsideTheAsfWalkDropsTheCandidateAndEndsTheThread) {
   EXPECT_EQ(run.context->scanState.load(), SCAN_CANCEL);
 }
 
-TEST(ScanLoop, aFailedBlockCountsOneErrorAndIsExaminedAsZeros) {
+// A failed block is read again sector by sector from both ends, so a bad
+// sector costs only itself: files before and after it in the same 64-sector
+// block are found whole. Each failed block read counts one error: the block
+// at 64 fails, and so does the one read from 69 after the first file's end.
+TEST(ScanLoop, aFailedBlockCountsOneErrorPerBlockAndLosesOnlyItsUnreadableSector) {
   ImageBuilder img;
+  const auto gif = ReadTestFile("corpus/GIF.gif");  // 2,321 bytes: 5 sectors
   const auto png = ReadTestFile("generated/image/plasma.png");
   img.Zeros(64);
-  img.Place(ReadTestFile("corpus/GIF.gif"));  // inside the unreadable block
+  const uint64_t before = img.Place(gif);  // sectors 64 to 68
+  img.Zeros(4);                            // 69 to 72, the bad one among them
+  const uint64_t after = img.Place(gif);   // 73 to 77, the same block
   img.Zeros(200);
   const uint64_t at = img.Place(png);
   img.Zeros(64);
@@ -216,10 +223,14 @@ TEST(ScanLoop, aFailedBlockCountsOneErrorAndIsExaminedAsZeros) {
   SetReadFaults({{70, 70, EIO}});
   run.Run();
   ClearReadFaults();
-  EXPECT_EQ(run.context->readErrors.load(), 1);
-  ASSERT_EQ(run.files().size(), 1u);
-  EXPECT_EQ(run.files()[0].startSector, at);
-  EXPECT_EQ(run.files()[0].length, png.size());
+  EXPECT_EQ(run.context->readErrors.load(), 2);
+  ASSERT_EQ(run.files().size(), 3u);
+  EXPECT_EQ(run.files()[0].startSector, before);
+  EXPECT_EQ(run.files()[0].length, gif.size());
+  EXPECT_EQ(run.files()[1].startSector, after);
+  EXPECT_EQ(run.files()[1].length, gif.size());
+  EXPECT_EQ(run.files()[2].startSector, at);
+  EXPECT_EQ(run.files()[2].length, png.size());
 }
 
 TEST(ScanLoop, aDeviceThatGoesAwayStopsTheScanAndKeepsWhatWasFound) {

@@ -6,4 +6,5 @@ lumicarve_add_gtest(scan_tests
   scan/scan_loop_test.cpp
   scan/raw_preview_test.cpp
   scan/sector_reader_test.cpp
+  scan/page_cache_test.cpp
 )
