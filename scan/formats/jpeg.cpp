@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "scan/formats/end_rules.h"
 
 namespace lumicarve {
@@ -19,11 +23,49 @@ bool TailIsZero(const uint8_t* s, size_t from) {
   return true;
 }
 
+// The first k in [0, 510] with s[k] = FF and s[k + 1] = D9, or 511. Reads
+// only the sector's 512 bytes.
+size_t FindEndMarker(const uint8_t* s) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
+  const __m128i d9 = _mm_set1_epi8(static_cast<char>(0xD9));
+  auto load = [s](size_t i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)); };
+  // Entropy-coded data holds an FF about every 256 bytes: look for one 64
+  // bytes at a time, and for the D9 after it only where there is one.
+  for (; k < 448; k += 64) {
+    const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(load(k), ff), _mm_cmpeq_epi8(load(k + 16), ff)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(load(k + 32), ff), _mm_cmpeq_epi8(load(k + 48), ff)));
+    if (_mm_movemask_epi8(any) == 0) continue;
+    for (size_t i = k; i < k + 64; i += 16) {
+      const unsigned both = static_cast<unsigned>(_mm_movemask_epi8(
+          _mm_and_si128(_mm_cmpeq_epi8(load(i), ff), _mm_cmpeq_epi8(load(i + 1), d9))));
+      if (both) return i + static_cast<size_t>(__builtin_ctz(both));
+    }
+  }
+  for (; k < 496; k += 16) {
+    const unsigned both = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(load(k), ff), _mm_cmpeq_epi8(load(k + 1), d9))));
+    if (both) return k + static_cast<size_t>(__builtin_ctz(both));
+  }
+#endif
+  for (; k <= 510; ++k)
+    if (s[k] == 0xFF && s[k + 1] == 0xD9) return k;
+  return 511;
+}
+
 }  // namespace
 
 uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& w) {
   if (prev.last == 0xFF && s[0] == 0xD9) return offset + 1;
   uint64_t found = 0;
+  // Inside the entropy-coded data, with the marker chain behind and the
+  // 2 MiB bound ahead, only an FF D9 can act: search for it directly.
+  const uint64_t chainAt = w.expectedMarker + w.segmentLength;
+  if (w.huffman && (chainAt < offset || chainAt > offset + 510) && offset + 511 <= kJpegForcedEnd) {
+    const size_t k = FindEndMarker(s);
+    return k <= 510 && TailIsZero(s, k + 2) ? offset + k + 2 : 0;
+  }
   // Only three things can act at an offset: the chain's next marker, an FF
   // (once a DHT was seen) and the 2 MiB bound. Jump between them.
   size_t k = 0;
