@@ -22,7 +22,7 @@ class BlockReader {
  public:
   static constexpr uint32_t kBlockSectors = 64;
   static constexpr uint32_t kChunkSectors = 4096;  // 2 MiB per large read
-  static constexpr size_t kRingChunks = 4;          // the one examined and three read ahead
+  static constexpr size_t kRingChunks = 3;          // the one examined and two read ahead
 
   BlockReader(int fd, uint64_t totalSectors, std::atomic<int32_t>& readErrors);
   ~BlockReader();
@@ -39,7 +39,7 @@ class BlockReader {
  private:
   enum class SlotState { kFree, kReading, kFilled, kHeld };
   struct Chunk {
-    std::vector<uint8_t> data;
+    uint8_t* data = nullptr;  // kChunkSectors + 1 sectors inside ringMemory_
     uint64_t first = 0;
     bool ok = false;
     int error = 0;
@@ -66,6 +66,8 @@ class BlockReader {
   const uint64_t readAheadReach_;  // bytes the kernel may read ahead of a read
   uint64_t deviceReadEnd_ = ~uint64_t{0} / 2;  // end of the last chunk the scan itself brought in (reader thread)
   std::array<Chunk, kRingChunks> ring_;
+  void* ringMemory_ = nullptr;
+  size_t ringBytes_ = 0;
   Chunk* held_ = nullptr;     // the chunk being examined (owned by the scan)
   uint64_t nextFirst_ = 0;    // where the chunk after the held one starts
   uint64_t failedUntil_ = 0;  // blocks below this are read one by one
