@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -99,8 +100,12 @@ int main(int argc, char** argv) {
   clock.start();
   view.RefreshList({NODE_FILES, &folder}, false);
   const qint64 listedMs = clock.elapsed();
+  // Sleeps between events rather than spinning, so the CPU figure is the
+  // worker's and the window's own. The timer wakes the loop to look again.
+  QTimer tick;
+  tick.start(20);
   while (shown < files && (view.workerRunning() || shown < view.tilesMade()))
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const double seconds = clock.elapsed() / 1000.0;
   const double cpu = CpuSeconds() - cpuBefore;
   ::close(fd);
