@@ -6,7 +6,10 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <deque>
 #include <fstream>
 #include <new>
 #include <string>
@@ -26,8 +29,11 @@ bool DeviceGone(int error) { return error == ENODEV || error == ENXIO || error =
 
 constexpr size_t kChunkBytes = (size_t{BlockReader::kChunkSectors} + 1) * kSectorSize;
 
-// How far the kernel may read ahead of a read of `fd`: the device's read-ahead
-// setting, doubled as sequential access allows, or 8 MiB when it is unknown.
+// How far the kernel may read ahead of a read of `fd`. Sequential access
+// doubles the device's read-ahead setting (8 MiB when it is unknown), and the
+// next window is started when the read reaches the middle of the current
+// one: four times the setting bounds it.
+constexpr uint64_t kReachFactor = 4;
 uint64_t ReadAheadReach(int fd) {
   uint64_t bytes = 0;
   struct stat st {};
@@ -49,7 +55,24 @@ uint64_t ReadAheadReach(int fd) {
       }
     }
   }
-  return bytes ? 2 * bytes : uint64_t{8} << 20;
+  return (bytes ? bytes : uint64_t{8} << 20) * kReachFactor;
+}
+
+// Whether every page of [offset, offset + length) of `fd` is in the page
+// cache, asked of the kernel without touching the pages. Kernels before 6.5
+// cannot tell; the range then counts as not cached, so it is released after
+// the scan has read it.
+bool WholeRangeCached(int fd, uint64_t offset, uint64_t length) {
+  struct {
+    uint64_t off, len;
+  } range{offset, length};
+  struct {
+    uint64_t nrCache, nrDirty, nrWriteback, nrEvicted, nrRecentlyEvicted;
+  } stat{};
+  constexpr long kCachestat = 451;  // the same number on every architecture
+  if (::syscall(kCachestat, fd, &range, &stat, 0) != 0) return false;
+  const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+  return stat.nrCache * page >= length;
 }
 
 }  // namespace
@@ -127,23 +150,30 @@ const uint8_t* BlockReader::Block(uint64_t first) {
 }
 
 // Reads the chunk at `first` (the sectors past the device end as zeros).
-void BlockReader::ReadChunk(Chunk& chunk, uint64_t first) {
+void BlockReader::ReadChunk(Chunk& chunk, uint64_t first, uint64_t generation) {
   const uint64_t left = total_ > first ? total_ - first : 0;
   const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunkSectors + 1, left));
   chunk.first = first;
-  chunk.ok = n != 0 && ReadSectors(fd_, first, n, kSectorSize, chunk.data, &chunk.cachedBytes);
-  // The kernel reads ahead of every read that reaches the device, into the
-  // chunks that follow, and on as those are read: a chunk cached only in part,
-  // or within reach of the last read the scan caused, was most likely cached
-  // by the scan itself. Only a chunk cached whole beyond that reach is taken
-  // to be someone else's.
-  const uint64_t start = first * kSectorSize, end = start + uint64_t{n} * kSectorSize;
-  const bool ours = chunk.cachedBytes < size_t{n} * kSectorSize ||
-                    (start >= deviceReadEnd_ && start < deviceReadEnd_ + readAheadReach_);
-  if (ours) {
-    chunk.cachedBytes = 0;
-    deviceReadEnd_ = end;
+  // Whether the chunk was cached before the scan came near it. The kernel
+  // reads ahead of every read into the chunks that follow (and on, as pages
+  // it read ahead are read), never further than readAheadReach_: so each
+  // chunk is looked up before the scan reads anything within that reach of
+  // it, and only a chunk cached whole then is taken to be someone else's.
+  if (generation != probeGeneration_) {
+    probeGeneration_ = generation;
+    probes_.clear();
+    probeNext_ = first;
   }
+  const uint64_t reachSectors = readAheadReach_ / kSectorSize;
+  while (probeNext_ < total_ && probeNext_ < first + kChunkSectors + reachSectors) {
+    const uint64_t sectors = std::min<uint64_t>(kChunkSectors + 1, total_ - probeNext_);
+    probes_.emplace_back(probeNext_, WholeRangeCached(fd_, probeNext_ * kSectorSize, sectors * kSectorSize));
+    probeNext_ += kChunkSectors;
+  }
+  while (!probes_.empty() && probes_.front().first < first) probes_.pop_front();
+  const bool cachedBefore = n != 0 && !probes_.empty() && probes_.front().first == first && probes_.front().second;
+  chunk.ok = n != 0 && ReadSectors(fd_, first, n, kSectorSize, chunk.data);
+  chunk.cachedBytes = cachedBefore ? size_t{n} * kSectorSize : 0;
   chunk.error = chunk.ok ? 0 : (n ? LastReadError() : ERANGE);
   if (chunk.ok) std::memset(chunk.data + size_t{n} * kSectorSize, 0, kChunkBytes - size_t{n} * kSectorSize);
 }
@@ -176,7 +206,7 @@ void BlockReader::ReaderLoop() {
     }
     lock.unlock();
     for (const auto& [offset, length] : drops) Drop(offset, length);
-    if (slot) ReadChunk(*slot, first);
+    if (slot) ReadChunk(*slot, first, generation);
     lock.lock();
     if (!slot) continue;
     if (generation == generation_) {

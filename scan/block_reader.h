@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -43,13 +44,13 @@ class BlockReader {
     uint64_t first = 0;
     bool ok = false;
     int error = 0;
-    size_t cachedBytes = 0;  // leading bytes the page cache held before the read
+    size_t cachedBytes = 0;  // bytes the page cache held before the read (all or none)
     SlotState state = SlotState::kFree;
     uint64_t generation = 0;  // of the read sequence it was read for
   };
 
   static bool Covers(const Chunk& chunk, uint64_t first);
-  void ReadChunk(Chunk& chunk, uint64_t first);  // on the reader thread
+  void ReadChunk(Chunk& chunk, uint64_t first, uint64_t generation);  // on the reader thread
   void ReaderLoop();
   // Starts the read sequence over at `first`, discarding what was read ahead.
   void Restart(uint64_t first);
@@ -64,7 +65,9 @@ class BlockReader {
   uint64_t total_;
   std::atomic<int32_t>& readErrors_;
   const uint64_t readAheadReach_;  // bytes the kernel may read ahead of a read
-  uint64_t deviceReadEnd_ = ~uint64_t{0} / 2;  // end of the last chunk the scan itself brought in (reader thread)
+  // The reader thread's look-ups of chunks ahead: (first sector, cached whole).
+  std::deque<std::pair<uint64_t, bool>> probes_;
+  uint64_t probeNext_ = 0, probeGeneration_ = ~uint64_t{0};
   std::array<Chunk, kRingChunks> ring_;
   void* ringMemory_ = nullptr;
   size_t ringBytes_ = 0;

@@ -1,7 +1,6 @@
 #include "scan/sector_reader.h"
 
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -39,8 +38,7 @@ uint64_t ReadLimit() { return g_readLimit.load(std::memory_order_relaxed); }
 int LastReadError() { return t_lastError; }
 uint64_t ReadCallCount() { return g_readCalls.load(std::memory_order_relaxed); }
 
-int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer, size_t* cachedBytes) {
-  if (cachedBytes) *cachedBytes = 0;
+int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer) {
   uint64_t limit = g_readLimit.load(std::memory_order_relaxed);
   if (first > limit || count > limit - first) {
     t_lastError = ERANGE;
@@ -60,15 +58,6 @@ int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize,
   const off_t offset = static_cast<off_t>(first * sectorSize);
   auto* out = static_cast<uint8_t*>(buffer);
   size_t done = 0;
-  if (cachedBytes) {
-    // Fails with EAGAIN at the first page that is not cached; any other
-    // failure is left to the plain read below to report.
-    struct iovec iov {out, want};
-    ssize_t n;
-    do n = ::preadv2(handle, &iov, 1, offset, RWF_NOWAIT);
-    while (n < 0 && errno == EINTR);
-    if (n > 0) done = *cachedBytes = static_cast<size_t>(n);
-  }
   while (done < want) {
     ssize_t n = ::pread(handle, out + done, want - done, offset + static_cast<off_t>(done));
     if (n < 0) {

@@ -2,7 +2,6 @@
 // positional, bounded by the read limit of the last scanned device.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -17,13 +16,7 @@ uint64_t ReadLimit();
 // descriptor `handle` into `buffer`. Returns 1 on success, 0 otherwise (beyond
 // the read limit, an I/O error, a short read). Safe to call from several
 // threads on one handle: it is a single pread().
-//
-// With `cachedBytes`, the read first takes what the page cache already holds
-// without waiting for the device, and reports how many leading bytes came
-// from there: pages that were cached before the read are someone's working
-// set and should not be dropped after it.
-int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer,
-                size_t* cachedBytes = nullptr);
+int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer);
 
 // The errno of the calling thread's last failed ReadSectors (0 after a
 // success, ERANGE for a read refused by the limit, EIO for a short read).
