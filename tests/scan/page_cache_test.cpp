@@ -69,8 +69,14 @@ TEST(PageCache, aScanKeepsWhatWasCachedBeforeAndReleasesWhatItReadItself) {
   // file, with the kernel's read-ahead past it.
   std::vector<uint8_t> buf(kMiB);
   for (size_t at = 0; at < warm; at += kMiB) ASSERT_EQ(::pread(probe, buf.data(), kMiB, off_t(at)), ssize_t(kMiB));
-  ::usleep(300000);  // the read-ahead in flight settles
-  const std::vector<bool> before = Resident(probe, size);
+  // The read-ahead still in flight settles before the cache is looked at.
+  std::vector<bool> before = Resident(probe, size);
+  for (int i = 0; i < 50; ++i) {
+    ::usleep(100000);
+    std::vector<bool> now = Resident(probe, size);
+    if (now == before) break;
+    before = std::move(now);
+  }
   ASSERT_EQ(Count(before, 0, warm / pageSize), warm / pageSize);
 
   auto c = std::make_unique<ScanContext>();
