@@ -1,20 +1,29 @@
-// Termination signals while the window scans: the test re-runs its own
+// Termination signals while the window works: the test re-runs its own
 // program as the window (RunWindow, a scan started as it shows) on a large
-// card, signals it mid-scan, and checks that it ends promptly with
-// 128 + the signal and leaves its temp folder empty.
+// card, signals it mid-scan or in the middle of saving a large file, and
+// checks that it ends promptly with 128 + the signal, leaves its temp folder
+// empty and keeps every file already saved.
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 #include <signal.h>
 #include <unistd.h>
 
+#include "controls/tri_check_tree.h"
 #include "results/exif_reader.h"
+#include "results/folder_view_pane.h"
 #include "shell/application.h"
 #include "shell/main_frame.h"
+#include "shell/recovery_dialog.h"
 #include "ui_test_support.h"
 
 using namespace lumicarve;
@@ -23,6 +32,9 @@ using namespace lumicarve::test;
 namespace {
 
 constexpr char kChildVariable[] = "LUMICARVE_SIGNAL_TEST_WINDOW";
+// When set, the window saves everything it found into this folder once the
+// scan has ended, answering the folder chooser and the message boxes itself.
+constexpr char kRecoverVariable[] = "LUMICARVE_SIGNAL_TEST_RECOVER_TO";
 
 // Bytes the process `pid` has read so far.
 qint64 BytesRead(qint64 pid) {
@@ -32,6 +44,97 @@ qint64 BytesRead(qint64 pid) {
     if (line.startsWith("rchar: ")) return line.mid(7).toLongLong();
   return 0;
 }
+
+qint64 BytesBelow(const QString& dir) {
+  qint64 total = 0;
+  QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) total += QFileInfo(it.next()).size();
+  return total;
+}
+
+QStringList FilesBelow(const QString& dir) {
+  QStringList names;
+  QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+  while (it.hasNext()) names << QDir(dir).relativeFilePath(it.next());
+  names.sort();
+  return names;
+}
+
+QByteArray Sha256(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+// The sample card followed by an MP4 of 3 GiB whose header gives its length;
+// its content is a hole of the image file, so the scan jumps over it at once
+// and saving it takes seconds.
+bool MakeCardWithLargeVideo(const QString& card) {
+  if (!MakeCardImage(card, SampleCardFiles())) return false;
+  QFile f(card);
+  if (!f.open(QIODevice::ReadWrite)) return false;
+  const qint64 at = (f.size() + 511) / 512 * 512 + (qint64{1} << 20);
+  constexpr quint32 kMdat = 3u << 30;
+  const unsigned char head[32] = {0,   0,   0,   24,  'f', 't', 'y', 'p', 'i', 's', 'o',
+                                  'm', 0,   0,   2,   0,   'i', 's', 'o', 'm', 'm', 'p',
+                                  '4', '1', kMdat >> 24, (kMdat >> 16) & 0xFF, (kMdat >> 8) & 0xFF, kMdat & 0xFF,
+                                  'm', 'd', 'a', 't'};
+  if (!f.seek(at) || f.write(reinterpret_cast<const char*>(head), sizeof head) != qint64{sizeof head}) return false;
+  return f.resize(at + 24 + kMdat + (qint64{1} << 20));
+}
+
+// The window's own temp folder, config and runtime folders below `dir`.
+void StartWindow(QProcess& window, const QTemporaryDir& dir, const QString& card, const QString& recoverTo) {
+  QDir(dir.path()).mkpath(QStringLiteral("tmp"));
+  QDir(dir.path()).mkpath(QStringLiteral("runtime"));
+  QFile::setPermissions(dir.filePath(QStringLiteral("runtime")),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
+  if (!recoverTo.isEmpty()) env.insert(QString::fromLatin1(kRecoverVariable), recoverTo);
+  env.insert(QStringLiteral("TMPDIR"), dir.filePath(QStringLiteral("tmp")));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  window.setProcessEnvironment(env);
+  window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  window.start(QCoreApplication::applicationFilePath(), {card});
+}
+
+// In the child: once the scan has ended, checks every folder and saves them
+// all, as a user would from the menu.
+class RecoveryDriver : public QObject {
+ public:
+  RecoveryDriver(CMainFrame& frame, const QString& folder) : frame_(frame), folder_(folder) {
+    connect(&timer_, &QTimer::timeout, this, &RecoveryDriver::poll);
+    timer_.start(20);
+  }
+
+ private:
+  void poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+      chooser->setDirectory(folder_);
+      QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      box->accept();
+    } else if (!modal && !started_ && frame_.context().commandEnable[1] &&
+               frame_.context().scanState.load() != SCAN_RUNNING) {
+      started_ = true;
+      frame_.waitForScanThread();
+      CTriCheckStateTreeCtrl* tree = frame_.folderPane()->tree();
+      for (int i = 0; i < tree->topLevelItemCount(); ++i) tree->setCheck(tree->topLevelItem(i), Qt::Checked);
+      // Queued: this timer fires no more while its own slot runs, and it
+      // must answer the folder chooser the request opens.
+      QMetaObject::invokeMethod(
+          &frame_, [this] { frame_.controlRequest(CMainFrame::kRecoverFiles); }, Qt::QueuedConnection);
+    }
+  }
+  CMainFrame& frame_;
+  QString folder_;
+  QTimer timer_;
+  bool started_ = false;
+};
 
 }  // namespace
 
@@ -56,22 +159,9 @@ class WindowSignalTest : public QObject {
     QVERIFY(MakeCardImage(card, SampleCardFiles()));
     // 16 GB of unwritten card after the pictures: seconds of scanning.
     QVERIFY(QFile::resize(card, qint64{16} << 30));
-    QDir(dir.path()).mkpath(QStringLiteral("tmp"));
-    QDir(dir.path()).mkpath(QStringLiteral("runtime"));
-    QFile::setPermissions(dir.filePath(QStringLiteral("runtime")), QFileDevice::ReadOwner |
-                                                                        QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QDir tmp(dir.filePath(QStringLiteral("tmp")));
-
     QProcess window;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
-    env.insert(QStringLiteral("TMPDIR"), tmp.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    window.setProcessEnvironment(env);
-    window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    window.start(QCoreApplication::applicationFilePath(), {card});
+    StartWindow(window, dir, card, QString());
     QVERIFY(window.waitForStarted());
     // Under way: its private folder made and well past the pictures.
     QTRY_VERIFY_WITH_TIMEOUT(!tmp.entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty() &&
@@ -86,14 +176,50 @@ class WindowSignalTest : public QObject {
     QCOMPARE(window.exitCode(), 128 + signal);
     QCOMPARE(tmp.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
   }
+
+  void aSignalWhileALargeFileIsSavedRemovesItsPartAndKeepsEverySavedFile() {
+    QTemporaryDir dir;
+    const QString card = dir.filePath(QStringLiteral("card.img"));
+    QVERIFY(MakeCardWithLargeVideo(card));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    const QDir tmp(dir.filePath(QStringLiteral("tmp")));
+    QProcess window;
+    StartWindow(window, dir, card, out);
+    QVERIFY(window.waitForStarted());
+    // The seven pictures come first on the card; the video is being written
+    // once more than they hold is below the destination.
+    QTRY_VERIFY_WITH_TIMEOUT(BytesBelow(out) > (qint64{64} << 20), 30000);
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(static_cast<pid_t>(window.processId()), SIGTERM);
+    QVERIFY(window.waitForFinished(20000));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(window.exitCode(), 128 + SIGTERM);
+    QCOMPARE(tmp.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    const QStringList saved = {"2002/05/01/0001.JPG", "2008/06/21/0003.JPG", "2011/04/30/0004.JPG",
+                               "2019/11/02/0007.JPG", "unsorted/0002.JPG",   "unsorted/0005.GIF",
+                               "unsorted/0006.PNG"};
+    QCOMPARE(FilesBelow(out), saved);
+    const QStringList originals = SampleCardFiles();
+    const int order[] = {0, 2, 3, 6, 1, 4, 5};
+    for (int i = 0; i < saved.size(); ++i)
+      QVERIFY2(Sha256(out + QLatin1Char('/') + saved[i]) == Sha256(DataPath(originals[order[i]])),
+               qPrintable(saved[i]));
+  }
 };
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsSet(kChildVariable)) {
     QApplication app(argc, argv);
     StartImaging();
-    const int result =
-        RunWindow(app, [](CMainFrame& frame) { frame.controlRequest(CMainFrame::kStartScan); });
+    std::unique_ptr<RecoveryDriver> driver;
+    const int result = RunWindow(app, [&driver](CMainFrame& frame) {
+      if (qEnvironmentVariableIsSet(kRecoverVariable))
+        driver = std::make_unique<RecoveryDriver>(frame, qEnvironmentVariable(kRecoverVariable));
+      frame.controlRequest(CMainFrame::kStartScan);
+    });
     StopImaging();
     return result;
   }
