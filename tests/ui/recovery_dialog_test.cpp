@@ -34,7 +34,7 @@ class CancelAfterFirstBlock : public RecoveryDialog {
   bool clicked_ = false;
 };
 
-std::vector<std::string> FilesBelow(const QString& dir) {
+std::vector<std::string> FileNamesBelow(const QString& dir) {
   std::vector<std::string> names;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir.toStdString()))
     if (e.is_regular_file()) names.push_back(e.path().filename().string());
@@ -96,7 +96,7 @@ class RecoveryDialogTest : public QObject {
     QCOMPARE(boxes.texts.at(0), QStringLiteral("No files or folders selected"));
     QCOMPARE(boxes.icons.at(0), QMessageBox::Critical);
     QVERIFY(!d.timerActive());
-    QVERIFY(FilesBelow(out_->path()).empty());
+    QVERIFY(FileNamesBelow(out_->path()).empty());
   }
 
   void eachErrorOfTheWorkerIsShownWithItsFigures() {
@@ -152,7 +152,7 @@ class RecoveryDialogTest : public QObject {
     QVERIFY(boxes.texts.isEmpty());
     // The small first file is complete; the large second one was stopped
     // after its first block and removed.
-    QCOMPARE(FilesBelow(out_->path()), std::vector<std::string>{"0001.PNG"});
+    QCOMPARE(FileNamesBelow(out_->path()), std::vector<std::string>{"0001.PNG"});
   }
 
  private:

@@ -1,6 +1,9 @@
 #include "ui_test_support.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 namespace lumicarve::test {
@@ -17,6 +20,29 @@ QStringList SampleCardFiles() {
           QStringLiteral("plasma.gif"),                  // no date
           QStringLiteral("plasma.png"),                  // no date
           QStringLiteral("progressive.jpg")};            // 2019-11-02
+}
+
+QList<QPair<QString, QString>> SampleCardSaved() {
+  // Numbered in scan order, filed by date; the undated ones under "unsorted".
+  const QStringList files = SampleCardFiles();
+  return {{QStringLiteral("2002/05/01/0001.JPG"), files[0]}, {QStringLiteral("2008/06/21/0003.JPG"), files[2]},
+          {QStringLiteral("2011/04/30/0004.JPG"), files[3]}, {QStringLiteral("2019/11/02/0007.JPG"), files[6]},
+          {QStringLiteral("unsorted/0002.JPG"), files[1]},   {QStringLiteral("unsorted/0005.GIF"), files[4]},
+          {QStringLiteral("unsorted/0006.PNG"), files[5]}};
+}
+
+QByteArray Sha256(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+QStringList FilesBelow(const QString& dir) {
+  QStringList names;
+  QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+  while (it.hasNext()) names << QDir(dir).relativeFilePath(it.next());
+  names.sort();
+  return names;
 }
 
 bool MakeCardImage(const QString& image, const QStringList& files, qint64 zeroSectorsBefore) {

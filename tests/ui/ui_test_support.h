@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -22,6 +23,16 @@ bool MakeCardImage(const QString& image, const QStringList& files, qint64 zeroSe
 
 // The files of the sample card, with their capture dates.
 QStringList SampleCardFiles();
+
+// Where saving the whole sample card under the default template puts each
+// of its files: (path below the destination, name in tests/data/ui).
+QList<QPair<QString, QString>> SampleCardSaved();
+
+// The SHA-256 of a file's bytes, in hex; empty when it cannot be read.
+QByteArray Sha256(const QString& path);
+
+// Every file below `dir`, hidden ones too, relative and sorted.
+QStringList FilesBelow(const QString& dir);
 
 // Closes every modal message box as soon as it shows, remembering its text
 // and icon.
