@@ -24,6 +24,11 @@ std::string ProgressLine::Text(int64_t perMille) const {
     remaining = FormatDuration(static_cast<int32_t>(estimate - elapsed));
   }
   char text[256];
+  if (phase_ == kPhaseReadFileSystem) {
+    std::snprintf(text, sizeof text, "%5.1f %%  reading the file system  elapsed %s  errors %d", double(p) * 0.1,
+                  FormatDuration(elapsed).c_str(), c_.readErrors.load());
+    return text;
+  }
   std::snprintf(text, sizeof text, "%5.1f %%  %s MB  elapsed %s  remaining %s  files %s  total %s MB  errors %d",
                 double(p) * 0.1, FormatWithSeparators(position / 2048, sep).c_str(),
                 FormatDuration(elapsed).c_str(), remaining.c_str(),

@@ -15,6 +15,8 @@ class ProgressLine {
   explicit ProgressLine(const ScanContext& context);
   // Called with each progress notification (per-mille).
   void Update(int64_t perMille);
+  // A new phase of the scan begins (a ScanPhase).
+  void Phase(int64_t phase) { phase_ = phase; }
   // Draws the final state and ends the line.
   void Finish();
 
@@ -27,6 +29,7 @@ class ProgressLine {
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastPlain_;
   int64_t last_ = 0;
+  int64_t phase_ = kPhaseCarve;
   bool drawn_ = false;
 };
 

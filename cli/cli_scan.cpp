@@ -18,6 +18,7 @@
 #include "cli/cli_progress.h"
 #include "cli/file_saver.h"
 #include "devices/device_list.h"
+#include "filesystem/file_system_pass.h"
 #include "scan/filetime.h"
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
@@ -43,7 +44,7 @@ void OnInterrupt(int) {
 
 constexpr const char* kScanHelp =
     "usage: lumicarve-cli scan SOURCE [--out DIR [--template T] [--flat]] [--types LIST]\n"
-    "                          [--min-size KB] [--report FILE]\n"
+    "                          [--min-size KB] [--deleted-only] [--report FILE]\n"
     "\n"
     "Reads SOURCE sector by sector and lists every photo and video found in it.\n"
     "SOURCE is a disk image file, a block device such as /dev/sdb (run as root or\n"
@@ -58,8 +59,12 @@ constexpr const char* kScanHelp =
     "                  capture date), %xN a sequence number of x digits (%N: 4);\n"
     "                  '\\' or '/' separates folders. Undated files go to the folder\n"
     "                  \"unsorted\". The file type's extension is appended, and an\n"
-    "                  existing name gets \" (2)\", \" (3)\", ... Example:\n"
-    "                  --template '%Y/%M/%D/%4N' saves 2012/05/17/0001.JPG.\n"
+    "                  existing name gets \" (2)\", \" (3)\", ... %O is the name the\n"
+    "                  file had on the card without its extension, %P its folder\n"
+    "                  there (the numbered name and no folder when the card's file\n"
+    "                  system does not know the file). Examples:\n"
+    "                  --template '%Y/%M/%D/%4N' saves 2012/05/17/0001.JPG;\n"
+    "                  --template '%P/%O' saves DCIM/100CANON/IMG_0412.JPG.\n"
     "  --flat          with --out: drop the template's folders (default template\n"
     "                  %Y\\%M\\%D\\%4N); every file goes directly into DIR.\n"
     "  --types LIST    what to look for: a comma-separated list of extensions (jpg,\n"
@@ -67,11 +72,17 @@ constexpr const char* kScanHelp =
     "                  mov, mp4, 3gp, avi, mpg, wmv, mts), or pictures, videos, all.\n"
     "                  Default: all.\n"
     "  --min-size KB   leave out files smaller than KB kilobytes (default 0).\n"
+    "  --deleted-only  leave out the files the card's file system still lists as\n"
+    "                  present: they are on the card already.\n"
     "  --report FILE   write a CSV of the found files (name, type, start sector,\n"
-    "                  byte offset, length, date in ISO 8601).\n"
+    "                  byte offset, length, date in ISO 8601, original path, state,\n"
+    "                  modified and created times from the file system).\n"
     "\n"
     "Progress goes to stderr, one line per found file to stdout:\n"
-    "  name  type  start sector  length  date\n"
+    "  name  type  start sector  length  date  original path  state  modified  created\n"
+    "where state is \"on card\", \"deleted\", or \"-\" when no file-system entry\n"
+    "names the file (found through the file system alone: \"deleted, by name\" or\n"
+    "\"on card, by name\").\n"
     "and with --out one line per saved file:  saved  path\n"
     "Ctrl-C stops the scan cleanly, and a file being saved at once: files saved\n"
     "so far stay, the one cut short is removed.\n"
@@ -80,7 +91,7 @@ constexpr const char* kScanHelp =
 struct Options {
   std::string source, out, report;
   std::string nameTemplate;
-  bool useTemplate = false, flat = false;
+  bool useTemplate = false, flat = false, deletedOnly = false;
   FileTypeMask types = kAllTypes;
   int32_t minimumKb = 0;
 };
@@ -137,6 +148,8 @@ bool ParseArgs(int argc, char** argv, const ScanContext& c, Options& o, int& exi
       o.useTemplate = true;
     } else if (arg == "--flat") {
       o.flat = true;
+    } else if (arg == "--deleted-only") {
+      o.deletedOnly = true;
     } else if (arg == "--report") {
       if (!value(o.report)) return exitCode = Usage("--report needs a file name"), false;
     } else if (arg == "--types") {
@@ -177,23 +190,56 @@ const char* TypeName(const ScanContext& c, uint32_t type, char* ext) {
   return ExtensionForType(c.catalogue, type, ext);
 }
 
+std::string OriginalPath(const FoundFile& f) {
+  if (!f.origin) return "";
+  return f.origin->folder.empty() ? f.origin->name : f.origin->folder + "/" + f.origin->name;
+}
+
+const char* StateText(const FoundFile& f) {
+  const bool byName = f.origin && f.origin->foundByFileSystem;
+  switch (StateOf(f)) {
+    case FileState::kLive:
+      return byName ? "on card, by name" : "on card";
+    case FileState::kDeleted:
+      return byName ? "deleted, by name" : "deleted";
+    case FileState::kUnknown:
+      break;
+  }
+  return "-";
+}
+
+// A CSV field: quoted, with inner quotes doubled, when it holds a comma,
+// quote or line break (original names may).
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + '"';
+}
+
 class CliSink : public ScanNotifySink {
  public:
-  CliSink(ScanContext& c, FileSaver* saver) : c_(c), progress_(c), saver_(saver) {}
+  CliSink(ScanContext& c, FileSaver* saver, bool deletedOnly)
+      : c_(c), progress_(c), saver_(saver), deletedOnly_(deletedOnly) {}
 
   void ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) override {
     if (code == kNotifyProgress && c_.scanState.load() == SCAN_RUNNING) progress_.Update(arg);
+    if (code == kNotifyPhase) progress_.Phase(arg);
     if (code != kNotifyFoundFile || !file) return;
     // The live preview is the window's; here the temp file is just cleared.
     if (c_.previewTempFd != -1) {
       ::unlink(c_.previewTempPath);
       c_.previewTempFd = -1;
     }
+    if (deletedOnly_ && StateOf(*file) == FileState::kLive) return;
     // Dated as the window dates a JPEG, before its name or report line is made.
     DateJpegFromExif(c_.ScannedHandle(), *file);
     char ext[4];
-    std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\n", file->name, TypeName(c_, file->type, ext),
-                file->startSector, file->length, IsoDate(file->date).c_str());
+    const uint64_t modified = file->origin ? file->origin->modified : 0;
+    const uint64_t created = file->origin ? file->origin->created : 0;
+    std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\t%s\t%s\t%s\t%s\n", file->name,
+                TypeName(c_, file->type, ext), file->startSector, file->length, IsoDate(file->date).c_str(),
+                OriginalPath(*file).c_str(), StateText(*file), IsoDate(modified).c_str(), IsoDate(created).c_str());
     std::fflush(stdout);
     if (saver_ && !saver_->Save(*file)) {
       failed_ = true;
@@ -210,6 +256,7 @@ class CliSink : public ScanNotifySink {
   ScanContext& c_;
   ProgressLine progress_;
   FileSaver* saver_;
+  const bool deletedOnly_;
   bool failed_ = false;
   std::vector<FoundFile> found_;
 };
@@ -221,11 +268,14 @@ bool WriteReport(const ScanContext& c, const std::string& path, const std::vecto
     std::fprintf(stderr, "lumicarve-cli: cannot write %s: %s\n", partial.c_str(), std::strerror(errno));
     return false;
   }
-  std::fputs("name,type,start_sector,byte_offset,length,date\n", out);
+  std::fputs("name,type,start_sector,byte_offset,length,date,original_path,state,modified,created\n", out);
   for (const FoundFile& f : files) {
     char ext[4];
-    std::fprintf(out, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s\n", f.name, TypeName(c, f.type, ext),
-                 f.startSector, f.startSector * kSectorSize, f.length, IsoDate(f.date).c_str());
+    std::fprintf(out, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s,%s,%s,%s,%s\n", f.name,
+                 TypeName(c, f.type, ext), f.startSector, f.startSector * kSectorSize, f.length,
+                 IsoDate(f.date).c_str(), CsvField(OriginalPath(f)).c_str(), StateText(f),
+                 IsoDate(f.origin ? f.origin->modified : 0).c_str(),
+                 IsoDate(f.origin ? f.origin->created : 0).c_str());
   }
   bool ok = std::fflush(out) == 0 && !std::ferror(out);
   ok = std::fclose(out) == 0 && ok;
@@ -264,6 +314,7 @@ int RunScanCommand(int argc, char** argv) {
   if (!ParseArgs(argc, argv, c, o, exitCode)) return exitCode;
   c.typeSelection = o.types;
   c.writePreviewFiles = false;
+  c.carveHints = MakeFileSystemPass;
   c.minimumSize = o.minimumKb;
 
   const int index = OpenSource(c, o.source);
@@ -290,7 +341,7 @@ int RunScanCommand(int argc, char** argv) {
     saver->setCancel(&g_interrupted);
   }
 
-  CliSink sink(c, saver.get());
+  CliSink sink(c, saver.get(), o.deletedOnly);
   c.owner = &sink;
   g_interrupted.store(false);
   g_scanState = &c.scanState;

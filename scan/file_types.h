@@ -4,6 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace lumicarve {
 
@@ -38,6 +41,29 @@ inline constexpr FileTypeMask kVideoTypes = 0x00380186;
 inline constexpr FileTypeMask kRawTypes = 0x3FC00000;
 inline constexpr FileTypeMask kTiffFamily = FT_TIF | kRawTypes;
 
+// Whether the card's file system still lists a found file.
+enum class FileState : uint8_t { kUnknown, kLive, kDeleted };
+
+// A stretch of a file's bytes on the device, in file order.
+struct ByteRun {
+  uint64_t offset;  // byte offset on the device
+  uint64_t length;  // bytes
+};
+
+// What the card's file system knows about a found file. Shared read-only
+// between the copies of a record.
+struct FileOrigin {
+  std::string folder;     // '/'-separated, empty for the volume's root
+  std::string name;       // as stored, extension included
+  FileState state = FileState::kUnknown;
+  uint64_t modified = 0;  // FILETIME, 0 = unknown
+  uint64_t created = 0;
+  // Where the file's bytes lie when they are not one stretch from the start
+  // sector; empty otherwise.
+  std::vector<ByteRun> runs;
+  bool foundByFileSystem = false;  // the carve did not list it
+};
+
 // One found file. Plain data: the scan thread fills it completely before it
 // hands it over, and never touches it again.
 struct FoundFile {
@@ -48,7 +74,10 @@ struct FoundFile {
   uint64_t date;         // FILETIME, 0 = unknown
   uint32_t reserved;     // left zero by the engine
   FoundFile* next;       // chain of the results storage; null when handed over
+  std::shared_ptr<const FileOrigin> origin;  // null: no file-system entry
 };
+
+inline FileState StateOf(const FoundFile& f) { return f.origin ? f.origin->state : FileState::kUnknown; }
 
 struct TypeEntry {
   FileTypeMask mask;     // all ones marks the end of the table

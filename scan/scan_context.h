@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "devices/device_table.h"
+#include "scan/carve_hints.h"
 #include "scan/file_types.h"
 
 namespace lumicarve {
@@ -28,6 +29,9 @@ inline constexpr uint32_t WM_RECOVERY_NOTIFY = 0x40E;
 inline constexpr int kNotifyProgress = 0;    // arg: per-mille, 0 = scan ended, 1 = activity changed
 inline constexpr int kNotifyFoundFile = 1;   // file: the new record
 inline constexpr int kNotifyThumbnails = 2;  // arg 1: thumbnails must be remade
+inline constexpr int kNotifyPhase = 3;       // arg: the ScanPhase that begins
+
+enum ScanPhase : int32_t { kPhaseCarve = 0, kPhaseReadFileSystem = 1, kPhaseFileSystemFiles = 2 };
 
 // What the scan thread reports to. Every call is made on the scan thread and
 // returns only when the receiver has handled it (the window marshals it with a
@@ -72,6 +76,9 @@ struct ScanContext {
   // False where nothing shows previews (the command line): the scan then
   // writes no preview temp files at all.
   bool writePreviewFiles = true;
+  // Reads the scanned disk's file systems for original names and exact
+  // extents; null scans the raw bytes alone.
+  CarveHintsFactory carveHints = nullptr;
   int previewTempFd = -1;
   char previewTempPath[260] = {};
 

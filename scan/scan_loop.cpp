@@ -8,7 +8,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include "scan/block_reader.h"
 #include "scan/extent.h"
@@ -53,7 +55,17 @@ class Scanner {
   void Notify(int code, int64_t arg) {
     if (c_.owner) c_.owner->ScanNotify(code, arg, nullptr);
   }
-  void Emit(FileTypeMask type, uint64_t start, uint64_t length);
+  // Lists a file; returns the bytes from its start the loop may jump over.
+  uint64_t Emit(FileTypeMask type, uint64_t start, uint64_t length);
+  // The file-system pass: settles the extent of a file the carve ended,
+  // with the bytes the loop may jump over.
+  SettledExtent Settle(FileTypeMask type, uint64_t start, uint64_t length);
+  // Jumps the loop to the sector before `next`.
+  void JumpTo(uint64_t next, uint64_t& cur, uint64_t& bufFirst) {
+    cur = next - 1;
+    bufFirst = cur - (BlockReader::kBlockSectors - 1);
+  }
+  bool ListFileSystemFiles();
   void CloseAt(uint64_t sector);
   void Start(FileTypeMask type, uint64_t sector, const uint8_t* s);
   // Ends the per-sector work for a file that becomes known; returns true when
@@ -72,30 +84,51 @@ class Scanner {
   PreviousSector prev_;
   int fileNumber_ = 0;
   bool drop_ = false;
+  std::unique_ptr<CarveHints> hints_;
+  // Later stretches of listed fragmented files: first sector to end sector.
+  std::map<uint64_t, uint64_t> skips_;
 };
 
-void Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
+SettledExtent Scanner::Settle(FileTypeMask type, uint64_t start, uint64_t length) {
+  if (!hints_) return {length, length, nullptr};
+  SettledExtent settled = hints_->Settle(start, length, type);
+  if (settled.length == 0) return {length, length, nullptr};
+  return settled;
+}
+
+uint64_t Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
+  SettledExtent settled = Settle(type, start, length);
+  if (!Accepts(type, settled.length)) {
+    DiscardPreviewTemp(c_);
+    return settled.contiguous;
+  }
   auto record = std::make_unique<FoundFile>();
   *record = FoundFile{};
   ++fileNumber_;
   char ext[4];
   ExtensionForType(c_.catalogue, type, ext);
   std::snprintf(record->name, sizeof record->name, "%08d.%s", fileNumber_, ext);
-  record->length = length;
+  record->length = settled.length;
   record->type = static_cast<uint32_t>(type);
   record->startSector = start;
+  if (settled.origin) {
+    for (size_t i = 1; i < settled.origin->runs.size(); ++i) {
+      const ByteRun& r = settled.origin->runs[i];
+      skips_[r.offset / kSectorSize] = (r.offset + r.length + kSectorSize - 1) / kSectorSize;
+    }
+  }
+  record->origin = std::move(settled.origin);
   c_.filesFound.fetch_add(1, std::memory_order_relaxed);
-  c_.totalLength.fetch_add(static_cast<int64_t>(length), std::memory_order_relaxed);
+  c_.totalLength.fetch_add(static_cast<int64_t>(settled.length), std::memory_order_relaxed);
   ExtractToPreviewTemp(c_, std::move(record));
+  return settled.contiguous;
 }
 
 // Closes the file in progress at `sector`, where a new signature was found.
 // The type test matters for a RAW file re-typed after recognition: a type the
 // user did not select is not listed.
 void Scanner::CloseAt(uint64_t sector) {
-  const uint64_t length = (sector - f_.start) * kSectorSize;
-  if (Accepts(f_.type, length)) Emit(f_.type, f_.start, length);
-  else DiscardPreviewTemp(c_);
+  Emit(f_.type, f_.start, (sector - f_.start) * kSectorSize);
   f_.ResetRules();
 }
 
@@ -145,8 +178,34 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
   if (f_.found < 2) drop_ = true;
 }
 
+bool Scanner::ListFileSystemFiles() {
+  return hints_->ListUnfound(c_, enabled_, [this](FileTypeMask type, uint64_t start, SettledExtent extent) {
+    if (!Accepts(type, extent.length)) return;
+    auto record = std::make_unique<FoundFile>();
+    ++fileNumber_;
+    char ext[4];
+    ExtensionForType(c_.catalogue, type, ext);
+    std::snprintf(record->name, sizeof record->name, "%08d.%s", fileNumber_, ext);
+    record->length = extent.length;
+    record->type = static_cast<uint32_t>(type);
+    record->startSector = start;
+    record->origin = std::move(extent.origin);
+    c_.filesFound.fetch_add(1, std::memory_order_relaxed);
+    c_.totalLength.fetch_add(static_cast<int64_t>(record->length), std::memory_order_relaxed);
+    if (c_.owner) c_.owner->ScanNotify(kNotifyFoundFile, 0, std::move(record));
+  });
+}
+
 int Scanner::Run() {
   uint64_t cur = 0, bufFirst = 0;
+  if (c_.carveHints) {
+    hints_ = c_.carveHints(c_);
+    if (hints_ && !hints_->Prepare(c_)) {
+      Notify(kNotifyProgress, 0);
+      return 0;
+    }
+    if (hints_) Notify(kNotifyPhase, kPhaseCarve);
+  }
   const uint8_t* block = nullptr;
   uint32_t clockCountdown = kClockInterval;
   while (cur < total_) {
@@ -159,6 +218,18 @@ int Scanner::Run() {
         c_.deviceLostSector.store(static_cast<int64_t>(cur));
         DiscardPreviewTemp(c_);
         break;
+      }
+    }
+    // 1b. A later stretch of a listed fragmented file holds no file start.
+    if (!skips_.empty() && cur >= skips_.begin()->first) {
+      const auto skip = skips_.begin();
+      const uint64_t end = skip->second;
+      const bool here = skip->first == cur && f_.type == 0;
+      skips_.erase(skip);
+      if (here && end > cur + 1 && end <= total_) {
+        JumpTo(end, cur, bufFirst);
+        ++cur;
+        continue;
       }
     }
     // 2. Cancel: the file in progress is dropped.
@@ -195,10 +266,8 @@ int Scanner::Run() {
       // 7. The end is known: list the file if it qualifies, and jump to its
       // last sector either way (backward when it is shorter than what was
       // already examined).
-      if (Accepts(f_.type, f_.found)) Emit(f_.type, f_.start, f_.found);
-      else DiscardPreviewTemp(c_);
-      cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
-      bufFirst = cur - (BlockReader::kBlockSectors - 1);
+      const uint64_t jump = Emit(f_.type, f_.start, f_.found);
+      JumpTo(f_.start + std::max<uint64_t>(1, (jump + kSectorSize - 1) / kSectorSize), cur, bufFirst);
       f_.type = 0;
       f_.found = 0;
       f_.ResetRules();
@@ -225,6 +294,10 @@ int Scanner::Run() {
   }
   // A file still in progress at the end is not listed.
   if (f_.type) DiscardPreviewTemp(c_);
+  if (hints_ && !c_.deviceLostError.load() && !ListFileSystemFiles()) {
+    Notify(kNotifyProgress, 0);
+    return 0;
+  }
   if (c_.activityFlags.load() & kActivityScan) c_.activityFlags.fetch_sub(kActivityScan);
   c_.scanState.store(SCAN_DONE);
   Notify(kNotifyProgress, 0);

@@ -42,6 +42,18 @@ int PublishNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+std::vector<ByteRun> Stretches(const FoundFile& file) {
+  if (!file.origin || file.origin->runs.empty()) return {{file.startSector * kSectorSize, file.length}};
+  std::vector<ByteRun> runs;
+  uint64_t left = file.length;
+  for (const ByteRun& r : file.origin->runs) {
+    if (left == 0) break;
+    runs.push_back({r.offset, r.length < left ? r.length : left});
+    left -= runs.back().length;
+  }
+  return runs;
+}
+
 CopyOutcome CopyFoundFile(int deviceFd, const FoundFile& file, const std::string& path,
                           const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
   CopyOutcome outcome;
@@ -57,22 +69,24 @@ CopyOutcome CopyFoundFile(int deviceFd, const FoundFile& file, const std::string
     return CopyOutcome{r, error};
   };
   std::vector<uint8_t> buf(size_t{kCopyBlockSectors} * kSectorSize);
-  uint64_t sector = file.startSector;
-  uint64_t left = file.length;
   uint64_t written = 0;
-  while (left > 0) {
-    if (cancel && cancel->load()) return fail(CopyResult::kCancelled, 0);
-    const uint64_t sectorsLeft = (left + kSectorSize - 1) / kSectorSize;
-    const uint32_t n = sectorsLeft < kCopyBlockSectors ? static_cast<uint32_t>(sectorsLeft) : kCopyBlockSectors;
-    // An unreadable sector is reported, never written as zeros that look like data.
-    if (!ReadSectors(deviceFd, sector, n, kSectorSize, buf.data()))
-      return fail(CopyResult::kReadError, LastReadError());
-    const size_t bytes = left < uint64_t{n} * kSectorSize ? static_cast<size_t>(left) : size_t{n} * kSectorSize;
-    if (!WriteAll(out, buf.data(), bytes)) return fail(CopyResult::kWriteError, errno);
-    sector += n;
-    left -= bytes;
-    written += bytes;
-    if (progress) progress(written);
+  for (const ByteRun& run : Stretches(file)) {
+    uint64_t sector = run.offset / kSectorSize;
+    uint64_t left = run.length;
+    while (left > 0) {
+      if (cancel && cancel->load()) return fail(CopyResult::kCancelled, 0);
+      const uint64_t sectorsLeft = (left + kSectorSize - 1) / kSectorSize;
+      const uint32_t n = sectorsLeft < kCopyBlockSectors ? static_cast<uint32_t>(sectorsLeft) : kCopyBlockSectors;
+      // An unreadable sector is reported, never written as zeros that look like data.
+      if (!ReadSectors(deviceFd, sector, n, kSectorSize, buf.data()))
+        return fail(CopyResult::kReadError, LastReadError());
+      const size_t bytes = left < uint64_t{n} * kSectorSize ? static_cast<size_t>(left) : size_t{n} * kSectorSize;
+      if (!WriteAll(out, buf.data(), bytes)) return fail(CopyResult::kWriteError, errno);
+      sector += n;
+      left -= bytes;
+      written += bytes;
+      if (progress) progress(written);
+    }
   }
   if (::fsync(out) != 0) return fail(CopyResult::kWriteError, errno);
   if (::close(out) != 0) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "scan/file_types.h"
 
@@ -20,7 +21,11 @@ struct CopyOutcome {
   int error = 0;  // errno of the failed read, create or write
 };
 
-// Copies `file` (its length from its start sector) into `path`. `progress`,
+// Where a found file's bytes lie on the device, in order: its stretches as
+// the file system lists them, or its length from its start sector.
+std::vector<ByteRun> Stretches(const FoundFile& file);
+
+// Copies `file` (its stretches, see above) into `path`. `progress`,
 // when given, is told the bytes written so far after each block; `cancel`,
 // when given and set, stops the copy (nothing is left behind).
 CopyOutcome CopyFoundFile(int deviceFd, const FoundFile& file, const std::string& path,

@@ -17,6 +17,7 @@
 #include "controls/tri_check_tree.h"
 #include "devices/control_pane.h"
 #include "devices/device_list.h"
+#include "filesystem/file_system_pass.h"
 #include "results/file_preview_dialog.h"
 #include "results/folder_view_pane.h"
 #include "results/lumicarve_view.h"
@@ -53,6 +54,7 @@ CMainFrame::CMainFrame() {
   context_.scannedDeviceIndex = -1;
   context_.previewEnabled = 1;
   context_.owner = this;
+  context_.carveHints = MakeFileSystemPass;
   std::setlocale(LC_ALL, "");
   context_.thousandsSeparator = LocaleThousandsSeparator();
   context_.typeSelection = kAllTypes;

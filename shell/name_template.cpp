@@ -20,8 +20,48 @@ std::string Digits(uint64_t value, int width) {
   return text;
 }
 
+// Stands between the folders %P expands to, until the components are split.
+constexpr char kFolderBreak = '\x01';
+
+// An original name or folder as one safe component: separators and control
+// characters become '_'.
+std::string SafeComponent(const std::string& text) {
+  std::string out = text;
+  for (char& c : out)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+  return out;
+}
+
+// %O: the original name without its extension; the numbered name's stem
+// when the file system did not name the file.
+std::string OriginalStem(const FoundFile& file) {
+  std::string name = file.origin && !file.origin->name.empty() ? file.origin->name : file.name;
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return SafeComponent(name);
+}
+
+// %P: the original folder, its levels apart; empty when unknown.
+std::string OriginalFolder(const FoundFile& file) {
+  std::string out;
+  if (!file.origin) return out;
+  size_t from = 0;
+  const std::string& folder = file.origin->folder;
+  while (from < folder.size()) {
+    size_t slash = folder.find('/', from);
+    if (slash == std::string::npos) slash = folder.size();
+    if (slash > from) {
+      if (!out.empty()) out += kFolderBreak;
+      out += SafeComponent(folder.substr(from, slash - from));
+    }
+    from = slash + 1;
+  }
+  return out;
+}
+
 // Expands one component. `date` null means the file has no date.
-Expansion ExpandComponent(const std::string& part, const CalendarTime* date, uint32_t sequence) {
+Expansion ExpandComponent(const std::string& part, const CalendarTime* date, uint32_t sequence,
+                          const FoundFile& file) {
   Expansion out;
   for (size_t i = 0; i < part.size(); ++i) {
     const char c = part[i];
@@ -35,6 +75,12 @@ Expansion ExpandComponent(const std::string& part, const CalendarTime* date, uin
       out.text += Digits(static_cast<uint64_t>(value), e == 'Y' ? 4 : 2);
       out.namesDate = true;
       ++i;
+    } else if (e == 'O') {
+      out.text += OriginalStem(file);
+      ++i;
+    } else if (e == 'P') {
+      out.text += OriginalFolder(file);
+      ++i;
     } else if (e == 'N') {
       out.text += Digits(sequence, 4);
       ++i;
@@ -45,10 +91,14 @@ Expansion ExpandComponent(const std::string& part, const CalendarTime* date, uin
       out.text += c;
     }
   }
-  // Cut on a byte count; a name cut inside a UTF-8 sequence is still a
-  // valid Linux file name.
-  if (out.text.size() > kMaxNameComponent) out.text.resize(kMaxNameComponent);
   return out;
+}
+
+// Cut on a byte count; a name cut inside a UTF-8 sequence is still a valid
+// Linux file name.
+std::string Bounded(std::string text) {
+  if (text.size() > kMaxNameComponent) text.resize(kMaxNameComponent);
+  return text;
 }
 
 bool Dropped(const std::string& component) {
@@ -84,7 +134,7 @@ std::string ExpandNameTemplate(const char* nameTemplate, const FoundFile& file, 
   std::string path;
   if (createDataFolders) {
     for (const std::string& part : parts) {
-      const Expansion folder = ExpandComponent(part, date, sequence);
+      const Expansion folder = ExpandComponent(part, date, sequence, file);
       // Undated files cannot fill a date folder: they share one folder
       // instead of a tree of zero-named ones.
       if (!dated && folder.namesDate) {
@@ -92,11 +142,21 @@ std::string ExpandNameTemplate(const char* nameTemplate, const FoundFile& file, 
         path += '/';
         break;
       }
-      if (Dropped(folder.text)) continue;
-      path += folder.text + '/';
+      // An original folder may be several levels deep.
+      size_t from = 0;
+      while (from <= folder.text.size()) {
+        size_t brk = folder.text.find(kFolderBreak, from);
+        if (brk == std::string::npos) brk = folder.text.size();
+        const std::string level = Bounded(folder.text.substr(from, brk - from));
+        if (!Dropped(level)) path += level + '/';
+        from = brk + 1;
+      }
     }
   }
-  std::string name = ExpandComponent(filePart, date, sequence).text;
+  std::string name = ExpandComponent(filePart, date, sequence, file).text;
+  for (char& c : name)
+    if (c == kFolderBreak) c = '_';
+  name = Bounded(name);
   // A name of dots alone would hide the file or, with the extension, be
   // mistaken for a relative folder; the sequence number stands in.
   if (name.find_first_not_of('.') == std::string::npos) name = Digits(sequence, 4);

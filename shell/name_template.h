@@ -18,6 +18,9 @@ inline constexpr size_t kMaxNameComponent = 200;
 // destination, with '/' between its components:
 //   %Y  the file's year, four digits;  %M, %D  month and day, two digits;
 //   %xN the sequence number `sequence` with x digits (1 to 9; %N is %4N);
+//   %O  the name the file had on the card, without its extension (the
+//       numbered name when unknown); %P  the folder it was in (nothing when
+//       unknown), one folder per level;
 //   '\' and '/' separate folders; any other character is copied.
 // The type's extension follows with a dot (".JPG"). A file without a date
 // goes to the folder "unsorted" from the first folder that names a date

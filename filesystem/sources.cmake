@@ -1,0 +1,4 @@
+list(APPEND CORE_SOURCES
+  filesystem/tsk_entries.cpp
+  filesystem/file_system_pass.cpp
+)
