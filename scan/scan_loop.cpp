@@ -104,6 +104,7 @@ void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
   f_.start = sector;
   f_.found = 0;
   f_.ResetRules();
+  f_.jpeg.limit = (total_ - sector) * kSectorSize;
   if (type == FT_MPG) f_.mpeg.Start(sector, s[3] == 0xBA);
 }
 

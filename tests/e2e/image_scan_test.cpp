@@ -39,11 +39,11 @@ const std::vector<Placed> kFiles = {
     {"corpus/M2TS.mts", FT_MTS, true},
     {"corpus/DNG.dng", FT_DNG, true},
     {"corpus/Nikon.nef", FT_NEF, true},
-    // A JPEG or GIF ends exactly only when zeros follow its end in its sector.
-    {"generated/image/make_in_model_canon.jpg", FT_JPG, false},
-    {"generated/image/progressive.jpg", FT_JPG, false},
+    {"generated/image/make_in_model_canon.jpg", FT_JPG, true},
+    {"generated/image/progressive.jpg", FT_JPG, true},
+    {"corpus/Canon.jpg", FT_JPG, true},
+    // A GIF ends exactly only when zeros follow its end in its sector.
     {"generated/image/plasma.gif", FT_GIF, false},
-    {"corpus/Canon.jpg", FT_JPG, false},
 };
 
 void ScanAmong(bool random) {

@@ -77,21 +77,85 @@ TEST(JpegRule, needsTheMarkerChainToReachADhtBeforeAnEoiCounts) {
   EXPECT_EQ(WalkJpeg(f), 0u);
 }
 
-TEST(JpegRule, anEoiFollowedByNonZeroBytesInItsSectorIsNotTheEnd) {
+TEST(JpegRule, endsAtThePrimaryEoiWhateverFollowsItAndPassesOverASplitThumbnailEoi) {
   auto f = Jpeg(false, 1000);
-  f.push_back(0x01);
-  EXPECT_EQ(WalkJpeg(f), 0u);
+  const size_t size = f.size();
+  f.resize(size + 700, 0x01);  // stale bytes of an older file
+  EXPECT_EQ(WalkJpeg(f), size);
+  // The thumbnail's FF at the last byte of a sector and its D9 at the first of
+  // the next: the walk is inside APP1 there.
+  auto split = Jpeg(false, 3000);
+  split[511] = 0xFF;
+  split[512] = 0xD9;
+  EXPECT_EQ(WalkJpeg(split), split.size());
+}
+
+TEST(JpegRule, followsProgressiveScansThroughStuffingAndRestartsToTheEnd) {
+  std::vector<uint8_t> f = Jpeg(false, 600);
+  f.resize(f.size() - 2);  // drop the EOI: more scans follow
+  for (int scan = 0; scan < 3; ++scan) {
+    for (auto seg : {Segment(0xC4, 40), Segment(0xDA, 8)}) f.insert(f.end(), seg.begin(), seg.end());
+    for (int i = 0; i < 300; ++i) {
+      f.push_back(0x37);
+      if (i % 50 == 0) f.insert(f.end(), {0xFF, 0x00});
+      if (i % 90 == 0) f.insert(f.end(), {0xFF, uint8_t(0xD0 + i % 8)});
+    }
+  }
+  f.insert(f.end(), {0xFF, 0xFF, 0xD9});  // a fill byte before the EOI
+  const size_t size = f.size();
+  f.resize(size + 300, 0x42);
+  EXPECT_EQ(WalkJpeg(f), size);
+}
+
+// A Multi-Picture index in APP2 lists a second image `gap` bytes after the
+// primary one's EOI.
+std::vector<uint8_t> MultiPicture(size_t second, size_t gap, size_t& primaryEnd) {
+  std::vector<uint8_t> f = {0xFF, 0xD8};
+  std::vector<uint8_t> app2 = {0xFF, 0xE2, 0, 0, 'M', 'P', 'F', 0, 'I', 'I', 0x2A, 0, 8, 0, 0, 0, 1, 0,
+                               0x02, 0xB0, 7, 0, 32, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0};
+  app2.resize(app2.size() + 32, 0);  // two 16-byte entries at index offset 26
+  app2[3] = uint8_t(app2.size() - 2);
+  const size_t base = f.size() + 8;
+  f.insert(f.end(), app2.begin(), app2.end());
+  auto rest = Jpeg(false, 5000);
+  f.insert(f.end(), rest.begin() + 2, rest.end());
+  primaryEnd = f.size();
+  const uint32_t offset = uint32_t(primaryEnd + gap - base), size = uint32_t(second);
+  for (int i = 0; i < 4; ++i) {
+    f[base + 26 + 16 + 4 + i] = uint8_t(size >> 8 * i);
+    f[base + 26 + 16 + 8 + i] = uint8_t(offset >> 8 * i);
+  }
+  f.resize(primaryEnd + gap + second, 0x66);
+  return f;
+}
+
+TEST(JpegRule, aMultiPictureFileEndsWithTheLastImageItsIndexLists) {
+  size_t primaryEnd = 0;
+  const auto f = MultiPicture(4000, 0, primaryEnd);
+  EXPECT_EQ(WalkJpeg(f), f.size());
+  EXPECT_GT(f.size(), primaryEnd + 3000);
+  // An index that points past the device is not believed.
+  JpegWalk walk;
+  walk.limit = f.size() - 1;
+  std::vector<uint8_t> bytes = f;
+  bytes.resize(bytes.size() / 512 * 512 + 2048, 0);
+  uint64_t found = 0;
+  for (size_t off = 0; !found && off + 1024 <= bytes.size(); off += 512)
+    found = JpegSectorEnd(bytes.data() + off, off, PreviousSector{}, walk);
+  EXPECT_EQ(found, primaryEnd);
 }
 
 TEST(JpegRule, anFfAtTheEndOfOneSectorAndD9AtTheStartOfTheNextEndsTheFile) {
   TwoSectors s;
   s.At(0, {0xD9});
-  JpegWalk walk;  // no DHT needed for this case
+  JpegWalk walk;  // no DHT needed for this case, once the structure broke
+  walk.mode = JpegWalk::Mode::kBroken;
   EXPECT_EQ(JpegSectorEnd(s.b, 7 * 512, Prev(0xFF, 0), walk), 7u * 512 + 1);
 }
 
 TEST(JpegRule, endsPastTwoMebibytesAtTheFirstSectorWithAZeroTail) {
-  JpegWalk walk;
+  JpegWalk walk;  // a walk whose structure broke: the chain rule decides
+  walk.mode = JpegWalk::Mode::kBroken;
   walk.huffman = true;
   walk.expectedMarker = 2;
   walk.segmentLength = 100;
