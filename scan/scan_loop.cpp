@@ -31,11 +31,13 @@ struct FileInProgress {
   uint64_t start = 0;
   uint64_t found = 0;
   JpegWalk jpeg;
+  GifWalk gif;
   uint64_t avchdOffset = 0;
   MpegTracker mpeg;
 
   void ResetRules() {
     jpeg = JpegWalk{};
+    gif = GifWalk{};
     avchdOffset = 0;
   }
 };
@@ -121,7 +123,7 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
       f_.found = PngSectorEnd(s, offset, prev_);
       return;
     case FT_GIF:
-      f_.found = GifSectorEnd(s, offset, prev_);
+      f_.found = GifSectorEnd(s, offset, prev_, f_.gif);
       return;
     case FT_MTS:
       f_.found = AvchdSectorEnd(s, offset, f_.avchdOffset);

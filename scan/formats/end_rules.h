@@ -46,7 +46,16 @@ struct JpegWalk {
 
 uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& walk);
 uint64_t PngSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
-uint64_t GifSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
+// The GIF end search: the block walk (header, colour tables, extensions and
+// images with their sub-block chains) to the trailer; where the chain breaks,
+// a trailer after a zero byte followed only by zeros to the end of its sector.
+struct GifWalk {
+  enum class Mode : uint8_t { kBlock, kSubBlocks, kBroken };
+  Mode mode = Mode::kBlock;
+  uint64_t next = 0;  // file offset of the next block introducer or sub-block size
+};
+
+uint64_t GifSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, GifWalk& walk);
 uint64_t MpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
 // `packetOffset` is the file offset of the next 192-byte packet to examine.
 uint64_t AvchdSectorEnd(const uint8_t* s, uint64_t offset, uint64_t& packetOffset);

@@ -189,16 +189,46 @@ TEST(PngRule, findsIendInsideASectorAndAcrossEachSplit) {
   EXPECT_EQ(PngSectorEnd(end.b, 512, Prev('I', 0x00000049)), 512u + 7);
 }
 
-TEST(GifRule, endsAtATrailerAfterAZeroFollowedOnlyByZeros) {
+TEST(GifRule, walksTheBlocksToTheTrailerWhateverFollowsIt) {
+  // Header, screen descriptor with a 4-colour table, a graphic control
+  // extension, an image with a local table and a 300-byte sub-block chain.
+  std::vector<uint8_t> f = {'G', 'I', 'F', '8', '9', 'a', 8, 0, 8, 0, 0x81, 0, 0};
+  f.resize(f.size() + 12, 0x3B);
+  f.insert(f.end(), {0x21, 0xF9, 4, 0x3B, 0x3B, 0, 0, 0});
+  f.insert(f.end(), {0x2C, 0, 0, 0, 0, 8, 0, 8, 0, 0x80});
+  f.resize(f.size() + 6, 0x3B);
+  f.push_back(2);
+  for (int block = 0; block < 2; ++block) {
+    f.push_back(150);
+    f.resize(f.size() + 150, block ? 0x00 : 0x3B);
+  }
+  f.insert(f.end(), {0, 0x3B});
+  const size_t size = f.size();
+  f.resize(1024, 0x3B);  // stale bytes, trailers among them
+  f.resize(2048, 0);
+  GifWalk walk;
+  PreviousSector prev;
+  EXPECT_EQ(GifSectorEnd(f.data(), 0, prev, walk), size);
+}
+
+TEST(GifRule, whereTheChainBreaksATrailerAfterAZeroFollowedOnlyByZerosEnds) {
+  GifWalk broken;
+  broken.mode = GifWalk::Mode::kBroken;
   TwoSectors s;
   s.Fill(0, 200, 0x21).At(200, {0x00, 0x3B});
-  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0)), 512u + 202);
+  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0), broken), 512u + 202);
   s.At(400, {0x01});
-  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0)), 0u);
+  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0), broken), 0u);
   TwoSectors first;
   first.At(0, {0x3B});
-  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x00, 0)), 513u);
-  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x05, 0)), 0u);
+  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x00, 0), broken), 513u);
+  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x05, 0), broken), 0u);
+  // A walk that meets a byte no block starts with breaks and falls back.
+  TwoSectors bad;
+  bad.At(0, {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x77}).At(300, {0x00, 0x3B});
+  GifWalk walk;
+  EXPECT_EQ(GifSectorEnd(bad.b, 0, Prev(0, 0), walk), 302u);
+  EXPECT_EQ(walk.mode, GifWalk::Mode::kBroken);
 }
 
 TEST(MpegRule, findsEndCodesUnlessAStartCodeFollowsAtOnce) {
