@@ -90,7 +90,7 @@ bool FileSystemPass::Prepare(ScanContext& c) {
   return true;
 }
 
-const FsEntry* FileSystemPass::EntryAt(uint64_t sector, FileTypeMask type) const {
+const FsEntry* FileSystemPass::EntryAt(uint64_t sector, FileTypeMask type, uint64_t claimed) const {
   const FsEntry* best = nullptr;
   auto [from, to] = byFirstSector_.equal_range(sector);
   for (auto it = from; it != to; ++it) {
@@ -98,7 +98,11 @@ const FsEntry* FileSystemPass::EntryAt(uint64_t sector, FileTypeMask type) const
     // A live file is what lies there now, whatever its name says.
     if (e.live) return &e;
     // A deleted entry whose name names another type was overwritten.
-    if (!best && SameFamily(TypeForFileName(catalogue_, e.name), type)) best = &e;
+    if (!SameFamily(TypeForFileName(catalogue_, e.name), type)) continue;
+    // Of deleted entries that share a first cluster, the one the bytes end
+    // like wrote last; otherwise the newest.
+    const bool fits = claimed && e.size == claimed, bestFits = best && claimed && best->size == claimed;
+    if (!best || (fits && !bestFits) || (fits == bestFits && e.modified > best->modified)) best = &e;
   }
   return best;
 }
@@ -147,7 +151,7 @@ SettledExtent FileSystemPass::Describe(const FsEntry& e, uint64_t startSector, u
 }
 
 SettledExtent FileSystemPass::Settle(uint64_t startSector, uint64_t length, FileTypeMask type) {
-  if (const FsEntry* e = EntryAt(startSector, type)) {
+  if (const FsEntry* e = EntryAt(startSector, type, length)) {
     settled_[static_cast<size_t>(e - entries_.data())] = true;
     return Describe(*e, startSector, length);
   }
@@ -169,7 +173,7 @@ bool FileSystemPass::ListUnfound(ScanContext& c, FileTypeMask enabled,
     const FileTypeMask named = TypeForFileName(catalogue_, e.name);
     if (!(named & enabled)) continue;
     const uint64_t start = e.runs.front().offset / kSectorSize;
-    if (e.runs.front().offset % kSectorSize || EntryAt(start, named) != &e) continue;
+    if (e.runs.front().offset % kSectorSize || EntryAt(start, named, 0) != &e) continue;
     if (!ReadSectors(c.ScannedHandle(), start, 1, kSectorSize, sector)) {
       c.readErrors.fetch_add(1, std::memory_order_relaxed);
       continue;

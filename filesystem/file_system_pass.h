@@ -34,8 +34,9 @@ class FileSystemPass : public CarveHints {
     uint64_t first, end;  // sectors, end exclusive
     size_t entry;
   };
-  // The entry whose data starts at `sector` and that agrees with `type`.
-  const FsEntry* EntryAt(uint64_t sector, FileTypeMask type) const;
+  // The entry whose data starts at `sector` and that agrees with `type` (and
+  // the carve's `claimed` length, when it can tell one).
+  const FsEntry* EntryAt(uint64_t sector, FileTypeMask type, uint64_t claimed) const;
   // The first sector after `start` and before `end` that holds data of a live
   // file other than `own`; `end` when there is none.
   uint64_t FirstForeignLive(uint64_t start, uint64_t end, const FsEntry* own) const;

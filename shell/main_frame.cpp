@@ -15,13 +15,13 @@
 #include <cstring>
 
 #include "controls/tri_check_tree.h"
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 #include "devices/device_list.h"
 #include "filesystem/file_system_pass.h"
-#include "results/file_preview_dialog.h"
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
-#include "results/pane_preview.h"
+#include "results/ui/file_preview_dialog.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
+#include "results/ui/pane_preview.h"
 #include "scan/scan_loop.h"
 #include "shell/about_box.h"
 #include "shell/application.h"
@@ -30,7 +30,7 @@
 #include "shell/options_dialog.h"
 #include "shell/recovery_flow.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -143,6 +143,14 @@ void CMainFrame::createMenus() {
       add(view, tr("Folder view"), "toggleFolderView", [this] { togglePane(folderDock_); });
   control->setCheckable(true);
   folder->setCheckable(true);
+  view->addSeparator();
+  QAction* names = add(view, tr("Original file names"), "originalNames",
+                       [this](bool on) { view_->setOriginalNames(on); });
+  names->setCheckable(true);
+  names->setChecked(true);
+  QAction* deleted = add(view, tr("Deleted files only"), "deletedOnly",
+                         [this](bool on) { view_->setDeletedOnly(on); });
+  deleted->setCheckable(true);
   connect(view, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);
 
   QMenu* help = menuBar()->addMenu(tr("&Help"));

@@ -20,3 +20,10 @@ if(TARGET lumicarve)
   target_compile_definitions(e2e_interrupt_tests PRIVATE LUMICARVE_WINDOW_PATH="$<TARGET_FILE:lumicarve>")
   add_dependencies(e2e_interrupt_tests lumicarve)
 endif()
+# The file-system pass on FAT32, exFAT, NTFS and ext4 cards.
+lumicarve_add_gtest(e2e_file_system_tests
+  e2e/file_system_test.cpp
+  ../cli/cli_scan.cpp
+  ../cli/cli_progress.cpp
+  ../cli/file_saver.cpp
+)

@@ -1,4 +1,4 @@
-#include "results/file_preview_dialog.h"
+#include "results/ui/file_preview_dialog.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -11,14 +11,14 @@
 
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
-#include "results/exif_reader.h"
-#include "results/pane_preview.h"
+#include "results/ui/exif_reader.h"
+#include "results/ui/pane_preview.h"
 #include "results/temp_copy.h"
-#include "results/thumbnail_tiles.h"
+#include "results/ui/thumbnail_tiles.h"
 #include "scan/filetime.h"
 #include "scan/scan_context.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -56,6 +56,15 @@ QString PreviewCameraText(const std::string& make, const std::string& model) {
   return QStringLiteral("%1 %2").arg(m, md).trimmed();
 }
 
+// Where the card's file system has the file and whether it is still there:
+// "DCIM/100CANON/IMG_0412.JPG, deleted".
+QString FilePreviewDialog::OriginText(const FoundFile& file) {
+  if (!file.origin || file.origin->name.empty()) return tr("not known to the file system");
+  QString path = QString::fromStdString(file.origin->name);
+  if (!file.origin->folder.empty()) path = QString::fromStdString(file.origin->folder) + u'/' + path;
+  return tr("%1, %2").arg(path, file.origin->state == FileState::kLive ? tr("still present") : tr("deleted"));
+}
+
 FilePreviewDialog::FilePreviewDialog(ScanContext* context, FoundFile* file, QWidget* parent)
     : QDialog(parent), context_(context), file_(file) {
   setWindowTitle(tr("File preview"));
@@ -71,8 +80,9 @@ FilePreviewDialog::FilePreviewDialog(ScanContext* context, FoundFile* file, QWid
     const char* label;
     int y;
   };
-  const Row rows[4] = {{"Name:", 212}, {"Length:", 224}, {"Date / time:", 235}, {"Camera", 246}};
-  for (int i = 0; i < 4; ++i) {
+  const Row rows[5] = {
+      {"Name:", 212}, {"Length:", 224}, {"Date / time:", 235}, {"Camera", 246}, {"On the card:", 257}};
+  for (int i = 0; i < 5; ++i) {
     auto* label = new CTransparentStatic(tr(rows[i].label), this);
     label->setGeometry(dialogRect(7, rows[i].y, 88, 8));
     label->makeBold();
@@ -83,7 +93,7 @@ FilePreviewDialog::FilePreviewDialog(ScanContext* context, FoundFile* file, QWid
     values_[i]->setTextColour(Qt::white);
   }
   auto* ok = new QPushButton(tr("OK"), this);
-  ok->setGeometry(dialogRect(132, 268, 50, 14));
+  ok->setGeometry(dialogRect(132, 270, 50, 14));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -91,10 +101,11 @@ FilePreviewDialog::FilePreviewDialog(ScanContext* context, FoundFile* file, QWid
     texts_[0] = QString::fromLatin1(file_->name, static_cast<int>(strnlen(file_->name, sizeof file_->name)));
     texts_[1] = PreviewLengthText(file_->length, context_->thousandsSeparator);
     texts_[2] = PreviewDateText(file_->date);
+    texts_[4] = OriginText(*file_);
   }
   texts_[3] = Text(IDS_NOT_AVAILABLE);
   LoadPreviewImage(file_);
-  for (int i = 0; i < 4; ++i) values_[i]->setText(texts_[i]);
+  for (int i = 0; i < 5; ++i) values_[i]->setText(texts_[i]);
 }
 
 QRect FilePreviewDialog::dialogRect(int x, int y, int w, int h) const {

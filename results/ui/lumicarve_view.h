@@ -16,7 +16,7 @@
 #include <thread>
 #include <utility>
 
-#include "results/file_list_model.h"
+#include "results/ui/file_list_model.h"
 #include "results/results_storage.h"
 
 class QMenu;
@@ -45,7 +45,14 @@ class CLumicarveView : public QListView {
   // only the entries beyond those already listed.
   void RefreshList(TreeItemData data, bool appendOnly);
   // "00000012.JPG (1,537 KB)": the size in whole kilobytes, rounded up.
-  static QString FileLabel(const FoundFile& file, char separator);
+  // With `original`, a file the card's file system names shows that name
+  // and its folder instead: "DCIM/100CANON/IMG_0412.JPG (1,537 KB)".
+  static QString FileLabel(const FoundFile& file, char separator, bool original = false);
+  // Labels with the card's own names (on by default) or the numbered ones.
+  void setOriginalNames(bool on);
+  // Lists only files the card's file system does not show as present.
+  void setDeletedOnly(bool on);
+  bool shows(const FoundFile& file) const { return !deletedOnly_ || StateOf(file) != FileState::kLive; }
   const FileFolder* listSource() const { return listSource_; }
 
   int count() const { return model_->rowCount(); }
@@ -125,6 +132,10 @@ class CLumicarveView : public QListView {
   // never lands in a newer list.
   unsigned generation_ = 0;
   bool stopping_ = false;
+  bool originalNames_ = true;
+  bool deletedOnly_ = false;
+  int chainListed_ = 0;  // files of listSource_ looked at, shown or not
+  TreeItemData listed_{};
 };
 
 }  // namespace lumicarve

@@ -1,4 +1,4 @@
-#include "results/lumicarve_view.h"
+#include "results/ui/lumicarve_view.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -10,11 +10,11 @@
 
 #include <cstring>
 
-#include "results/thumbnail_tiles.h"
-#include "results/thumbnail_worker.h"
+#include "results/ui/thumbnail_tiles.h"
+#include "results/ui/thumbnail_worker.h"
 #include "scan/scan_context.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -67,8 +67,12 @@ CLumicarveView::~CLumicarveView() {
   verticalScrollBar()->disconnect(this);
 }
 
-QString CLumicarveView::FileLabel(const FoundFile& file, char separator) {
+QString CLumicarveView::FileLabel(const FoundFile& file, char separator, bool original) {
   QString name = QString::fromLatin1(file.name, static_cast<int>(strnlen(file.name, sizeof file.name)));
+  if (original && file.origin && !file.origin->name.empty()) {
+    name = QString::fromStdString(file.origin->name);
+    if (!file.origin->folder.empty()) name = QString::fromStdString(file.origin->folder) + u'/' + name;
+  }
   // Rounded up without overflow for lengths near the 64-bit limit.
   int64_t kb = static_cast<int64_t>(file.length / 1024 + (file.length % 1024 ? 1 : 0));
   return QStringLiteral("%1 (%2 %3)")
@@ -98,6 +102,7 @@ void CLumicarveView::showMode(bool thumbnails, bool sorted) {
 void CLumicarveView::clear() {
   StopThumbnails();
   listSource_ = nullptr;
+  listed_ = {};
   model_->reset(false, model_->thumbnails());
   heldRows_.clear();
 }
@@ -105,13 +110,25 @@ void CLumicarveView::clear() {
 void CLumicarveView::addFileEntries(const FileFolder& folder, int existing) {
   int i = 0;
   for (FoundFile* f = FirstInChain(folder); f; f = NextInChain(f), ++i) {
-    if (i < existing) continue;
-    model_->add({FileLabel(*f, context_->thousandsSeparator),
+    if (i < existing || !shows(*f)) continue;
+    model_->add({FileLabel(*f, context_->thousandsSeparator, originalNames_),
                  IsVideoType(f->type) ? kImageVideo : kImagePicture, f, QPixmap()});
   }
+  chainListed_ = i;
+}
+
+void CLumicarveView::setOriginalNames(bool on) {
+  originalNames_ = on;
+  if (listed_.kind == NODE_FILES) RefreshList(listed_, false);
+}
+
+void CLumicarveView::setDeletedOnly(bool on) {
+  deletedOnly_ = on;
+  if (listed_.kind == NODE_FILES) RefreshList(listed_, false);
 }
 
 void CLumicarveView::RefreshList(TreeItemData data, bool appendOnly) {
+  listed_ = data;
   const bool thumbnails = ThumbnailsWanted(*context_, data.kind);
   if (!appendOnly) {
     StopThumbnails();
@@ -139,7 +156,7 @@ void CLumicarveView::RefreshList(TreeItemData data, bool appendOnly) {
     if (thumbnails) {
       if (context_->scanState.load() != SCAN_RUNNING) StartThumbnails();
     } else {
-      addFileEntries(*folder, existing);
+      addFileEntries(*folder, appendOnly ? chainListed_ : -1);
     }
   }
 }
@@ -151,8 +168,9 @@ void CLumicarveView::StartThumbnails() {
   std::vector<ListEntry> entries;
   entries.reserve(static_cast<size_t>(std::max(listSource_->count, 0)));
   for (FoundFile* f = FirstInChain(*listSource_); f; f = NextInChain(f))
-    entries.push_back({FileLabel(*f, context_->thousandsSeparator),
-                       IsVideoType(f->type) ? kImageVideo : kImagePicture, f, blankTile_});
+    if (shows(*f))
+      entries.push_back({FileLabel(*f, context_->thousandsSeparator, originalNames_),
+                         IsVideoType(f->type) ? kImageVideo : kImagePicture, f, blankTile_});
   // Every label and blank tile goes in in one step: the list is complete
   // and usable at once, and the pictures follow.
   model_->setEntries(std::move(entries));

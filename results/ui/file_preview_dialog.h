@@ -40,6 +40,8 @@ class FilePreviewDialog : public QDialog {
   QString lengthText() const { return texts_[1]; }
   QString dateText() const { return texts_[2]; }
   QString cameraText() const { return texts_[3]; }
+  QString originText() const { return texts_[4]; }
+  static QString OriginText(const FoundFile& file);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -50,8 +52,8 @@ class FilePreviewDialog : public QDialog {
   ScanContext* context_;
   FoundFile* file_;
   CImagePreviewStatic* box_;
-  CTransparentStatic* values_[4] = {};
-  QString texts_[4];
+  CTransparentStatic* values_[5] = {};
+  QString texts_[5];
   int unitX_ = 6, unitY_ = 13;
 };
 
