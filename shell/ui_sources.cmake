@@ -6,6 +6,8 @@ list(APPEND UI_SOURCES
   shell/about_box.cpp
   shell/application.cpp
   shell/command_button_strip.cpp
+  shell/device_watch.cpp
+  shell/disk_access.cpp
   shell/icons.cpp
   shell/main_frame.cpp
   shell/scan_notify.cpp

@@ -205,7 +205,7 @@ TEST(LoopDevice, isListedWithItsVolumeScannedThroughTheTableAndLeftUnchanged) {
               0)
         << listing;
     EXPECT_EQ(listing.find(card.device()), std::string::npos) << listing;
-    EXPECT_NE(listing.find(" could not be opened (permission denied): run as root or join the \"disk\" group.\n"),
+    EXPECT_NE(listing.find(" could not be opened (permission denied): run lumicarve-cli with sudo to scan a physical disk.\n"),
               std::string::npos)
         << listing;
   }
