@@ -17,8 +17,8 @@
 #include "devices/device_list.h"
 #include "scan/scan_context.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
 #include "shell/window_strings.h"
+#include "text/string_table.h"
 
 namespace lumicarve {
 namespace {

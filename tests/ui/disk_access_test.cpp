@@ -22,11 +22,11 @@
 
 #include <cerrno>
 
-#include "devices/control_pane.h"
 #include "controls/tri_check_tree.h"
 #include "devices/device_list.h"
-#include "results/folder_view_pane.h"
+#include "results/ui/folder_view_pane.h"
 #include "shell/command_button_strip.h"
+#include "shell/control_pane.h"
 #include "shell/disk_access.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"

@@ -1,7 +1,7 @@
 // Bytes read: the JPEG marker segments from SOI up to the first APP1 that
 // begins "Exif\0\0"; inside it the TIFF header, IFD0's pointer to the EXIF
 // IFD (tag 34665), and that IFD's DateTimeOriginal (tag 36867, ASCII).
-#include "shell/jpeg_exif_date.h"
+#include "recovery/jpeg_exif_date.h"
 
 #include <vector>
 

@@ -1,9 +1,9 @@
-#include "results/thumbnail_worker.h"
+#include "results/ui/thumbnail_worker.h"
 
 #include <unistd.h>
 
 #include "results/temp_copy.h"
-#include "results/thumbnail_tiles.h"
+#include "results/ui/thumbnail_tiles.h"
 #include "scan/raw_preview.h"
 
 namespace lumicarve {
