@@ -10,12 +10,9 @@ void PrintUsage(FILE* out) {
   std::fputs(
       "usage: lumicarve-cli scan SOURCE [--out DIR] [--types LIST] [--min-size KB] [--report FILE]\n"
       "       lumicarve-cli devices\n"
-      "       lumicarve-cli --help | --version
-"
-      "Run 'lumicarve-cli scan --help' for the scan options.
-"
-      "lumicarve-cli opens disks directly: run it with sudo to list or scan a physical disk.
-",
+      "       lumicarve-cli --help | --version\n"
+      "Run 'lumicarve-cli scan --help' for the scan options.\n"
+      "lumicarve-cli opens disks directly: run it with sudo to list or scan a physical disk.\n",
       out);
 }
 
