@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +28,7 @@
 #include "results/ui/folder_view_pane.h"
 #include "shell/command_button_strip.h"
 #include "shell/control_pane.h"
+#include "shell/device_watch.h"
 #include "shell/disk_access.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"
@@ -166,8 +168,24 @@ class DiskAccessTest : public QObject {
     QVERIFY(!frame.diskAccess()->pending());
   }
 
+  // Without the service, a loop device attached while the window runs is
+  // noticed through the kernel's own device events.
+  void withoutTheDiskServiceTheWatchFollowsTheKernelsEvents() {
+    if (!skipReason_.isEmpty()) QSKIP(qPrintable(skipReason_));
+    DeviceWatch watch;
+    QCOMPARE(watch.source(), DeviceWatch::Source::KernelEvents);
+    QSignalSpy changed(&watch, &DeviceWatch::devicesChanged);
+    bool ok = false;
+    const QString image = dir_.filePath(QStringLiteral("card.img"));
+    const QString second = Run(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), image}, &ok);
+    QVERIFY2(ok, qPrintable(second));
+    Run(QStringLiteral("losetup"), {QStringLiteral("-d"), second});
+    QTRY_VERIFY_WITH_TIMEOUT(changed.count() >= 1, 10000);
+  }
+
   void choosingADeniedDiskOpensItReadOnlyThroughTheDiskService() {
     startDiskService();
+    QCOMPARE(DeviceWatch().source(), DeviceWatch::Source::DiskService);
     CMainFrame frame;
     frame.show();
     const int index = ListAsOrdinaryUser(frame, device_);
