@@ -17,6 +17,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_progress.h"
 #include "cli/file_saver.h"
+#include "devices/device_describe.h"
 #include "devices/device_list.h"
 #include "filesystem/file_system_pass.h"
 #include "scan/filetime.h"
@@ -44,12 +45,15 @@ void OnInterrupt(int) {
 
 constexpr const char* kScanHelp =
     "usage: lumicarve-cli scan SOURCE [--out DIR [--template T] [--flat]] [--types LIST]\n"
-    "                          [--min-size KB] [--deleted-only] [--report FILE]\n"
+    "                          [--min-size KB] [--deleted-only] [--raw-only]\n"
+    "                          [--report FILE]\n"
     "\n"
     "Reads SOURCE sector by sector and lists every photo and video found in it.\n"
-    "SOURCE is a disk image file, a block device such as /dev/sdb (run as root or\n"
-    "as a member of the \"disk\" group), or the index of a disk in the table that\n"
-    "'lumicarve-cli devices' prints. SOURCE is only ever read.\n"
+    "SOURCE is a disk image file, a block device such as /dev/sdb, or the index of\n"
+    "a disk in the table that 'lumicarve-cli devices' prints. SOURCE is only ever\n"
+    "read. The command line opens a device directly, so a physical disk needs root:\n"
+    "run it with sudo (sudo lumicarve-cli scan /dev/sdb --out ~/recovered). The\n"
+    "window instead asks the system for permission to read a disk.\n"
     "\n"
     "  --out DIR       save every found file as DIR/<name>, byte for byte. DIR must\n"
     "                  not lie on the scanned disk; existing files are never\n"
@@ -74,6 +78,8 @@ constexpr const char* kScanHelp =
     "  --min-size KB   leave out files smaller than KB kilobytes (default 0).\n"
     "  --deleted-only  leave out the files the card's file system still lists as\n"
     "                  present: they are on the card already.\n"
+    "  --raw-only      read the raw sectors alone: no original names, states or\n"
+    "                  extents from the card's file system.\n"
     "  --report FILE   write a CSV of the found files (name, type, start sector,\n"
     "                  byte offset, length, date in ISO 8601, original path, state,\n"
     "                  modified and created times from the file system).\n"
@@ -91,7 +97,7 @@ constexpr const char* kScanHelp =
 struct Options {
   std::string source, out, report;
   std::string nameTemplate;
-  bool useTemplate = false, flat = false, deletedOnly = false;
+  bool useTemplate = false, flat = false, deletedOnly = false, rawOnly = false;
   FileTypeMask types = kAllTypes;
   int32_t minimumKb = 0;
 };
@@ -150,6 +156,8 @@ bool ParseArgs(int argc, char** argv, const ScanContext& c, Options& o, int& exi
       o.flat = true;
     } else if (arg == "--deleted-only") {
       o.deletedOnly = true;
+    } else if (arg == "--raw-only") {
+      o.rawOnly = true;
     } else if (arg == "--report") {
       if (!value(o.report)) return exitCode = Usage("--report needs a file name"), false;
     } else if (arg == "--types") {
@@ -294,14 +302,21 @@ int OpenSource(ScanContext& c, const std::string& source) {
     const long n = std::strtol(source.c_str(), nullptr, 10);
     if (n >= c.deviceCount) {
       std::fprintf(stderr, "lumicarve-cli: there is no disk %ld in the table (%d listed)\n", n, c.deviceCount);
+      const std::string denied = DeniedDevicesText(c.devicesDenied, ::geteuid() == 0);
+      if (!denied.empty()) std::fprintf(stderr, "lumicarve-cli: %s\n", denied.c_str());
       return -1;
     }
     return static_cast<int>(n);
   }
   std::string error;
   const int i = AddImageDevice(c, source, &error);
-  if (i < 0) std::fprintf(stderr, "lumicarve-cli: %s\n", error.c_str());
-  return i;
+  if (i >= 0) return i;
+  std::fprintf(stderr, "lumicarve-cli: %s\n", error.c_str());
+  struct stat st {};
+  // The command line opens a device itself; it never asks the system to.
+  if (::stat(source.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && ::access(source.c_str(), R_OK) != 0)
+    std::fprintf(stderr, "lumicarve-cli: reading a physical disk needs root: run lumicarve-cli with sudo\n");
+  return -1;
 }
 
 }  // namespace
@@ -314,7 +329,7 @@ int RunScanCommand(int argc, char** argv) {
   if (!ParseArgs(argc, argv, c, o, exitCode)) return exitCode;
   c.typeSelection = o.types;
   c.writePreviewFiles = false;
-  c.carveHints = MakeFileSystemPass;
+  c.carveHints = o.rawOnly ? nullptr : MakeFileSystemPass;
   c.minimumSize = o.minimumKb;
 
   const int index = OpenSource(c, o.source);

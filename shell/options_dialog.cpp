@@ -78,11 +78,12 @@ void OptionsDialog::buildControls() {
   templateEdit_->setGeometry(DluRect(7, 17, 328, 14));
   connect(templateEdit_, &QLineEdit::textChanged, this, &OptionsDialog::templateChanged);
   QLabel* help = Label(
-      tr("%Y: year\n%M: month\n%D: day\n%xN: sequence number where x = number of digits\n folder"),
-      DluRect(7, 35, 328, 43), this);
+      tr("%Y: year\n%M: month\n%D: day\n%xN: sequence number where x = number of digits\n"
+         "%O: name on the card, %P: its folder there (the numbered name when unknown)\n folder"),
+      DluRect(7, 35, 328, 48), this);
   help->setObjectName(QStringLiteral("templateHelp"));
   help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Line(DluRect(7, 82, 328, 1), this);
+  Line(DluRect(7, 84, 328, 1), this);
   Label(tr("File scan options"), DluRect(7, 89, 54, 8), this)->adjustSize();
 
   formatList_ = new QListWidget(this);

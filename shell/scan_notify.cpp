@@ -1,6 +1,7 @@
 // The window's side of the scan thread's notifications: the progress
 // display, the found files, the result at the end, and the reset after it.
 #include <QCoreApplication>
+#include <QStatusBar>
 #include <QThread>
 
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include "results/ui/lumicarve_view.h"
 #include "results/ui/pane_preview.h"
 #include "shell/main_frame.h"
+
 #include "text/string_table.h"
 #include "text/text_format.h"
 #include "shell/window_strings.h"
@@ -37,16 +39,22 @@ void CMainFrame::handleScanNotify(int code, int64_t arg, std::unique_ptr<FoundFi
         progressTick(arg);
       else if (code == kNotifyFoundFile)
         foundFile(std::move(file));
+      else if (code == kNotifyPhase)
+        statusBar()->showMessage(arg == kPhaseReadFileSystem    ? tr("Reading the card's file system...")
+                                 : arg == kPhaseFileSystemFiles ? tr("Listing the files only the file system knows...")
+                                                                : QString());
       else if (code == kNotifyThumbnails && view_->workerRunning())
         // A worker running beside the scan is stopped; a new one starts
         // only where thumbnails are allowed, and never while a scan runs.
         view_->StopThumbnails();
       break;
     case SCAN_CANCEL:
+      statusBar()->clearMessage();
       progress_.ShowCounters(counters(), context_.thousandsSeparator);
       EndScan();
       break;
     case SCAN_DONE:
+      statusBar()->clearMessage();
       if (code == kNotifyProgress) completionReport();
       break;
     default:

@@ -54,6 +54,28 @@ class FileListTest : public QObject {
              QStringLiteral("00000012.JPG (1,537 KB)"));
   }
 
+  void cardNamesLabelTheFilesAndDeletedOnlyLeavesOutThoseStillOnTheCard() {
+    Listing l;
+    QVERIFY(l.install("ui/plasma.gif", FT_GIF, "GIF"));
+    auto origin = [](const char* folder, const char* name, FileState state) {
+      auto o = std::make_shared<FileOrigin>();
+      o->folder = folder;
+      o->name = name;
+      o->state = state;
+      return o;
+    };
+    FoundFile* live = FirstInChain(l.card.folder());
+    live->origin = origin("DCIM/100CANON", "IMG_0412.JPG", FileState::kLive);
+    NextInChain(live)->origin = origin("", "_LASMA.GIF", FileState::kDeleted);
+    l.view.RefreshList(l.card.files(), false);
+    QCOMPARE(Labels(l.view), (QStringList{QStringLiteral("DCIM/100CANON/IMG_0412.JPG (4 KB)"),
+                                          QStringLiteral("_LASMA.GIF (58 KB)")}));
+    l.view.setDeletedOnly(true);
+    QCOMPARE(Labels(l.view), QStringList{QStringLiteral("_LASMA.GIF (58 KB)")});
+    l.view.setOriginalNames(false);
+    QCOMPARE(Labels(l.view), QStringList{QStringLiteral("00000002.GIF (58 KB)")});
+  }
+
   void anAppendOnlyRefreshAddsExactlyTheNewEntry() {
     Listing l;
     QVERIFY(l.install("ui/plasma.gif", FT_GIF, "GIF"));

@@ -44,7 +44,8 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(d.minimumSizeEdit()->text(), QStringLiteral("0"));
     QCOMPARE(d.findChild<QLabel*>(QStringLiteral("templateHelp"))->text(),
              QStringLiteral("%Y: year\n%M: month\n%D: day\n%xN: sequence number where x = number of "
-                            "digits\n folder"));
+                            "digits\n%O: name on the card, %P: its folder there (the numbered name when "
+                            "unknown)\n folder"));
     QListWidget* list = d.formatList();
     QCOMPARE(list->count(), 20);
     QCOMPARE(CheckedRows(d).size(), 20);
