@@ -36,11 +36,14 @@ struct FileInProgress {
   GifWalk gif;
   uint64_t avchdOffset = 0;
   MpegTracker mpeg;
+  bool openEnded = false;  // its header says it runs to its end: the next signature closes it
+  bool cut = false;        // its header claims more than the device holds
 
   void ResetRules() {
     jpeg = JpegWalk{};
     gif = GifWalk{};
     avchdOffset = 0;
+    openEnded = cut = false;
   }
 };
 
@@ -183,8 +186,18 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
     if (offset > kRw2MaximumLength) f_.found = kRw2MaximumLength;
     return;
   }
+  if (f_.openEnded) return;
   f_.found = FindExtent(c_, f_.start, f_.type);
-  if (f_.found < 2) drop_ = true;
+  if (f_.found == kUnknownLength) {
+    f_.found = 0;
+    f_.openEnded = true;
+  } else if (f_.found < 2) {
+    drop_ = true;
+  } else if (f_.found > (total_ - f_.start) * kSectorSize) {
+    // A claim past the device end hides nothing: the file is listed cut at
+    // the end, and the scan goes on after its first sector.
+    f_.cut = true;
+  }
 }
 
 bool Scanner::ListFileSystemFiles() {
@@ -274,9 +287,10 @@ int Scanner::Run() {
     } else if (f_.found != 0 && !(f_.type == FT_RW2 && f_.found < kRw2MinimumLength)) {
       // 7. The end is known: list the file if it qualifies, and jump to its
       // last sector either way (backward when it is shorter than what was
-      // already examined).
+      // already examined). Nothing ends past the device end.
+      f_.found = std::min(f_.found, (total_ - f_.start) * kSectorSize);
       const uint64_t jump = Emit(f_.type, f_.start, f_.found);
-      JumpTo(f_.start + std::max<uint64_t>(1, (jump + kSectorSize - 1) / kSectorSize), cur, bufFirst);
+      if (!f_.cut) JumpTo(f_.start + std::max<uint64_t>(1, (jump + kSectorSize - 1) / kSectorSize), cur, bufFirst);
       f_.type = 0;
       f_.found = 0;
       f_.ResetRules();
