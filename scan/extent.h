@@ -10,11 +10,24 @@
 
 namespace lumicarve {
 
-// Returns the length in bytes of the file starting at `startSector` of the
-// scanned device, or a value below 2 when it is to be dropped. May re-type
-// `type` (TIFF to a RAW type, ASF to WMV). Lengths are 32-bit except for the
-// atom walk, which follows 64-bit atom sizes.
-uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type);
+// What a header tells of a found file's length.
+struct Extent {
+  enum class Kind {
+    kDrop,       // no file after all, or shorter than its format's smallest header
+    kLength,     // `length` bytes, the header's claim (the caller checks it against the device)
+    kOpenEnded,  // the header says the file runs on without saying how far
+  };
+  Kind kind = Kind::kDrop;
+  uint64_t length = 0;
+};
+
+// The extent of the file starting at `startSector` of the scanned device, by
+// the header rule of its type. May re-type `type` (TIFF to a RAW type, ASF to
+// WMV).
+Extent FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type);
+
+// What a rule below answers for an open-ended file; 0 and 1 mean drop.
+inline constexpr uint64_t kUnknownLength = ~uint64_t{0};
 
 // Sends progress for `sector`; false (after sending the end message) when the
 // scan was cancelled.
@@ -26,7 +39,7 @@ bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset,
 
 // The rules, one per format family.
 uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector);
-uint32_t RiffLength(ScanContext& context, uint64_t startSector);
+uint64_t RiffLength(ScanContext& context, uint64_t startSector);
 uint32_t BitmapLength(ScanContext& context, uint64_t startSector);
 uint32_t AsfLength(ScanContext& context, uint64_t startSector, FileTypeMask& type);
 uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type, const CancelCheck& cancelled = {});
