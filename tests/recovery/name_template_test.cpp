@@ -57,6 +57,21 @@ TEST_F(NameTemplate, theDigitsOfTheSequenceNumberFollowTheTemplate) {
   EXPECT_EQ(Expand("100%_%0N%", f, 1), "100%_%0N%.MOV");
 }
 
+TEST_F(NameTemplate, originalNameAndFolderComeFromTheCardAndFallBackToTheNumberedName) {
+  FoundFile f = File(FT_JPG, 2012, 5, 17);
+  EXPECT_EQ(Expand("%P\\%O", f, 7), "00000007.JPG");
+  auto origin = std::make_shared<FileOrigin>();
+  origin->folder = "DCIM//100CANON/";
+  origin->name = "IMG_0412.jpg";
+  f.origin = origin;
+  EXPECT_EQ(Expand("%P/%O", f, 7), "DCIM/100CANON/IMG_0412.JPG");
+  EXPECT_EQ(Expand("%Y\\%P\\%O_%2N", f, 7), "2012/DCIM/100CANON/IMG_0412_07.JPG");
+  // A name never leaves its folder, and an element inside it is not expanded.
+  origin->folder = "..";
+  origin->name = "a\\..%Y/b\x01.tar.jpg";
+  EXPECT_EQ(Expand("%P/%O", f, 7), "a_..%Y_b_.tar.JPG");
+}
+
 TEST_F(NameTemplate, backslashAndSlashBothSeparateFolders) {
   const FoundFile f = File(FT_JPG, 2012, 5, 17);
   EXPECT_EQ(Expand("%Y/%M\\%D/img_%3N", f, 1), "2012/05/17/img_001.JPG");
