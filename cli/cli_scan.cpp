@@ -191,7 +191,7 @@ class CliSink : public ScanNotifySink {
     }
     // Dated as the window dates a JPEG, before its name or report line is made.
     DateJpegFromExif(c_.ScannedHandle(), *file);
-    char ext[4];
+    char ext[kExtensionSize];
     std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\n", file->name, TypeName(c_, file->type, ext),
                 file->startSector, file->length, IsoDate(file->date).c_str());
     std::fflush(stdout);
@@ -223,7 +223,7 @@ bool WriteReport(const ScanContext& c, const std::string& path, const std::vecto
   }
   std::fputs("name,type,start_sector,byte_offset,length,date\n", out);
   for (const FoundFile& f : files) {
-    char ext[4];
+    char ext[kExtensionSize];
     std::fprintf(out, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s\n", f.name, TypeName(c, f.type, ext),
                  f.startSector, f.startSector * kSectorSize, f.length, IsoDate(f.date).c_str());
   }

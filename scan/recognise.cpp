@@ -1,64 +1,54 @@
-// Signature tests on the first 20 bytes of a sector, in a fixed order: the
-// first enabled test that matches decides, so ftyp-headed files fall to the
-// most specific enabled type (3GP, then MP4, then any QuickTime atom).
+// Signature tests on a sector, in the registry's order: the first enabled
+// test that matches decides, so ftyp-headed files fall to the most specific
+// enabled type (3GP, then MP4, then any QuickTime atom).
 #include "scan/recognise.h"
 
 #include <array>
 #include <cstring>
 
+#include "scan/formats/registry.h"
+
 namespace lumicarve {
 namespace {
 
-bool Is(const uint8_t* p, const char* text, size_t n) { return std::memcmp(p, text, n) == 0; }
+// For each first byte, the rows (bit i = i-th row) whose signature can start
+// with it. Most sectors start with a byte no signature starts with and end
+// here; a row that can start with any byte names the tag at offset 4 that
+// must be there instead.
+struct Prefilter {
+  std::array<uint64_t, 256> rowsByFirstByte{};
+  uint64_t anyByteRows = 0;
+  std::array<char, 4> tag{};
 
-uint32_t U32le(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-// First bytes that some signature can start with. Only an "mdat" atom may
-// start with any byte, so a sector whose first byte is not here and whose
-// bytes 4 to 7 are not "mdat" starts no file: most sectors end here.
-constexpr auto kFirstBytes = [] {
-  std::array<bool, 256> t{};
-  for (int b : {0xFF, 0x89, int{'G'}, int{'B'}, int{'I'}, int{'M'}, int{'R'}, 0x00, 0x30}) t[size_t(b)] = true;
-  return t;
-}();
+  Prefilter() {
+    const auto formats = Formats();
+    for (size_t i = 0; i < formats.size() && i < 64; ++i) {
+      const FileFormat& f = *formats[i];
+      if (!f.signature) continue;
+      for (char b : f.firstBytes) rowsByFirstByte[static_cast<uint8_t>(b)] |= uint64_t{1} << i;
+      if (f.anyFirstByteTag.size() == tag.size()) {
+        anyByteRows |= uint64_t{1} << i;
+        std::memcpy(tag.data(), f.anyFirstByteTag.data(), tag.size());
+      }
+    }
+  }
+};
 
 }  // namespace
 
-bool IsQuickTimeAtom(const uint8_t* type) {
-  static constexpr const char* kAtoms[] = {"mdat", "moov", "free", "skip", "wide", "pnot", "ftyp"};
-  for (const char* atom : kAtoms) {
-    if (!Is(type, atom, 4)) continue;
-    // Any atom but mdat must be below 16 MiB: its size's top byte is zero.
-    return atom == kAtoms[0] || type[-4] == 0;
-  }
-  return false;
-}
-
 FileTypeMask RecogniseSector(const uint8_t* s, FileTypeMask enabledMask) {
-  const uint32_t enabled = static_cast<uint32_t>(enabledMask);
-  if (!kFirstBytes[s[0]] && !Is(s + 4, "mdat", 4)) return 0;
-  if ((enabled & FT_JPG) && s[0] == 0xFF && s[1] == 0xD8 && (Is(s + 6, "JFIF", 4) || Is(s + 6, "Exif", 4)))
-    return FT_JPG;
-  if ((enabled & FT_PNG) && s[0] == 0x89 && Is(s + 1, "PNG", 3)) return FT_PNG;
-  if ((enabled & FT_GIF) && Is(s, "GIF8", 4)) return FT_GIF;
-  if ((enabled & FT_BMP) && Is(s, "BM", 2) && s[14] == 0x28 && s[15] == 0 && s[16] == 0 && s[17] == 0)
-    return FT_BMP;
-  if ((enabled & kTiffFamily) && (Is(s, "II*\0", 4) || Is(s, "MM\0*", 4) || Is(s, "IIRO", 4) ||
-                                  Is(s, "IIU\0", 4)))
-    return FT_TIF;
-  const bool ftyp = Is(s + 4, "ftyp", 4);
-  if ((enabled & FT_3GP) && ftyp && Is(s + 16, "3gp", 3)) return FT_3GP;
-  if ((enabled & FT_MP4) && ftyp && Is(s + 16, "isom", 4)) return FT_MP4;
-  if ((enabled & FT_MOV) && IsQuickTimeAtom(s + 4)) return FT_MOV;
-  if ((enabled & FT_AVI) && Is(s, "RIFF", 4) && Is(s + 8, "AVI", 3)) return FT_AVI;
-  if ((enabled & FT_MPG) && s[0] == 0 && s[1] == 0 && s[2] == 1 && (s[3] == 0xB3 || s[3] == 0xBA))
-    return FT_MPG;
-  if ((enabled & FT_MTS) && s[0] == 0 && s[1] == 0 && s[4] == 0x47 && s[5] == 0x40 && s[6] == 0 &&
-      s[7] == 0x10 && s[8] == 0 && s[9] == 0 && (s[10] & 0xF0) == 0xB0)
-    return FT_MTS;
-  if ((enabled & (FT_WMV | FT_ASF)) && U32le(s) == 0x75B22630) return FT_ASF;
+  static const Prefilter prefilter;
+  uint64_t rows = prefilter.rowsByFirstByte[s[0]];
+  if (prefilter.anyByteRows && std::memcmp(s + 4, prefilter.tag.data(), 4) == 0) rows |= prefilter.anyByteRows;
+  if (!rows) return 0;
+  const FileTypeMask enabled = enabledMask & 0xFFFFFFFFu;
+  const auto formats = Formats();
+  for (; rows; rows &= rows - 1) {
+    const FileFormat& f = *formats[static_cast<size_t>(__builtin_ctzll(rows))];
+    const bool on = (enabled & (f.enabledBy ? f.enabledBy : f.type)) != 0;
+    if (!on && !f.ownsSignature) continue;
+    if (f.signature(s)) return on ? f.type : 0;
+  }
   return 0;
 }
 

@@ -5,6 +5,7 @@ list(APPEND CORE_SOURCES
   scan/recognise.cpp
   scan/extent.cpp
   scan/block_reader.cpp
+  scan/formats/registry.cpp
   scan/formats/quicktime.cpp
   scan/formats/riff.cpp
   scan/formats/bmp.cpp

@@ -1,5 +1,6 @@
 // BMP: the 32-bit little-endian file size at offset 2 of the file header.
 #include "scan/extent.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 
@@ -8,5 +9,22 @@ uint32_t BitmapLength(ScanContext& context, uint64_t startSector) {
   if (!ReadStartField32(context, startSector, 2, size)) return 0;
   return size;
 }
+
+namespace {
+
+// "BM" and a 40-byte information header.
+bool BmpSignature(const uint8_t* s) {
+  return s[0] == 'B' && s[1] == 'M' && s[14] == 0x28 && s[15] == 0 && s[16] == 0 && s[17] == 0;
+}
+
+uint64_t BmpExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  return BitmapLength(context, startSector);
+}
+
+}  // namespace
+
+extern const FileFormat kBmpFormat{.type = FT_BMP, .extension = "BMP", .description = 61227,
+                                   .group = TypeGroup::kPicture, .signature = BmpSignature, .firstBytes = "B",
+                                   .extent = BmpExtent};
 
 }  // namespace lumicarve

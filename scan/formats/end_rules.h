@@ -52,4 +52,18 @@ struct MpegTracker {
   bool Ended(uint64_t& endSector) const;
 };
 
+// What the in-loop rules keep about the file in progress.
+struct FileRuleState {
+  JpegWalk jpeg;
+  uint64_t avchdOffset = 0;
+  MpegTracker mpeg;
+
+  // Clears what a new file must not inherit; the MPEG tracker is set by its
+  // own start.
+  void Reset() {
+    jpeg = JpegWalk{};
+    avchdOffset = 0;
+  }
+};
+
 }  // namespace lumicarve

@@ -1,6 +1,8 @@
 // GIF: the trailer 3B, preceded by a zero byte (the last block terminator) and
 // followed only by zeros to the end of its sector.
 #include "scan/formats/end_rules.h"
+#include <cstring>
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 
@@ -14,5 +16,19 @@ uint64_t GifSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& p
   if (before != 0) return 0;
   return offset + static_cast<uint64_t>(k) + 1;
 }
+
+namespace {
+
+bool GifSignature(const uint8_t* s) { return std::memcmp(s, "GIF8", 4) == 0; }
+
+uint64_t GifEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState&, bool) {
+  return GifSectorEnd(s, offset, prev);
+}
+
+}  // namespace
+
+extern const FileFormat kGifFormat{.type = FT_GIF, .extension = "GIF", .description = 61228,
+                                   .group = TypeGroup::kPicture, .signature = GifSignature, .firstBytes = "G",
+                                   .sectorEnd = GifEnd};
 
 }  // namespace lumicarve

@@ -11,6 +11,7 @@
 #endif
 
 #include "scan/formats/end_rules.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 namespace {
@@ -101,5 +102,22 @@ uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& 
   if (!w.huffman) found = 0;
   return found;
 }
+
+namespace {
+
+bool JpegSignature(const uint8_t* s) {
+  return s[0] == 0xFF && s[1] == 0xD8 && (std::memcmp(s + 6, "JFIF", 4) == 0 || std::memcmp(s + 6, "Exif", 4) == 0);
+}
+
+uint64_t JpegEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState& state,
+                 bool) {
+  return JpegSectorEnd(s, offset, prev, state.jpeg);
+}
+
+}  // namespace
+
+extern const FileFormat kJpegFormat{.type = FT_JPG, .extension = "JPG", .description = 61230,
+                                    .group = TypeGroup::kPicture, .signature = JpegSignature,
+                                    .firstBytes = "\xFF", .sectorEnd = JpegEnd, .copiesSectorsToPreview = true};
 
 }  // namespace lumicarve

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "scan/formats/end_rules.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 namespace {
@@ -84,5 +85,31 @@ bool MpegTracker::Ended(uint64_t& endSector) const {
   endSector = haveIgnored ? ignoredSignature : lastPrefix + 1;
   return true;
 }
+
+namespace {
+
+// A pack header or a sequence header.
+bool MpegSignature(const uint8_t* s) { return s[0] == 0 && s[1] == 0 && s[2] == 1 && (s[3] == 0xB3 || s[3] == 0xBA); }
+
+void MpegBegin(FileRuleState& state, uint64_t sector, const uint8_t* s) { state.mpeg.Start(sector, s[3] == 0xBA); }
+
+uint64_t MpegEnd(const uint8_t* s, uint64_t sector, uint64_t offset, const PreviousSector& prev,
+                 FileRuleState& state, bool signatureIgnored) {
+  const uint64_t found = MpegSectorEnd(s, offset, prev);
+  if (found) return found;
+  state.mpeg.Observe(s, sector, signatureIgnored);
+  uint64_t end = 0;
+  if (!state.mpeg.Ended(end)) return 0;
+  const uint64_t start = sector - offset / 512;
+  return (end - start) * 512;
+}
+
+}  // namespace
+
+// Signatures inside a stream are its own packets: they never close it.
+extern const FileFormat kMpegFormat{.type = FT_MPG, .extension = "MPG", .description = 61232,
+                                    .group = TypeGroup::kVideo, .signature = MpegSignature,
+                                    .firstBytes = std::string_view("\0", 1), .sectorEnd = MpegEnd,
+                                    .begin = MpegBegin, .signaturesIgnoredBelow = UINT64_MAX};
 
 }  // namespace lumicarve
