@@ -21,10 +21,10 @@
 #include "scan/filetime.h"
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
-#include "shell/destination_check.h"
-#include "shell/jpeg_exif_date.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "recovery/destination_check.h"
+#include "recovery/jpeg_exif_date.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 
 namespace lumicarve::cli {
 namespace {

@@ -102,6 +102,7 @@ void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
   f_.start = sector;
   f_.found = 0;
   f_.rules.Reset();
+  f_.rules.limit = (total_ - sector) * kSectorSize;
   if (f_.format && f_.format->begin) f_.format->begin(f_.rules, sector, s);
 }
 

@@ -15,12 +15,12 @@
 #include <cstring>
 
 #include "controls/tri_check_tree.h"
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 #include "devices/device_list.h"
-#include "results/file_preview_dialog.h"
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
-#include "results/pane_preview.h"
+#include "results/ui/file_preview_dialog.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
+#include "results/ui/pane_preview.h"
 #include "scan/scan_loop.h"
 #include "shell/about_box.h"
 #include "shell/application.h"
@@ -29,7 +29,7 @@
 #include "shell/options_dialog.h"
 #include "shell/recovery_flow.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

@@ -1,4 +1,4 @@
-#include "shell/string_table.h"
+#include "text/string_table.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
 #include "devices/device_list.h"
-#include "results/pane_preview.h"
+#include "results/ui/pane_preview.h"
 #include "scan/scan_context.h"
 #include "shell/command_button_strip.h"
 #include "shell/icons.h"
