@@ -129,7 +129,9 @@ CTransparentStatic* ControlPane::addStatic(const QString& text, QRect r, const Q
 }
 
 void ControlPane::initialise() {
-  BuildDeviceTable(*context_);
+  // Disks this user may not open are listed too: selecting one asks the
+  // system for permission to read it.
+  BuildDeviceTable(*context_, "/", true);
   for (int i = 0; i < context_->deviceCount; ++i)
     AddDeviceItem(QString::fromUtf8(context_->devices[i].label));
   if (context_->deviceCount > 0) selectDevice(0);

@@ -21,6 +21,8 @@ namespace lumicarve {
 
 class CLumicarveView;
 class ControlPane;
+class DeviceWatch;
+class DiskAccess;
 class FolderViewPane;
 class PanePreviewPacer;
 
@@ -71,6 +73,7 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   PanePreviewPacer* previewPacer() const { return previewPacer_; }
   QDockWidget* controlDock() const { return controlDock_; }
   QDockWidget* folderDock() const { return folderDock_; }
+  DiskAccess* diskAccess() const { return access_; }
   QAction* action(const char* name) const;
   // Waits, pumping events, until a started scan thread has ended, and joins it.
   void waitForScanThread();
@@ -87,6 +90,9 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   void foundFile(std::unique_ptr<FoundFile> file);
   void completionReport();
   void showDeniedDisks();
+  // A disk listed without a handle now has one: its new label, and the scan
+  // that was waiting for it.
+  void deviceOpened(int index, bool thenScan);
   void openDiskImageDialog();
   void showAbout();
   int message(QMessageBox::Icon icon, const QString& text);
@@ -98,6 +104,8 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   FolderViewPane* folderPane_ = nullptr;
   CLumicarveView* view_ = nullptr;
   PanePreviewPacer* previewPacer_ = nullptr;
+  DiskAccess* access_ = nullptr;
+  DeviceWatch* watch_ = nullptr;
   QDockWidget* controlDock_ = nullptr;
   QDockWidget* folderDock_ = nullptr;
   std::thread scanThread_;

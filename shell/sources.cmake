@@ -3,6 +3,8 @@ list(APPEND UI_SOURCES
   shell/application.cpp
   shell/command_button_strip.cpp
   shell/control_pane.cpp
+  shell/device_watch.cpp
+  shell/disk_access.cpp
   shell/icons.cpp
   shell/main_frame.cpp
   shell/options_dialog.cpp
