@@ -11,25 +11,20 @@
 namespace lumicarve {
 namespace {
 
-// For each first byte, the rows (bit i = i-th row) whose signature can start
-// with it. Most sectors start with a byte no signature starts with and end
-// here; a row that can start with any byte names the tag at offset 4 that
-// must be there instead.
+// For each value of the first byte and of the byte at offset 4, the rows
+// (bit i = i-th row) whose signature can have it there. Most sectors match
+// no row and end here.
 struct Prefilter {
-  std::array<uint64_t, 256> rowsByFirstByte{};
-  uint64_t anyByteRows = 0;
-  std::array<char, 4> tag{};
+  std::array<uint64_t, 256> byFirstByte{};
+  std::array<uint64_t, 256> byFifthByte{};
 
   Prefilter() {
     const auto formats = Formats();
     for (size_t i = 0; i < formats.size() && i < 64; ++i) {
       const FileFormat& f = *formats[i];
       if (!f.signature) continue;
-      for (char b : f.firstBytes) rowsByFirstByte[static_cast<uint8_t>(b)] |= uint64_t{1} << i;
-      if (f.anyFirstByteTag.size() == tag.size()) {
-        anyByteRows |= uint64_t{1} << i;
-        std::memcpy(tag.data(), f.anyFirstByteTag.data(), tag.size());
-      }
+      for (char b : f.firstBytes) byFirstByte[static_cast<uint8_t>(b)] |= uint64_t{1} << i;
+      for (char b : f.fifthBytes) byFifthByte[static_cast<uint8_t>(b)] |= uint64_t{1} << i;
     }
   }
 };
@@ -38,8 +33,7 @@ struct Prefilter {
 
 FileTypeMask RecogniseSector(const uint8_t* s, FileTypeMask enabledMask) {
   static const Prefilter prefilter;
-  uint64_t rows = prefilter.rowsByFirstByte[s[0]];
-  if (prefilter.anyByteRows && std::memcmp(s + 4, prefilter.tag.data(), 4) == 0) rows |= prefilter.anyByteRows;
+  uint64_t rows = prefilter.byFirstByte[s[0]] | prefilter.byFifthByte[s[4]];
   if (!rows) return 0;
   const FileTypeMask enabled = enabledMask & 0xFFFFFFFFu;
   const auto formats = Formats();

@@ -56,7 +56,7 @@ class Scanner {
   void Start(FileTypeMask type, uint64_t sector, const uint8_t* s);
   // Ends the per-sector work for a file that becomes known; returns true when
   // the loop must jump.
-  void EndSearch(const uint8_t* s, uint64_t sector, bool ignored);
+  void EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored);
   bool Accepts(FileTypeMask type, uint64_t length) const {
     return length >= minimum_ && (type & enabled_) != 0;
   }
@@ -106,7 +106,7 @@ void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
   if (f_.format && f_.format->begin) f_.format->begin(f_.rules, sector, s);
 }
 
-void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
+void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored) {
   const FileFormat* format = f_.format;
   if (!f_.type || !format) return;
   const uint64_t offset = (sector - f_.start) * kSectorSize;
@@ -152,10 +152,10 @@ int Scanner::Run() {
     const FileTypeMask m = RecogniseSector(s, enabled_);
     // 4. A new signature closes the file in progress, except where its type
     // ignores signatures (inside a stream, the first bytes of some RAWs).
-    bool ignored = false;
+    FileTypeMask ignored = 0;
     if (m) {
       if (f_.format && (cur - f_.start) * kSectorSize < f_.format->signaturesIgnoredBelow) {
-        ignored = true;
+        ignored = m;
       } else {
         if (f_.type) CloseAt(cur);
         Start(m, cur, s);

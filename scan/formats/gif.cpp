@@ -72,7 +72,7 @@ namespace {
 bool GifSignature(const uint8_t* s) { return std::memcmp(s, "GIF8", 4) == 0; }
 
 uint64_t GifEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState& state,
-                bool) {
+                FileTypeMask) {
   return GifSectorEnd(s, offset, prev, state.gif);
 }
 

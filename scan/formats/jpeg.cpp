@@ -257,7 +257,7 @@ bool JpegSignature(const uint8_t* s) {
 void JpegBegin(FileRuleState& state, uint64_t, const uint8_t*) { state.jpeg.limit = state.limit; }
 
 uint64_t JpegEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState& state,
-                 bool) {
+                 FileTypeMask) {
   return JpegSectorEnd(s, offset, prev, state.jpeg);
 }
 

@@ -22,7 +22,7 @@ namespace {
 
 bool PngSignature(const uint8_t* s) { return s[0] == 0x89 && std::memcmp(s + 1, "PNG", 3) == 0; }
 
-uint64_t PngEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState&, bool) {
+uint64_t PngEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState&, FileTypeMask) {
   return PngSectorEnd(s, offset, prev);
 }
 

@@ -79,6 +79,6 @@ extern const FileFormat kMp4Format{.type = FT_MP4, .extension = "MP4", .descript
 // An mdat atom may be of any size, so its first byte may be anything.
 extern const FileFormat kMovFormat{.type = FT_MOV, .extension = "MOV", .description = 61231,
                                    .group = TypeGroup::kVideo, .signature = IsMovSignature,
-                                   .firstBytes = kAtomFirstByte, .anyFirstByteTag = "mdat", .extent = AtomExtent};
+                                   .firstBytes = kAtomFirstByte, .fifthBytes = "m", .extent = AtomExtent};
 
 }  // namespace lumicarve

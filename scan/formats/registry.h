@@ -19,8 +19,10 @@ enum class TypeGroup : uint8_t { kNone, kPicture, kRaw, kVideo };
 
 // Ends the file in progress inside the loop: returns the file's length when
 // the sector `s` (512 bytes, followed by the next sector's) ends it, else 0.
+// `ignored` is the type whose signature matched in this sector and was
+// ignored, 0 when none did.
 using SectorEndRule = uint64_t (*)(const uint8_t* s, uint64_t sector, uint64_t offset, const PreviousSector& prev,
-                                   FileRuleState& state, bool signatureIgnored);
+                                   FileRuleState& state, FileTypeMask ignored);
 // The length from the file's headers on the device, or a value below 2 when
 // the file is to be dropped. May re-type `type`.
 using ExtentRule = uint64_t (*)(ScanContext& context, uint64_t startSector, FileTypeMask& type);
@@ -40,11 +42,11 @@ struct FileFormat {
   // A matching sector starts nothing when the type is disabled, rather than
   // falling to a later, less specific row.
   bool ownsSignature = false;
-  // Bytes the signature can start with; a sector starting with none of the
-  // table's first bytes (and without `anyFirstByteTag` at offset 4) is skipped
-  // before any test runs.
+  // Bytes the signature can start with, and for a signature that can start
+  // with any byte, the bytes it can have at offset 4. A sector matching no
+  // row's either is skipped before any test runs.
   std::string_view firstBytes{};
-  std::string_view anyFirstByteTag{};
+  std::string_view fifthBytes{};
 
   // Exactly one of the two end rules is set for a type that has a signature.
   SectorEndRule sectorEnd = nullptr;

@@ -153,8 +153,7 @@ struct Ifd {
 
 class Tiff {
  public:
-  explicit Tiff(bool bigEndian) : be_(bigEndian) {
-    bytes_.resize(8, 0);
+  explicit Tiff(bool bigEndian) : be_(bigEndian), bytes_(8, 0) {
     std::memcpy(bytes_.data(), be_ ? "MM\0*" : "II*\0", 4);
   }
   void Put16(size_t at, uint16_t v) {
