@@ -31,10 +31,16 @@ struct FileInProgress {
   uint64_t start = 0;
   uint64_t found = 0;
   FileRuleState rules;
+  bool openEnded = false;  // its header says it runs to its end: the next signature closes it
+  bool cut = false;        // its header claims more than the device holds
 
   void SetType(FileTypeMask t) {
     type = t;
     format = FormatOf(t);
+  }
+  void ResetRules() {
+    rules.Reset();
+    openEnded = cut = false;
   }
 };
 
@@ -94,14 +100,14 @@ void Scanner::CloseAt(uint64_t sector) {
   const uint64_t length = (sector - f_.start) * kSectorSize;
   if (Accepts(f_.type, length)) Emit(f_.type, f_.start, length);
   else DiscardPreviewTemp(c_);
-  f_.rules.Reset();
+  f_.ResetRules();
 }
 
 void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
   f_.SetType(type);
   f_.start = sector;
   f_.found = 0;
-  f_.rules.Reset();
+  f_.ResetRules();
   f_.rules.limit = (total_ - sector) * kSectorSize;
   if (f_.format && f_.format->begin) f_.format->begin(f_.rules, sector, s);
 }
@@ -120,9 +126,19 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
     if (offset > format->maximumLength) f_.found = format->maximumLength;
     return;
   }
+  if (f_.openEnded) return;
   f_.found = FindExtent(c_, f_.start, f_.type);
   f_.SetType(f_.type);
-  if (f_.found < 2) drop_ = true;
+  if (f_.found == kUnknownLength) {
+    f_.found = 0;
+    f_.openEnded = true;
+  } else if (f_.found < 2) {
+    drop_ = true;
+  } else if (f_.found > (total_ - f_.start) * kSectorSize) {
+    // A claim past the device end hides nothing: the file is listed cut at
+    // the end, and the scan goes on after its first sector.
+    f_.cut = true;
+  }
 }
 
 int Scanner::Run() {
@@ -173,14 +189,17 @@ int Scanner::Run() {
     } else if (f_.found != 0 && !(f_.format && f_.found < f_.format->minimumLength)) {
       // 7. The end is known: list the file if it qualifies, and jump to its
       // last sector either way (backward when it is shorter than what was
-      // already examined).
+      // already examined). Nothing ends past the device end.
+      f_.found = std::min(f_.found, (total_ - f_.start) * kSectorSize);
       if (Accepts(f_.type, f_.found)) Emit(f_.type, f_.start, f_.found);
       else DiscardPreviewTemp(c_);
-      cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
-      bufFirst = cur - (BlockReader::kBlockSectors - 1);
+      if (!f_.cut) {
+        cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
+        bufFirst = cur - (BlockReader::kBlockSectors - 1);
+      }
       f_.SetType(0);
       f_.found = 0;
-      f_.rules.Reset();
+      f_.ResetRules();
     }
     // 8. Sector end.
     prev_.last = s[511];
