@@ -26,10 +26,21 @@ bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset,
   return ByteView(sector, sizeof sector).u32le(offset, value);
 }
 
-uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
+namespace {
+
+uint64_t RuleLength(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
   const FileFormat* format = FormatOf(type);
   if (!format || !format->extent) return 0;
   return format->extent(context, startSector, type);
+}
+
+}  // namespace
+
+Extent FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
+  const uint64_t length = RuleLength(context, startSector, type);
+  if (length == kUnknownLength) return {Extent::Kind::kOpenEnded, 0};
+  if (length < 2) return {};
+  return {Extent::Kind::kLength, length};
 }
 
 }  // namespace lumicarve
