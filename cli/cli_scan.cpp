@@ -246,7 +246,7 @@ class CliSink : public ScanNotifySink {
     if (deletedOnly_ && StateOf(*file) == FileState::kLive) return;
     // Dated as the window dates a JPEG, before its name or report line is made.
     DateJpegFromExif(c_.ScannedHandle(), *file);
-    char ext[4];
+    char ext[kExtensionSize];
     const uint64_t modified = file->origin ? file->origin->modified : 0;
     const uint64_t created = file->origin ? file->origin->created : 0;
     std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\t%s\t%s\t%s\t%s\n", file->name,
@@ -290,7 +290,7 @@ bool WriteReport(const ScanContext& c, PendingFile& pending, const std::string& 
                  const std::vector<FoundFile>& files) {
   std::string text = "name,type,start_sector,byte_offset,length,date,original_path,state,modified,created\n";
   for (const FoundFile& f : files) {
-    char ext[4], line[512];
+    char ext[kExtensionSize], line[512];
     std::snprintf(line, sizeof line, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s,", f.name,
                   TypeName(c, f.type, ext), f.startSector, f.startSector * kSectorSize, f.length,
                   IsoDate(f.date).c_str());
