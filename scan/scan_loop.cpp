@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "scan/block_reader.h"
+#include "scan/cluster_check.h"
 #include "scan/extent.h"
 #include "scan/formats/end_rules.h"
 #include "scan/preview_temp.h"
@@ -51,7 +52,8 @@ class Scanner {
   explicit Scanner(ScanContext& c)
       : c_(c), total_(c.ScannedSectors()), enabled_(c.typeSelection),
         minimum_(uint64_t(uint32_t(c.minimumSize)) * 1024),
-        reader_(c.ScannedHandle(), total_, c.readErrors) {}
+        reader_(c.ScannedHandle(), total_, c.readErrors),
+        geometry_(ReadClusterGeometry(c.ScannedHandle(), total_)) {}
 
   int Run();
 
@@ -74,6 +76,7 @@ class Scanner {
   const FileTypeMask enabled_;
   const uint64_t minimum_;
   BlockReader reader_;
+  const ClusterGeometry geometry_;
   FileInProgress f_;
   PreviousSector prev_;
   int fileNumber_ = 0;
@@ -165,6 +168,10 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
     // A claim past the device end hides nothing: the file is listed cut at
     // the end, and the scan goes on after its first sector.
     f_.cut = true;
+  } else if (f_.type != FT_RW2) {
+    // Another file starting on a cluster boundary inside the claim ends it.
+    const uint64_t hidden = FindHiddenFile(c_.ScannedHandle(), geometry_, f_.start, f_.found, f_.type);
+    if (hidden) f_.found = (hidden - f_.start) * kSectorSize;
   }
 }
 
