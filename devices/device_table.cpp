@@ -11,7 +11,7 @@
 
 namespace lumicarve {
 
-void BuildDeviceTable(ScanContext& context, const std::string& sysRoot) {
+void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot) {
   for (const BlockDisk& disk : ListBlockDisks(sysRoot)) {
     if (context.deviceCount >= kMaxDevices) break;
     // Read-only, always: the program never writes to a disk it scans, and a

@@ -1,6 +1,7 @@
 list(APPEND CORE_SOURCES
   results/results_storage.cpp
   results/temp_copy.cpp
+  results/temp_dir.cpp
 )
 list(APPEND UI_SOURCES
   results/exif_reader.cpp

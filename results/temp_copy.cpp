@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "scan/preview_temp.h"
+#include "results/temp_dir.h"
 #include "scan/sector_reader.h"
 
 namespace lumicarve {
@@ -101,6 +101,42 @@ TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInf
   }
   if (::close(fd) != 0 && result == TempCopyResult::kCopied) result = TempCopyResult::kCannotCreate;
   if (result != TempCopyResult::kCopied) ::unlink(path.c_str());
+  return result;
+}
+
+bool PreviewInsideFile(const FoundFile& file, const PreviewInfo& info) {
+  const uint64_t start = file.startSector * kSectorSize;
+  return info.offset >= start && info.length <= file.length && info.offset - start <= file.length - info.length;
+}
+
+TempCopyResult ReadCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
+                        std::vector<uint8_t>& out, uint64_t limit, const std::atomic<bool>* stop) {
+  out.clear();
+  const TempCopyPlan plan = PlanTempCopy(file, preview);
+  if (plan.bytes > limit) return TempCopyResult::kCannotCreate;
+  // Whole sectors land in the buffer; the skipped head and the tail beyond
+  // the plan's bytes are cut off at the end.
+  out.resize(plan.sectors * kSectorSize);
+  TempCopyResult result = TempCopyResult::kCopied;
+  const uint64_t blocks = BlockCount(plan);
+  for (uint64_t i = 0; i < blocks; ++i) {
+    if (stop && stop->load()) {
+      result = TempCopyResult::kStopped;
+      break;
+    }
+    const TempCopyBlock block = BlockOf(plan, i);
+    if (!ReadSectors(handle, plan.firstSector + i * kTempCopyBlockSectors, block.sectors, kSectorSize,
+                     out.data() + i * kBlockBytes)) {
+      result = TempCopyResult::kReadFailed;
+      break;
+    }
+  }
+  if (result != TempCopyResult::kCopied) {
+    out.clear();
+    return result;
+  }
+  out.erase(out.begin(), out.begin() + plan.skip);
+  out.resize(plan.bytes);
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "scan/file_types.h"
 #include "scan/raw_preview.h"
@@ -46,6 +47,16 @@ enum class TempCopyResult {
 // so nothing ever decodes a picture with holes in it.
 TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
                              const std::string& path, const std::atomic<bool>* stop = nullptr);
+
+// A preview a damaged IFD places outside its file is not the file's picture.
+bool PreviewInsideFile(const FoundFile& file, const PreviewInfo& info);
+
+// Reads the plan's bytes from the device `handle` into `out` (replacing its
+// content); kCannotCreate when they are more than `limit` bytes. On any result
+// but kCopied `out` is empty, so nothing decodes a picture with holes in it.
+TempCopyResult ReadCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
+                        std::vector<uint8_t>& out, uint64_t limit,
+                        const std::atomic<bool>* stop = nullptr);
 
 // "temp2.<ext>" in the private temp directory, the extension being the last
 // three characters of the file's name; for the thumbnails.

@@ -7,16 +7,6 @@
 #include "scan/raw_preview.h"
 
 namespace lumicarve {
-namespace {
-
-// A preview a damaged IFD places outside its file is not the file's picture.
-bool PreviewInsideFile(const FoundFile& file, const PreviewInfo& info) {
-  const uint64_t start = file.startSector * 512;
-  return info.offset >= start && info.length <= file.length &&
-         info.offset - start <= file.length - info.length;
-}
-
-}  // namespace
 
 ThumbnailQueue::ThumbnailQueue(std::vector<FoundFile> files)
     : files_(std::move(files)), onTheirWay_(files_.size(), 0) {}

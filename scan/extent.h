@@ -15,8 +15,7 @@ namespace lumicarve {
 // atom walk, which follows 64-bit atom sizes.
 uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type);
 
-// Sends progress for `sector`; false (after sending the end message) when the
-// scan was cancelled.
+// Reports progress for `sector`; false when the scan was cancelled.
 bool ReportProgress(ScanContext& context, uint64_t sector);
 
 // Reads the little-endian 32-bit field at `offset` of the file's first

@@ -9,6 +9,7 @@ list(APPEND UI_SOURCES
   shell/icons.cpp
   shell/main_frame.cpp
   shell/scan_notify.cpp
+  shell/scan_relay.cpp
   shell/settings.cpp
   shell/termination.cpp
   shell/window_strings.cpp

@@ -1,0 +1,16 @@
+// The process's private temp directory.
+#pragma once
+
+#include <string>
+
+namespace lumicarve {
+
+// A directory made with mkdtemp (mode 0700) under $TMPDIR or /tmp on first
+// use and removed with its content when the process exits. Empty when it
+// cannot be made.
+const std::string& PrivateTempDir();
+// Removes the directory now (also done at exit). A later call of
+// PrivateTempDir makes a new one.
+void RemovePrivateTempDir();
+
+}  // namespace lumicarve
