@@ -31,9 +31,9 @@
 #include <vector>
 
 #include "devices/device_list.h"
+#include "recovery/jpeg_exif_date.h"
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
-#include "shell/jpeg_exif_date.h"
 #ifdef LUMICARVE_BENCH_WINDOW
 #include <QApplication>
 #include <QMessageBox>

@@ -8,17 +8,28 @@
 
 namespace lumicarve {
 
-// Fills table.devices from the disks of /sys/block (under `sysRoot`, "/" on
-// a real system), densely from slot 0; counts the disks left out for lack of
-// permission in table.devicesDenied; sets the scanned device index to 0 when
-// any disk is listed.
-void BuildDeviceTable(DeviceTable& table, const std::string& sysRoot = "/");
+// Fills context.devices from the disks of /sys/block (under `sysRoot`, "/" on
+// a real system), densely from slot 0; counts the disks that could not be
+// opened for lack of permission in context.devicesDenied; sets the scanned
+// device index to 0 when any disk is listed. With `listDenied` those disks are
+// listed too, described from sysfs, without a handle and with needsAccess set;
+// otherwise they are left out.
+void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot = "/", bool listDenied = false);
+
+// Makes `fd`, a descriptor of the disk at `index` that another process opened
+// for this one, the entry's handle, and describes the disk through it as if
+// the table had opened it. The descriptor must be open read-only and refer to
+// the very block device the entry names (compared by device number); anything
+// else is refused. Takes ownership of `fd` either way. False with the reason
+// in `error` when refused or when the disk cannot be described.
+bool AdoptDeviceDescriptor(DeviceTable& context, int index, int fd, std::string* error,
+                           const std::string& sysRoot = "/");
 
 // Opens `path` read-only and appends it to the table: a regular file as a disk
 // image ("[image] <file name> [<capacity>]"), a block device as a disk. Returns
 // the new entry's index, or -1 with the reason in `error` (for example
 // "cannot open /dev/sdz: No such file or directory", or a full table).
-int AddImageDevice(DeviceTable& table, const std::string& path, std::string* error);
+int AddImageDevice(DeviceTable& context, const std::string& path, std::string* error);
 
 // "%d MB" up to 1,000,000,000 bytes, else "%d GB", both decimal and truncated.
 std::string CapacityText(uint64_t bytes);

@@ -1,42 +1,100 @@
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "devices/device_list.h"
 #include "devices/disk_enum.h"
 #include "devices/disk_query.h"
+#include "devices/sysfs_text.h"
 #include "devices/volumes.h"
 
 namespace lumicarve {
+namespace {
 
-void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot) {
+// Describes the disk through entry.handle and fills its volumes and label;
+// false when the disk is not to be listed.
+bool DescribeOpenedDisk(DeviceEntry& entry, const BlockDisk& disk, const std::string& sysRoot) {
+  if (!DescribeDisk(entry, disk.sysDir)) return false;
+  FindDiskVolumes(entry, disk.sysDir, sysRoot);
+  ComposeDeviceLabel(entry);
+  return true;
+}
+
+}  // namespace
+
+void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot, bool listDenied) {
   for (const BlockDisk& disk : ListBlockDisks(sysRoot)) {
     if (context.deviceCount >= kMaxDevices) break;
+    DeviceEntry& entry = context.devices[context.deviceCount];
+    entry = DeviceEntry{};
+    entry.handle = -1;
+    entry.diskNumber = disk.diskNumber;
+    std::snprintf(entry.path, sizeof entry.path, "%s", disk.devNode.c_str());
     // Read-only, always: the program never writes to a disk it scans, and a
     // descriptor without write access makes that a property of the handle.
     const int fd = ::open(disk.devNode.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      if (errno == EACCES || errno == EPERM) ++context.devicesDenied;
+      if (errno != EACCES && errno != EPERM) continue;
+      ++context.devicesDenied;
+      if (!listDenied || !DescribeDiskFromSysfs(entry, disk.sysDir)) continue;
+      entry.needsAccess = 1;
+      ComposeDeviceLabel(entry);
+      ++context.deviceCount;
       continue;
     }
-    DeviceEntry& entry = context.devices[context.deviceCount];
-    entry = DeviceEntry{};
     entry.handle = fd;
-    std::snprintf(entry.path, sizeof entry.path, "%s", disk.devNode.c_str());
-    if (!DescribeDisk(entry, disk.sysDir)) {
+    if (!DescribeOpenedDisk(entry, disk, sysRoot)) {
       ::close(fd);
       entry = DeviceEntry{};
       entry.handle = -1;
       continue;
     }
-    entry.diskNumber = disk.diskNumber;
-    FindDiskVolumes(entry, disk.sysDir, sysRoot);
-    ComposeDeviceLabel(entry);
     ++context.deviceCount;
   }
   if (context.deviceCount > 0 && context.scannedDeviceIndex < 0) context.scannedDeviceIndex = 0;
+}
+
+bool AdoptDeviceDescriptor(DeviceTable& context, int index, int fd, std::string* error,
+                           const std::string& sysRoot) {
+  auto refuse = [&](const std::string& why) {
+    if (fd >= 0) ::close(fd);
+    if (error) *error = why;
+    return false;
+  };
+  if (index < 0 || index >= context.deviceCount || !context.devices[index].needsAccess)
+    return refuse("no disk waits for access at that place in the table");
+  DeviceEntry& entry = context.devices[index];
+  // A descriptor that could write would undo the guarantee that the scanned
+  // disk is never written, whoever opened it.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || (flags & O_ACCMODE) != O_RDONLY)
+    return refuse(std::string("the descriptor for ") + entry.path + " is not read-only");
+  const BlockDisk* disk = nullptr;
+  const std::vector<BlockDisk> disks = ListBlockDisks(sysRoot);
+  for (const BlockDisk& d : disks)
+    if (d.devNode == entry.path) disk = &d;
+  if (!disk) return refuse(std::string(entry.path) + " is no longer attached");
+  struct stat st {};
+  const std::string number = ReadSysfsText(disk->sysDir + "/dev");
+  if (::fstat(fd, &st) != 0 || !S_ISBLK(st.st_mode) ||
+      number != std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)))
+    return refuse(std::string("the descriptor given for ") + entry.path + " is not that disk");
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+
+  DeviceEntry described{};
+  described.handle = fd;
+  described.diskNumber = entry.diskNumber;
+  std::snprintf(described.path, sizeof described.path, "%s", entry.path);
+  if (!DescribeOpenedDisk(described, *disk, sysRoot))
+    return refuse(std::string(entry.path) + " holds no medium that can be read");
+  entry = described;
+  if (context.devicesDenied > 0) --context.devicesDenied;
+  return true;
 }
 
 }  // namespace lumicarve

@@ -45,16 +45,12 @@ std::string InTempDir(const std::string& name) {
 
 TempCopyPlan PlanTempCopy(const FoundFile& file, const PreviewInfo* preview) {
   TempCopyPlan plan;
-  if (!preview) {
-    plan.firstSector = file.startSector;
-    plan.bytes = file.length;
-    plan.sectors = file.length / kSectorSize + (file.length % kSectorSize ? 1 : 0);
-    return plan;
-  }
-  plan.firstSector = preview->offset / kSectorSize;
-  plan.skip = static_cast<uint32_t>(preview->offset % kSectorSize);
-  plan.bytes = preview->length;
-  const uint64_t span = plan.skip + preview->length;
+  const std::optional<CopyRange> range = PreviewCopyRange(file, preview);
+  if (!range) return plan;
+  plan.firstSector = range->offset / kSectorSize;
+  plan.skip = static_cast<uint32_t>(range->offset % kSectorSize);
+  plan.bytes = range->length;
+  const uint64_t span = plan.skip + range->length;
   plan.sectors = span / kSectorSize + (span % kSectorSize ? 1 : 0);
   return plan;
 }
@@ -81,9 +77,10 @@ TempCopyBlock BlockOf(const TempCopyPlan& plan, uint64_t index) {
 TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
                              const std::string& path, const std::atomic<bool>* stop) {
   if (path.empty()) return TempCopyResult::kCannotCreate;
+  const TempCopyPlan plan = PlanTempCopy(file, preview);
+  if (plan.bytes == 0) return TempCopyResult::kRefused;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return TempCopyResult::kCannotCreate;
-  const TempCopyPlan plan = PlanTempCopy(file, preview);
   std::vector<uint8_t> buffer(kBlockBytes);
   TempCopyResult result = TempCopyResult::kCopied;
   const uint64_t blocks = BlockCount(plan);
@@ -104,16 +101,11 @@ TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInf
   return result;
 }
 
-bool PreviewInsideFile(const FoundFile& file, const PreviewInfo& info) {
-  const uint64_t start = file.startSector * kSectorSize;
-  return info.offset >= start && info.length <= file.length && info.offset - start <= file.length - info.length;
-}
-
 TempCopyResult ReadCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
-                        std::vector<uint8_t>& out, uint64_t limit, const std::atomic<bool>* stop) {
+                        std::vector<uint8_t>& out, const std::atomic<bool>* stop) {
   out.clear();
   const TempCopyPlan plan = PlanTempCopy(file, preview);
-  if (plan.bytes > limit) return TempCopyResult::kCannotCreate;
+  if (plan.bytes == 0) return TempCopyResult::kRefused;
   // Whole sectors land in the buffer; the skipped head and the tail beyond
   // the plan's bytes are cut off at the end.
   out.resize(plan.sectors * kSectorSize);

@@ -30,7 +30,8 @@ struct TempCopyBlock {
   uint32_t writeBytes = 0;
 };
 
-// The whole file (`preview` null), or the embedded preview a RAW walk found.
+// The whole file (`preview` null), or the embedded preview a RAW walk found;
+// no bytes at all when PreviewCopyRange refuses the copy.
 TempCopyPlan PlanTempCopy(const FoundFile& file, const PreviewInfo* preview);
 uint64_t BlockCount(const TempCopyPlan& plan);
 TempCopyBlock BlockOf(const TempCopyPlan& plan, uint64_t index);
@@ -40,6 +41,7 @@ enum class TempCopyResult {
   kCannotCreate,  // the temp file could not be made or written (a full disk)
   kReadFailed,    // a device read failed: there is no trustworthy copy
   kStopped,       // `stop` was raised between two blocks
+  kRefused,       // nothing to copy, or the claimed length is out of bounds: no file made
 };
 
 // Writes the plan's bytes from the device `handle` into `path`, replacing a
@@ -48,15 +50,11 @@ enum class TempCopyResult {
 TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
                              const std::string& path, const std::atomic<bool>* stop = nullptr);
 
-// A preview a damaged IFD places outside its file is not the file's picture.
-bool PreviewInsideFile(const FoundFile& file, const PreviewInfo& info);
-
 // Reads the plan's bytes from the device `handle` into `out` (replacing its
-// content); kCannotCreate when they are more than `limit` bytes. On any result
-// but kCopied `out` is empty, so nothing decodes a picture with holes in it.
+// content), for a decoder reading from memory. On any result but kCopied
+// `out` is empty, so nothing decodes a picture with holes in it.
 TempCopyResult ReadCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
-                        std::vector<uint8_t>& out, uint64_t limit,
-                        const std::atomic<bool>* stop = nullptr);
+                        std::vector<uint8_t>& out, const std::atomic<bool>* stop = nullptr);
 
 // "temp2.<ext>" in the private temp directory, the extension being the last
 // three characters of the file's name; for the thumbnails.

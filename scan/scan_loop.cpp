@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "scan/block_reader.h"
@@ -31,11 +32,13 @@ struct FileInProgress {
   uint64_t start = 0;
   uint64_t found = 0;
   JpegWalk jpeg;
+  GifWalk gif;
   uint64_t avchdOffset = 0;
   MpegTracker mpeg;
 
   void ResetRules() {
     jpeg = JpegWalk{};
+    gif = GifWalk{};
     avchdOffset = 0;
   }
 };
@@ -54,7 +57,7 @@ class Scanner {
   void Start(FileTypeMask type, uint64_t sector, const uint8_t* s);
   // Ends the per-sector work for a file that becomes known; returns true when
   // the loop must jump.
-  void EndSearch(const uint8_t* s, uint64_t sector, bool ignored);
+  void EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored);
   bool Accepts(FileTypeMask type, uint64_t length) const {
     return length >= minimum_ && (type & enabled_) != 0;
   }
@@ -85,7 +88,7 @@ void Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
   // A RAW file is dated from its IFDs here, so every front end files it alike.
   if (IsRawType(type)) {
     PreviewInfo info;
-    ReadRawPreview(c_.ScannedHandle(), *record, info);
+    ReadRawPreview(c_.ScannedHandle(), *record, info, [this] { return c_.Cancelled(); });
   }
   c_.observer.OnFileFound(std::move(record));
 }
@@ -104,10 +107,11 @@ void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
   f_.start = sector;
   f_.found = 0;
   f_.ResetRules();
+  f_.jpeg.limit = (total_ - sector) * kSectorSize;
   if (type == FT_MPG) f_.mpeg.Start(sector, s[3] == 0xBA);
 }
 
-void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
+void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored) {
   const uint64_t offset = (sector - f_.start) * kSectorSize;
   switch (f_.type) {
     case 0:
@@ -119,18 +123,24 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
       f_.found = PngSectorEnd(s, offset, prev_);
       return;
     case FT_GIF:
-      f_.found = GifSectorEnd(s, offset, prev_);
+      f_.found = GifSectorEnd(s, offset, prev_, f_.gif);
       return;
     case FT_MTS:
       f_.found = AvchdSectorEnd(s, offset, f_.avchdOffset);
+      // Another file's first sector is never part of the stream that ends in it.
+      if (f_.found > offset && ignored && ignored != FT_MTS) f_.found = offset;
       return;
     case FT_MPG: {
-      f_.found = MpegSectorEnd(s, offset, prev_);
+      f_.found = f_.mpeg.WalkPacks(s, offset);
+      f_.mpeg.Observe(s, sector, ignored && ignored != FT_MPG);
       uint64_t end = 0;
-      if (f_.found == 0) {
-        f_.mpeg.Observe(s, sector, ignored);
-        if (f_.mpeg.Ended(end)) f_.found = (end - f_.start) * kSectorSize;
+      if (f_.found == 0 && f_.mpeg.walkBroken) {
+        f_.found = MpegSectorEnd(s, offset, prev_);
+        if (f_.found == 0 && f_.mpeg.Ended(end)) f_.found = (end - f_.start) * kSectorSize;
       }
+      // A stream never ends inside or after a sector where another file starts.
+      if (f_.found && f_.mpeg.haveIgnored)
+        f_.found = std::min(f_.found, (f_.mpeg.ignoredSignature - f_.start) * kSectorSize);
       return;
     }
     default:
@@ -171,11 +181,11 @@ ScanResult Scanner::Run() {
     const FileTypeMask m = RecogniseSector(s, enabled_);
     // 4. A new signature closes the file in progress, except inside a stream,
     // and inside a Panasonic RAW for its first 10,000,000 bytes.
-    bool ignored = false;
+    FileTypeMask ignored = 0;
     if (m) {
       if (f_.type == FT_MTS || f_.type == FT_MPG ||
           (f_.type == FT_RW2 && (cur - f_.start) * kSectorSize < kRw2MinimumLength)) {
-        ignored = true;
+        ignored = m;
       } else {
         if (f_.type) CloseAt(cur);
         Start(m, cur, s);

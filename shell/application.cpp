@@ -9,7 +9,7 @@
 #include "results/temp_dir.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/termination.h"
 #include "shell/window_strings.h"
 

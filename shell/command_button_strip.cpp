@@ -7,7 +7,7 @@
 #include "controls/gradient.h"
 #include "shell/app_context.h"
 #include "shell/icons.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

@@ -1,6 +1,7 @@
 #include "shell/main_frame.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDockWidget>
@@ -15,21 +16,23 @@
 #include <cstring>
 
 #include "controls/tri_check_tree.h"
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 #include "devices/device_list.h"
-#include "results/file_preview_dialog.h"
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
-#include "results/pane_preview.h"
+#include "results/ui/file_preview_dialog.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
+#include "results/ui/pane_preview.h"
 #include "scan/scan_loop.h"
 #include "shell/about_box.h"
 #include "shell/application.h"
 #include "shell/command_button_strip.h"
+#include "shell/device_watch.h"
+#include "shell/disk_access.h"
 #include "shell/icons.h"
 #include "shell/options_dialog.h"
 #include "shell/recovery_flow.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -104,6 +107,11 @@ void CMainFrame::createPanes() {
   connect(controlPane_, &ControlPane::listRefreshRequested, this,
           [this] { RefreshList(nullptr, false); });
   connect(folderPane_, &FolderViewPane::listRefresh, this, &CMainFrame::RefreshList);
+  access_ = new DiskAccess(context_, this);
+  // Only the user's own choice asks for permission, not the start-up selection.
+  connect(controlPane_->deviceSelector(), &QComboBox::activated, access_,
+          [this](int index) { access_->request(index, false); });
+  connect(access_, &DiskAccess::deviceOpened, this, &CMainFrame::deviceOpened);
   setCommandEnable(0, true);
   setCommandEnable(1, false);
   setCommandEnable(2, false);
@@ -172,9 +180,21 @@ void CMainFrame::initialiseDevices() {
 
 void CMainFrame::showDeniedDisks() {
   int denied = context_.devicesDenied;
-  if (denied <= 0) return;
-  QString text = Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED);
+  if (denied <= 0) {
+    statusBar()->clearMessage();
+    return;
+  }
+  QString text = DiskAccess::serviceAvailable()
+                     ? Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED)
+                     : Text(denied == 1 ? IDS_DISK_DENIED_NO_SERVICE : IDS_DISKS_DENIED_NO_SERVICE);
   statusBar()->showMessage(text.replace(QLatin1String("%d"), QString::number(denied)));
+}
+
+void CMainFrame::deviceOpened(int index, bool thenScan) {
+  controlPane_->deviceSelector()->setItemText(index, QString::fromUtf8(context_.devices[index].label));
+  showDeniedDisks();
+  if (thenScan && index == context_.selectedDeviceIndex && context_.commandEnable[0])
+    controlRequest(kStartScan);
 }
 
 bool CMainFrame::openDiskImage(const QString& path) {
@@ -237,6 +257,12 @@ void CMainFrame::StartScan() {
   // The thumbnail worker must be gone before the results it reads are freed.
   view_->StopThumbnails();
   int selected = context_.selectedDeviceIndex;
+  if (selected >= 0 && selected < context_.deviceCount && context_.devices[selected].needsAccess) {
+    // The scan starts once the system has given a descriptor for the disk.
+    access_->request(selected, true);
+    EnableScanControls(true);
+    return;
+  }
   if (context_.deviceCount == 0 || selected < 0 || selected >= context_.deviceCount ||
       context_.devices[selected].handle < 0) {
     message(QMessageBox::Warning, Text(IDS_NO_DEVICE));

@@ -23,6 +23,8 @@ namespace lumicarve {
 
 class CLumicarveView;
 class ControlPane;
+class DeviceWatch;
+class DiskAccess;
 class FolderViewPane;
 class PanePreviewPacer;
 
@@ -76,6 +78,7 @@ class CMainFrame : public QMainWindow {
   PanePreviewPacer* previewPacer() const { return previewPacer_; }
   QDockWidget* controlDock() const { return controlDock_; }
   QDockWidget* folderDock() const { return folderDock_; }
+  DiskAccess* diskAccess() const { return access_; }
   QAction* action(const char* name) const;
   // Joins a scan thread that has reported its end; a scan still running is
   // cancelled first (the scan never waits for this thread, so this is short).
@@ -94,6 +97,9 @@ class CMainFrame : public QMainWindow {
   void foundFile(std::unique_ptr<FoundFile> file);
   void completionReport();
   void showDeniedDisks();
+  // A disk listed without a handle now has one: its new label, and the scan
+  // that was waiting for it.
+  void deviceOpened(int index, bool thenScan);
   void openDiskImageDialog();
   void showAbout();
   int message(QMessageBox::Icon icon, const QString& text);
@@ -110,6 +116,8 @@ class CMainFrame : public QMainWindow {
   FolderViewPane* folderPane_ = nullptr;
   CLumicarveView* view_ = nullptr;
   PanePreviewPacer* previewPacer_ = nullptr;
+  DiskAccess* access_ = nullptr;
+  DeviceWatch* watch_ = nullptr;
   QDockWidget* controlDock_ = nullptr;
   QDockWidget* folderDock_ = nullptr;
   std::thread scanThread_;

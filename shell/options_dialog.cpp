@@ -12,7 +12,7 @@
 #include "shell/dialog_units.h"
 #include "shell/settings.h"
 #include "shell/settings_text.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 
 namespace lumicarve {
 namespace {

@@ -4,13 +4,13 @@
 #include <QThread>
 
 #include "controls/tri_check_tree.h"
-#include "devices/control_pane.h"
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
-#include "results/pane_preview.h"
+#include "shell/control_pane.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
+#include "results/ui/pane_preview.h"
 #include "shell/main_frame.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "shell/jpeg_exif_date.h"
+#include "recovery/jpeg_exif_date.h"
 
 namespace lumicarve {
 namespace {

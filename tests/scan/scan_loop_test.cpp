@@ -103,8 +103,9 @@ TEST(ScanLoop, aJpegIsClosedByTheNextSignatureWhenItsEndIsNotFound) {
 TEST(ScanLoop, signaturesInsideAnMpegStreamAreIgnoredUntilItEnds) {
   const auto mpg = ReadTestFile("generated/video/ps_mplex_endcode.mpg");
   auto withJpeg = mpg;
+  // A JPEG's first bytes at a sector start inside a packet's payload.
   const auto jpeg = ReadTestFile("corpus/Sony.jpg");
-  std::memcpy(withJpeg.data() + 512 * 100, jpeg.data(), jpeg.size());
+  std::memcpy(withJpeg.data() + 512 * 101, jpeg.data(), 20);
   ImageBuilder img;
   img.Place(withJpeg);
   img.Zeros(4);
@@ -115,7 +116,7 @@ TEST(ScanLoop, signaturesInsideAnMpegStreamAreIgnoredUntilItEnds) {
   EXPECT_EQ(run.files()[0].length, mpg.size());
 }
 
-TEST(ScanLoop, anMpegStreamWithoutEndCodeStopsAtTheFileWhoseSignatureItIgnored) {
+TEST(ScanLoop, anMpegStreamWithoutEndCodeEndsWithItsLastPackBeforeTheNextFile) {
   const auto mpg = ReadTestFile("generated/video/ps_ffmpeg_no_endcode.mpg");
   const auto png = ReadTestFile("generated/image/plasma.png");
   ImageBuilder img;
@@ -127,7 +128,8 @@ TEST(ScanLoop, anMpegStreamWithoutEndCodeStopsAtTheFileWhoseSignatureItIgnored) 
   run.Run();
   ASSERT_EQ(run.files().size(), 2u);
   EXPECT_EQ(run.files()[0].type, FT_MPG);
-  EXPECT_EQ(run.files()[0].length, (b - a) * 512);
+  EXPECT_EQ(run.files()[0].startSector, a);
+  EXPECT_EQ(run.files()[0].length, mpg.size());
   EXPECT_EQ(run.files()[1].type, FT_PNG);
   EXPECT_EQ(run.files()[1].startSector, b);
   EXPECT_EQ(run.files()[1].length, png.size());

@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "browse_test_support.h"
-#include "results/lumicarve_view.h"
+#include "results/ui/lumicarve_view.h"
 #include "ui_test_support.h"
 
 using namespace lumicarve;

@@ -11,9 +11,9 @@
 
 #include "controls/transparent_static.h"
 #include "controls/tri_check_tree.h"
-#include "devices/control_pane.h"
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
+#include "shell/control_pane.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
 #include "shell/command_button_strip.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"

@@ -18,8 +18,8 @@
 #include <unistd.h>
 
 #include "controls/tri_check_tree.h"
-#include "results/exif_reader.h"
-#include "results/folder_view_pane.h"
+#include "results/ui/exif_reader.h"
+#include "results/ui/folder_view_pane.h"
 #include "shell/application.h"
 #include "shell/main_frame.h"
 #include "shell/recovery_dialog.h"

@@ -1,9 +1,9 @@
-#include "results/thumbnail_worker.h"
+#include "results/ui/thumbnail_worker.h"
 
 #include <unistd.h>
 
 #include "results/temp_copy.h"
-#include "results/thumbnail_tiles.h"
+#include "results/ui/thumbnail_tiles.h"
 #include "scan/raw_preview.h"
 
 namespace lumicarve {
@@ -63,7 +63,8 @@ int RunThumbnailWorker(const ThumbnailInput& input, ThumbnailQueue& queue,
     PreviewInfo info{};
     bool preview = false;
     if (IsRawType(file.type)) {
-      preview = ReadRawPreview(input.handle, file, info) == 1 && PreviewInsideFile(file, info);
+      preview = ReadRawPreview(input.handle, file, info, [&stop] { return stop.load(); }) == 1 &&
+                PreviewCopyRange(file, &info).has_value();
       tile.hasDate = file.date != 0;
       tile.date = file.date;
     }
@@ -80,8 +81,8 @@ int RunThumbnailWorker(const ThumbnailInput& input, ThumbnailQueue& queue,
         queue.dropped(job.row);
         break;
       }
-      if (copied == TempCopyResult::kReadFailed) {
-        // An unreadable sector leaves no true picture to show.
+      if (copied == TempCopyResult::kReadFailed || copied == TempCopyResult::kRefused) {
+        // An unreadable sector or a copy out of bounds leaves no true picture to show.
         tile.image = MakeTile(QImage(), 0, 0);
       } else {
         DecodedPicture picture =

@@ -1,4 +1,4 @@
-#include "results/thumbnail_tiles.h"
+#include "results/ui/thumbnail_tiles.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "results/pane_preview.h"
+#include "results/ui/pane_preview.h"
 #include "scan/file_types.h"
 #include "shell/window_strings.h"
 

@@ -1,4 +1,4 @@
-#include "results/pane_preview.h"
+#include "results/ui/pane_preview.h"
 
 #include <QBuffer>
 #include <QFontMetrics>
@@ -9,9 +9,9 @@
 
 #include <vector>
 
-#include "results/exif_reader.h"
 #include "results/temp_copy.h"
-#include "results/thumbnail_tiles.h"
+#include "results/ui/exif_reader.h"
+#include "results/ui/thumbnail_tiles.h"
 #include "scan/raw_preview.h"
 #include "shell/app_context.h"
 
@@ -118,19 +118,16 @@ void DrawPicture(CImagePreviewStatic& box, const std::string& path, const char* 
   box.setImage(ComposePreview(reader, box.width(), box.height(), name));
 }
 
-// More than any picture a camera writes; a larger candidate shows its name only.
-constexpr uint64_t kPreviewByteLimit = 256u << 20;
-
 }  // namespace
 
 QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh) {
   FoundFile record = file;
   PreviewInfo info{};
   const bool raw = IsRawType(record.type) && ReadRawPreview(deviceFd, record, info) == 1 &&
-                   PreviewInsideFile(record, info);
+                   PreviewCopyRange(record, &info).has_value();
   std::vector<uint8_t> bytes;
   if (raw || IsPictureType(record.type))
-    ReadCopy(deviceFd, record, raw ? &info : nullptr, bytes, kPreviewByteLimit);
+    ReadCopy(deviceFd, record, raw ? &info : nullptr, bytes);
   QBuffer buffer;
   buffer.setData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
   buffer.open(QIODevice::ReadOnly);
