@@ -35,11 +35,14 @@ struct FileInProgress {
   GifWalk gif;
   uint64_t avchdOffset = 0;
   MpegTracker mpeg;
+  bool openEnded = false;  // its header says it runs to its end: the next signature closes it
+  bool cut = false;        // its header claims more than the device holds
 
   void ResetRules() {
     jpeg = JpegWalk{};
     gif = GifWalk{};
     avchdOffset = 0;
+    openEnded = cut = false;
   }
 };
 
@@ -150,8 +153,18 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
     if (offset > kRw2MaximumLength) f_.found = kRw2MaximumLength;
     return;
   }
+  if (f_.openEnded) return;
   f_.found = FindExtent(c_, f_.start, f_.type);
-  if (f_.found < 2) drop_ = true;
+  if (f_.found == kUnknownLength) {
+    f_.found = 0;
+    f_.openEnded = true;
+  } else if (f_.found < 2) {
+    drop_ = true;
+  } else if (f_.found > (total_ - f_.start) * kSectorSize) {
+    // A claim past the device end hides nothing: the file is listed cut at
+    // the end, and the scan goes on after its first sector.
+    f_.cut = true;
+  }
 }
 
 ScanResult Scanner::Run() {
@@ -200,10 +213,13 @@ ScanResult Scanner::Run() {
     } else if (f_.found != 0 && !(f_.type == FT_RW2 && f_.found < kRw2MinimumLength)) {
       // 6. The end is known: list the file if it qualifies, and jump to its
       // last sector either way (backward when it is shorter than what was
-      // already examined).
+      // already examined). Nothing ends past the device end.
+      f_.found = std::min(f_.found, (total_ - f_.start) * kSectorSize);
       if (Accepts(f_.type, f_.found)) Emit(f_.type, f_.start, f_.found);
-      cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
-      bufFirst = cur - (BlockReader::kBlockSectors - 1);
+      if (!f_.cut) {
+        cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
+        bufFirst = cur - (BlockReader::kBlockSectors - 1);
+      }
       f_.type = 0;
       f_.found = 0;
       f_.ResetRules();

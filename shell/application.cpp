@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
@@ -68,8 +69,13 @@ int OpenManualAt(QWidget* owner, const QString& path) {
   return error;
 }
 
-void OpenManual(QWidget* owner) {
-  OpenManualAt(owner, QCoreApplication::applicationDirPath() + QStringLiteral("/lumicarve.pdf"));
+QString ManualPath() {
+  const QString programDir = QCoreApplication::applicationDirPath();
+  const QString inBuildTree = programDir + QStringLiteral("/lumicarve.pdf");
+  if (QFileInfo(inBuildTree).isFile()) return inBuildTree;
+  return QDir::cleanPath(programDir + QStringLiteral("/" LUMICARVE_DOC_FROM_BIN "/lumicarve.pdf"));
 }
+
+void OpenManual(QWidget* owner) { OpenManualAt(owner, ManualPath()); }
 
 }  // namespace lumicarve

@@ -135,7 +135,16 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
     case RECOVERY_COMPLETE:
       stopTimer();
       finished();
-      showMessage(QMessageBox::Information, Text(IDS_EXTRACTION_COMPLETE));
+      if (r.filesSkipped == 0) {
+        showMessage(QMessageBox::Information, Text(IDS_EXTRACTION_COMPLETE));
+      } else {
+        // A link or a file stood where a folder should be: those files alone were not saved.
+        showMessage(QMessageBox::Warning, QStringLiteral("%1\n%2 %3 (%4) [%5]")
+                                              .arg(Text(IDS_EXTRACTION_COMPLETE), Text(IDS_ERROR_WRITING),
+                                                   QString::fromStdString(r.firstSkipped))
+                                              .arg(r.skippedError)
+                                              .arg(r.filesSkipped));
+      }
       break;
     case RECOVERY_ERROR:
       stopTimer();

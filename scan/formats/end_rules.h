@@ -71,6 +71,7 @@ uint64_t AvchdSectorEnd(const uint8_t* s, uint64_t offset, uint64_t& packetOffse
 // seen, so the loop can close it after a long stretch without any start code.
 struct MpegTracker {
   bool packStream = false;        // began with a pack header (else a sequence header)
+  uint64_t clock = 0;             // system clock reference of the last pack header
   bool walkBroken = false;        // the pack walk met something no program stream holds
   uint64_t packets = 0;           // packets the pack walk has passed
   uint64_t nextCode = 0;          // file offset of the next start code the pack walk expects

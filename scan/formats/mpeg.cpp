@@ -68,8 +68,24 @@ uint64_t MpegTracker::WalkPacks(const uint8_t* s, uint64_t offset) {
     } else if (id == 0xB9) {
       return nextCode + 4;  // program end
     } else if (id == 0xBA) {
-      if ((s[k + 4] & 0xC0) == 0x40) length = 14 + (s[k + 13] & 7);  // MPEG-2, with its stuffing
-      else if ((s[k + 4] & 0xF0) == 0x20) length = 12;                // MPEG-1
+      uint64_t h[5];
+      for (int i = 0; i < 5; ++i) h[i] = s[k + 4 + size_t(i)];
+      uint64_t scr = 0;
+      if ((h[0] & 0xC0) == 0x40) {  // MPEG-2, with its stuffing
+        length = 14 + (s[k + 13] & 7);
+        scr = (h[0] >> 3 & 7) << 30 | (h[0] & 3) << 28 | h[1] << 20 | (h[2] >> 3) << 15 | (h[2] & 3) << 13 |
+              h[3] << 5 | h[4] >> 3;
+      } else if ((h[0] & 0xF0) == 0x20) {  // MPEG-1
+        length = 12;
+        scr = (h[0] >> 1 & 7) << 30 | h[1] << 22 | (h[2] >> 1) << 15 | h[3] << 7 | h[4] >> 1;
+      }
+      // The system clock never runs backwards inside one stream: a pack whose
+      // clock does starts another recording.
+      if (length && packets && scr < clock) {
+        walkBroken = true;
+        return nextCode;
+      }
+      clock = scr;
     } else if (id >= 0xBB) {
       length = 6 + (uint64_t{s[k + 4]} << 8 | s[k + 5]);  // system header and PES packets
       ++packets;

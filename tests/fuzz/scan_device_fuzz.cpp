@@ -1,5 +1,6 @@
 // A whole scan, all types enabled, of the fuzzer's bytes as a device. Every
-// reported record must lie inside the device, and the end is reported once.
+// reported record must start and end inside the device, and the end is
+// reported once.
 #include <cstdlib>
 
 #include "fuzz_device.h"
@@ -12,7 +13,8 @@ class CheckingSink : public lumicarve::ScanObserver {
   explicit CheckingSink(uint64_t sectors) : sectors_(sectors) {}
   void OnProgress(int) override {}
   void OnFileFound(std::unique_ptr<lumicarve::FoundFile> file) override {
-    if (file->startSector >= sectors_ || file->length < 2) std::abort();
+    if (file->startSector >= sectors_ || file->length < 2 || file->length > (sectors_ - file->startSector) * 512)
+      std::abort();
   }
   void OnFinished(const lumicarve::ScanResult& result) override {
     if (result.end != lumicarve::ScanEnd::kCompleted) std::abort();

@@ -39,8 +39,11 @@ uint64_t WalkJpeg(const std::vector<uint8_t>& file, size_t extraZeroSectors = 1)
 }
 
 std::vector<uint8_t> Segment(uint8_t marker, size_t payload) {
-  std::vector<uint8_t> s = {0xFF, marker, uint8_t((payload + 2) >> 8), uint8_t(payload + 2)};
-  s.resize(4 + payload, 0x11);
+  std::vector<uint8_t> s(4 + payload, 0x11);
+  s[0] = 0xFF;
+  s[1] = marker;
+  s[2] = uint8_t((payload + 2) >> 8);
+  s[3] = uint8_t(payload + 2);
   return s;
 }
 

@@ -135,6 +135,42 @@ TEST(ScanLoop, anMpegStreamWithoutEndCodeEndsWithItsLastPackBeforeTheNextFile) {
   EXPECT_EQ(run.files()[1].length, png.size());
 }
 
+// Headers whose claims run past the device end, or that say "to the end of
+// the file": none of them hides the pictures behind it.
+TEST(ScanLoop, aClaimPastTheDeviceEndIsCutThereAndTheFilesBehindItAreFound) {
+  auto header = [](std::initializer_list<uint8_t> bytes) { return std::vector<uint8_t>(bytes); };
+  const std::vector<std::vector<uint8_t>> hostile = {
+      header({'B', 'M', 0, 0, 0, 0x10, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0}),              // 256 MiB bitmap
+      header({'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0xFF, 'A', 'V', 'I', ' '}),               // 4 GiB AVI
+      header({0, 0, 0, 1, 'm', 'd', 'a', 't', 0x3F, 0xFF, 0, 0, 0, 0, 0, 0}),               // 64-bit mdat
+      header({0, 0, 0, 20, 'f', 't', 'y', 'p', 'q', 't', ' ', ' ', 0, 0, 0, 0, 'q', 't', ' ', ' ',
+              0, 0, 0, 0, 'm', 'd', 'a', 't'}),                                               // mdat to the end
+  };
+  const auto jpeg = ReadTestFile("generated/image/make_in_model_canon.jpg");
+  ImageBuilder img;
+  std::vector<uint64_t> starts;
+  for (const auto& h : hostile) {
+    starts.push_back(img.Place(h));
+    starts.push_back(img.Place(jpeg));
+  }
+  img.Zeros(4);
+  const uint64_t total = img.bytes().size() / 512;
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), starts.size());
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const FoundFile& f = run.files()[i];
+    EXPECT_EQ(f.startSector, starts[i]);
+    if (i % 2) {
+      EXPECT_EQ(f.length, jpeg.size());
+    } else if (i < 6) {
+      EXPECT_EQ(f.length, (total - f.startSector) * 512) << "cut at the device end";
+    } else {
+      EXPECT_EQ(f.length, (starts[i + 1] - f.startSector) * 512) << "closed by the next signature";
+    }
+  }
+}
+
 TEST(ScanLoop, aPanasonicRawIsHeldOpenForTenMillionBytesAndCutAtForty) {
   // TIFF structure of 5,000 bytes: shorter than any real RW2.
   const auto rw2 = TiffOfSize("IIU\0", 5000);
