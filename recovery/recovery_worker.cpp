@@ -33,12 +33,18 @@ int64_t AvailableBytes(const std::string& dir) {
   return bytes > uint64_t{INT64_MAX} ? INT64_MAX : static_cast<int64_t>(bytes);
 }
 
-DestinationProblem CheckDestination(const std::string& dir, int deviceFd) {
+DestinationProblem CheckDestination(const std::string& dir, int deviceFd, std::string* detail) {
   struct stat st {};
   if (dir.empty() || ::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DestinationProblem::kInvalid;
   // access() also answers EROFS for a read-only mount, even for root.
   if (::access(dir.c_str(), W_OK | X_OK) != 0) return DestinationProblem::kInvalid;
-  if (DestinationOnScannedDisk(dir, deviceFd)) return DestinationProblem::kSameDrive;
+  const DestinationDisk disk = CheckDestinationDisk(dir, deviceFd);
+  if (detail) *detail = disk.detail;
+  switch (disk.result) {
+    case DiskCheck::kOnScannedDisk: return DestinationProblem::kSameDrive;
+    case DiskCheck::kUnresolved: return DestinationProblem::kUnresolved;
+    case DiskCheck::kElsewhere: break;
+  }
   return DestinationProblem::kNone;
 }
 

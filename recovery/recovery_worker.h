@@ -71,9 +71,11 @@ int64_t AvailableBytes(const std::string& dir);
 
 // Why a chosen destination cannot be used, checked before anything is
 // written. kInvalid: not an existing folder the user may write into.
-// kSameDrive: it lies on the scanned disk (never for a disk image).
-enum class DestinationProblem { kNone, kInvalid, kSameDrive };
-DestinationProblem CheckDestination(const std::string& dir, int deviceFd);
+// kSameDrive: it lies on the scanned disk, or inside a mount of the scanned
+// image. kUnresolved: which disks hold it could not be told. `detail`, when
+// given, receives the device found or what could not be followed.
+enum class DestinationProblem { kNone, kInvalid, kSameDrive, kUnresolved };
+DestinationProblem CheckDestination(const std::string& dir, int deviceFd, std::string* detail = nullptr);
 
 // Copies one file to relative (a path with '/' from ExpandNameTemplate) below
 // the open folder `rootFd`, making its folders without following links; when

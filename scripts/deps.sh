@@ -9,7 +9,8 @@ lumicarve_install_deps() {
     qt6-base-dev qt6-image-formats-plugins qt6-svg-dev libexiv2-dev libgl-dev
     dpkg-dev file)
   if [ "${1:-}" != build ]; then
-    packages+=(libgtest-dev mtools dosfstools util-linux fdisk xauth xvfb dbus udisks2)
+    packages+=(libgtest-dev mtools dosfstools util-linux fdisk xauth xvfb dbus udisks2
+      btrfs-progs e2fsprogs dmsetup)
   fi
   if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
   if [ "${1:-}" = bench ]; then packages+=(testdisk foremost scalpel bc util-linux); fi

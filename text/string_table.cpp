@@ -88,6 +88,9 @@ constexpr StringEntry kStrings[] = {
      "with lumicarve-cli run with sudo."},
     {61290, "Invalid image file"},
     {61300, "Please enter a positive integer."},
+    {61320,
+     "Lumicarve cannot tell which disk holds the destination folder, so it could lie on the "
+     "source drive. Choose a folder on another drive."},
 };
 
 }  // namespace
