@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "scan/block_reader.h"
+#include "scan/cluster_check.h"
 #include "scan/extent.h"
 #include "scan/formats/end_rules.h"
 #include "scan/raw_preview.h"
@@ -50,7 +51,8 @@ class Scanner {
  public:
   explicit Scanner(ScanContext& c)
       : c_(c), total_(c.ScannedSectors()), enabled_(c.job.types), minimum_(c.job.minimumBytes),
-        reader_(c.ScannedHandle(), total_, c.readErrors) {}
+        reader_(c.ScannedHandle(), total_, c.readErrors),
+        geometry_(ReadClusterGeometry(c.ScannedHandle(), total_)) {}
 
   ScanResult Run();
 
@@ -70,6 +72,7 @@ class Scanner {
   const FileTypeMask enabled_;
   const uint64_t minimum_;
   BlockReader reader_;
+  const ClusterGeometry geometry_;
   FileInProgress f_;
   PreviousSector prev_;
   int fileNumber_ = 0;
@@ -164,6 +167,10 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
     // A claim past the device end hides nothing: the file is listed cut at
     // the end, and the scan goes on after its first sector.
     f_.cut = true;
+  } else if (f_.type != FT_RW2) {
+    // Another file starting on a cluster boundary inside the claim ends it.
+    const uint64_t hidden = FindHiddenFile(c_.ScannedHandle(), geometry_, f_.start, f_.found, f_.type);
+    if (hidden) f_.found = (hidden - f_.start) * kSectorSize;
   }
 }
 

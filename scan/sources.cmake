@@ -6,6 +6,7 @@ list(APPEND CORE_SOURCES
   scan/recognise.cpp
   scan/extent.cpp
   scan/block_reader.cpp
+  scan/cluster_check.cpp
   scan/formats/quicktime.cpp
   scan/formats/riff.cpp
   scan/formats/bmp.cpp

@@ -9,8 +9,8 @@
 
 #include <vector>
 
+#include "recovery/jpeg_exif_date.h"
 #include "results/temp_copy.h"
-#include "results/ui/exif_reader.h"
 #include "results/ui/thumbnail_tiles.h"
 #include "scan/raw_preview.h"
 #include "shell/app_context.h"
@@ -83,11 +83,6 @@ void CImagePreviewStatic::paintEvent(QPaintEvent*) {
 
 namespace {
 
-void DateFromExif(const std::string& path, FoundFile& file) {
-  if (file.type != FT_JPG) return;
-  ExifFields exif = ReadExifFields(path);
-  if (exif.hasDate) file.date = exif.date;
-}
 
 // The box's bitmap: the picture fitted and centred, the frame and the name.
 QImage ComposePreview(QImageReader& reader, int bw, int bh, const char* name) {
@@ -147,7 +142,7 @@ void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFi
     box.setImage(bitmap);
     return;
   }
-  DateFromExif(path, *file);
+  DateJpegFromPath(path, *file);
   if (!context.previewEnabled) return;
   DrawPicture(box, path, file->name);
 }
