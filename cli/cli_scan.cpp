@@ -207,7 +207,7 @@ class CliObserver : public ScanObserver {
   void OnFileFound(std::unique_ptr<FoundFile> file) override {
     // Dated as the window dates a JPEG, before its name or report line is made.
     DateJpegFromExif(fd_, *file);
-    char ext[4];
+    char ext[kExtensionSize];
     std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\n", file->name, TypeName(catalogue_, file->type, ext),
                 file->startSector, file->length, IsoDate(file->date).c_str());
     std::fflush(stdout);
@@ -255,7 +255,7 @@ bool WriteReport(const TypeCatalogue& catalogue, PendingFile& pending, const std
                  const std::vector<FoundFile>& files) {
   std::string text = "name,type,start_sector,byte_offset,length,date\n";
   for (const FoundFile& f : files) {
-    char ext[4], line[512];
+    char ext[kExtensionSize], line[512];
     std::snprintf(line, sizeof line, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s\n", f.name,
                   TypeName(catalogue, f.type, ext), f.startSector, f.startSector * kSectorSize, f.length,
                   IsoDate(f.date).c_str());

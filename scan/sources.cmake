@@ -7,6 +7,7 @@ list(APPEND CORE_SOURCES
   scan/extent.cpp
   scan/block_reader.cpp
   scan/cluster_check.cpp
+  scan/formats/registry.cpp
   scan/formats/quicktime.cpp
   scan/formats/riff.cpp
   scan/formats/bmp.cpp
