@@ -12,5 +12,9 @@ const std::string& PrivateTempDir();
 // Removes the directory now (also done at exit). A later call of
 // PrivateTempDir makes a new one.
 void RemovePrivateTempDir();
+// Removes the private temp directories this user's ended processes left
+// behind (killed ones); a live process's directory is held by its lock.
+// Returns how many were removed.
+int RemoveStaleTempDirs();
 
 }  // namespace lumicarve
