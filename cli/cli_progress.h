@@ -12,25 +12,27 @@ namespace lumicarve::cli {
 
 class ProgressLine {
  public:
-  explicit ProgressLine(const ScanContext& context);
+  ProgressLine(const ScanCounters& counters, uint64_t sectors, char separator);
   // Called with each progress notification (per-mille).
   void Update(int64_t perMille);
-  // A new phase of the scan begins (a ScanPhase).
-  void Phase(int64_t phase) { phase_ = phase; }
-  // Draws the final state and ends the line.
-  void Finish();
+  // A new phase of the scan begins.
+  void Phase(ScanPhase phase) { phase_ = phase; }
+  // Draws the final state (100 % after a completed scan) and ends the line.
+  void Finish(bool completed);
 
   // The text for the current counters, without any line control.
   std::string Text(int64_t perMille) const;
 
  private:
-  const ScanContext& c_;
+  const ScanCounters& c_;
+  const uint64_t sectors_;
+  const char separator_;
   bool terminal_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastPlain_;
   int64_t last_ = 0;
-  int64_t phase_ = kPhaseCarve;
   bool drawn_ = false;
+  ScanPhase phase_ = kPhaseCarve;
 };
 
 }  // namespace lumicarve::cli

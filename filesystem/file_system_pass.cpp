@@ -71,17 +71,15 @@ void FileSystemPass::Index(std::vector<FsEntry> entries) {
 }
 
 bool FileSystemPass::Prepare(ScanContext& c) {
-  c.owner ? c.owner->ScanNotify(kNotifyPhase, kPhaseReadFileSystem, nullptr) : void();
+  c.observer.OnPhase(kPhaseReadFileSystem);
   std::vector<FsEntry> entries;
-  uint32_t shown = 0;
+  int shown = 0;
   const FsReadResult r = ReadFileSystemEntries(
-      c.ScannedHandle(), c.ScannedSectors(), c.readErrors,
-      [&c] { return c.scanState.load(std::memory_order_relaxed) == SCAN_CANCEL; },
+      c.ScannedHandle(), c.ScannedSectors(), c.readErrors, [&c] { return c.Cancelled(); },
       [&c, &shown](uint32_t perMille) {
-        // 0 and 1 mean "ended" and "activity" to the receiver.
-        if (perMille < 2 || perMille < shown + 10 || !c.owner) return;
-        shown = perMille;
-        c.owner->ScanNotify(kNotifyProgress, perMille, nullptr);
+        if (static_cast<int>(perMille) < shown + 10) return;
+        shown = static_cast<int>(perMille);
+        c.observer.OnProgress(shown);
       },
       entries);
   notes_ = r.notes;
@@ -164,10 +162,10 @@ SettledExtent FileSystemPass::Settle(uint64_t startSector, uint64_t length, File
 
 bool FileSystemPass::ListUnfound(ScanContext& c, FileTypeMask enabled,
                                  const std::function<void(FileTypeMask, uint64_t, SettledExtent)>& list) {
-  if (c.owner) c.owner->ScanNotify(kNotifyPhase, kPhaseFileSystemFiles, nullptr);
+  c.observer.OnPhase(kPhaseFileSystemFiles);
   uint8_t sector[kSectorSize];
   for (size_t i = 0; i < entries_.size(); ++i) {
-    if (c.scanState.load(std::memory_order_relaxed) == SCAN_CANCEL) return false;
+    if (c.Cancelled()) return false;
     const FsEntry& e = entries_[i];
     if (settled_[i] || !e.regular || e.runs.empty() || e.size == 0) continue;
     const FileTypeMask named = TypeForFileName(catalogue_, e.name);
