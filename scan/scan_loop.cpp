@@ -13,6 +13,7 @@
 #include "scan/block_reader.h"
 #include "scan/extent.h"
 #include "scan/formats/end_rules.h"
+#include "scan/formats/video_date.h"
 #include "scan/preview_temp.h"
 #include "scan/recognise.h"
 #include "scan/sector_reader.h"
@@ -84,6 +85,9 @@ void Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
   record->length = length;
   record->type = static_cast<uint32_t>(type);
   record->startSector = start;
+  // A video is filed under the day its container says it was taken, with
+  // the pictures of that day.
+  if (IsVideoType(type)) ReadVideoDate(c_.ScannedHandle(), *record, record->date);
   c_.filesFound.fetch_add(1, std::memory_order_relaxed);
   c_.totalLength.fetch_add(static_cast<int64_t>(length), std::memory_order_relaxed);
   ExtractToPreviewTemp(c_, std::move(record));

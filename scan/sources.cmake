@@ -6,6 +6,7 @@ list(APPEND CORE_SOURCES
   scan/extent.cpp
   scan/block_reader.cpp
   scan/formats/quicktime.cpp
+  scan/formats/video_date.cpp
   scan/formats/riff.cpp
   scan/formats/bmp.cpp
   scan/formats/asf.cpp

@@ -15,6 +15,7 @@
 #include "shell/progress_display.h"
 
 class QDockWidget;
+class QLabel;
 class QTreeWidgetItem;
 
 namespace lumicarve {
@@ -75,11 +76,31 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   // Waits, pumping events, until a started scan thread has ended, and joins it.
   void waitForScanThread();
 
+  // Brings the device list in line with the disks present now (View >
+  // Refresh, and whatever notices a disk come or go). The device whose
+  // results are shown stays. Does nothing while a scan runs.
+  void refreshDevices();
+  // Found files not yet recovered: asks before they are thrown away. True
+  // when there are none or the user agrees.
+  bool confirmDiscard();
+  // The text of the status bar's lasting message.
+  QString statusText() const;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void createActions();
   void createMenus();
+  // A device chosen in the list: the shown results go (after asking).
+  // False keeps the previous choice.
+  bool deviceChosen(int index);
+  // The window title names the disk the results come from (-1: none).
+  void showResultsSource(int deviceIndex);
+  void setStatusText(const QString& text);
+  QString noDeviceText() const;
+  // What the list says when it is empty after showing a folder of `kind`.
+  QString emptyListHint(int kind) const;
   void createPanes();
   void togglePane(QDockWidget* dock);
   ProgressCounters counters() const;
@@ -101,6 +122,11 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   QDockWidget* controlDock_ = nullptr;
   QDockWidget* folderDock_ = nullptr;
   std::thread scanThread_;
+  // The tree item whose contents the list shows.
+  QTreeWidgetItem* listed_ = nullptr;
+  // Files were found and no recovery has completed since.
+  bool unrecovered_ = false;
+  QLabel* statusText_ = nullptr;
 };
 
 }  // namespace lumicarve

@@ -45,6 +45,11 @@ void CMainFrame::handleScanNotify(int code, int64_t arg, std::unique_ptr<FoundFi
     case SCAN_CANCEL:
       progress_.ShowCounters(counters(), context_.thousandsSeparator);
       EndScan();
+      controlPane_->setProgressCaption(tr("Progress: cancelled"));
+      setStatusText(tr("Scan cancelled at %1: %2 files found.")
+                        .arg(QString::fromStdString(progress_.Texts().percentage),
+                             QString::fromStdString(FormatWithSeparators(
+                                 context_.filesFound.load(), context_.thousandsSeparator))));
       break;
     case SCAN_DONE:
       if (code == kNotifyProgress) completionReport();
@@ -86,18 +91,27 @@ void CMainFrame::foundFile(std::unique_ptr<FoundFile> file) {
 void CMainFrame::completionReport() {
   previewPacer_->flush();
   int found = context_.filesFound.load();
-  // The final counts show while the user reads the report.
+  // The final figures are on screen before the report is read: the whole
+  // device done, nothing remaining.
   progress_.ShowCounters(counters(), context_.thousandsSeparator);
+  const bool lost = context_.deviceLostError.load() != 0;
+  if (!lost) {
+    progress_.Complete();
+    controlPane_->setProgress(1000);
+  }
+  progress_.Ended();
   controlPane_->transferTexts(progress_.Texts());
-  if (context_.deviceLostError.load() != 0) {
-    std::string mb = FormatWithSeparators(context_.deviceLostSector.load() / 2048,
-                                          context_.thousandsSeparator);
+  if (lost) {
+    // Decimal megabytes, as every size in the window.
+    const QString where = QString::fromStdString(FormatWithSeparators(
+        context_.deviceLostSector.load() * 512 / 1000000, context_.thousandsSeparator));
     // What was found before the loss stays listed and can be recovered.
-    message(QMessageBox::Warning,
-            Text(IDS_DEVICE_LOST).replace(QLatin1String("%s"), QString::fromStdString(mb)));
+    message(QMessageBox::Warning, Text(IDS_DEVICE_LOST).replace(QLatin1String("%s"), where));
     EndScan();
     return;
   }
+  setStatusText(tr("Scan completed: %1 files found.")
+                    .arg(QString::fromStdString(FormatWithSeparators(found, context_.thousandsSeparator))));
   if (found < 1) {
     message(QMessageBox::Critical, Text(IDS_NO_FILES_FOUND));
   } else {
@@ -109,8 +123,6 @@ void CMainFrame::completionReport() {
     message(QMessageBox::Information, text);
   }
   EndScan();
-  progress_.Complete();
-  controlPane_->setProgress(1000);
 }
 
 void CMainFrame::EndScan() {
@@ -121,16 +133,28 @@ void CMainFrame::EndScan() {
     ::unlink(context_.previewTempPath);
     context_.previewTempFd = -1;
   }
+  unrecovered_ = context_.filesFound.load() > 0;
   setCommandEnable(0, true);
   setCommandEnable(1, context_.filesFound.load() > 0);
   setCommandEnable(2, false);
   EnableScanControls(true);
-  // A files folder selected during the scan was listed with small icons;
-  // with "Show thumbnails" on it now shows its pictures.
-  QTreeWidgetItem* selected = folderPane_->tree()->currentItem();
-  if (context_.displayFlags == 1 && selected && !view_->thumbnailMode() &&
-      FolderViewPane::DataOf(selected).kind == NODE_FILES)
+  QTreeWidget* tree = folderPane_->tree();
+  QTreeWidgetItem* selected = tree->currentItem();
+  const YearRecord* unsorted = storage_.Unsorted();
+  auto* unsortedItem = unsorted ? static_cast<QTreeWidgetItem*>(unsorted->item) : nullptr;
+  if (unsortedItem && unsorted->count == 0 && tree->topLevelItemCount() > 1) {
+    // An empty "unsorted" has nothing to show; the first year is chosen instead.
+    unsortedItem->setHidden(true);
+    if (selected == unsortedItem) tree->setCurrentItem(tree->topLevelItem(0));
+  } else if (selected && selected == unsortedItem) {
+    // During the scan "unsorted" listed nothing; now it lists its files.
     RefreshList(selected, false);
+  } else if (context_.displayFlags == 1 && selected && !view_->thumbnailMode() &&
+             FolderViewPane::DataOf(selected).kind == NODE_FILES) {
+    // A files folder selected during the scan was listed with small icons;
+    // with "Show thumbnails" on it now shows its pictures.
+    RefreshList(selected, false);
+  }
   progress_.Ended();
 }
 

@@ -8,6 +8,7 @@ list(APPEND UI_SOURCES
   shell/command_button_strip.cpp
   shell/icons.cpp
   shell/main_frame.cpp
+  shell/main_frame_commands.cpp
   shell/scan_notify.cpp
   shell/settings.cpp
   shell/termination.cpp
@@ -17,4 +18,5 @@ list(APPEND UI_SOURCES
   shell/options_dialog.cpp
   shell/recovery_dialog.cpp
   shell/recovery_flow.cpp
+  shell/recovery_target_dialog.cpp
 )

@@ -18,7 +18,8 @@ if(TARGET lumicarve_ui)
   endfunction()
 
   foreach(test scan_window_test settings_test command_strip_test progress_test folder_tree_test preview_test
-               options_dialog_test recovery_dialog_test recovery_window_test scan_fault_test)
+               options_dialog_test recovery_dialog_test recovery_window_test scan_fault_test
+               window_input_test)
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/ui/${test}.cpp)
       lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
     endif()

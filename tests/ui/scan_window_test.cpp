@@ -69,7 +69,7 @@ class ScanWindowTest : public QObject {
     // The list shows the selected day's file, its size rounded up to KB.
     tree->setCurrentItem(june->child(0));
     QCOMPARE(frame.view()->count(), 1);
-    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (123 KB)"));
+    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (125 KB)"));
 
     ControlPane* pane = frame.controlPane();
     QCOMPARE(pane->value(6)->text(), QStringLiteral("100 %"));
@@ -106,7 +106,7 @@ class ScanWindowTest : public QObject {
     QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("21"));
     frame.OpenListEntry(0);
     QCOMPARE(tree->currentItem(), year->child(0)->child(0));
-    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (123 KB)"));
+    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (125 KB)"));
     // "unsorted" itself lists nothing.
     tree->setCurrentItem(tree->topLevelItem(4));
     QCOMPARE(frame.view()->count(), 0);
@@ -221,6 +221,12 @@ class ScanWindowTest : public QObject {
                               "File recovery in progress.\nPlease cancel before closing the "
                               "application.")));
     QCOMPARE(boxes.icons.at(0), QMessageBox::Critical);
+    // What the cancelled scan found goes only when the user agrees.
+    boxes.answer = QMessageBox::Cancel;
+    QVERIFY(!frame.close());
+    QCOMPARE(boxes.texts.size(), 2);
+    QVERIFY(boxes.texts.at(1).endsWith(QStringLiteral("found files have not been recovered and will be discarded.")));
+    boxes.answer = QMessageBox::Discard;
     QVERIFY(frame.close());
   }
 
