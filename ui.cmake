@@ -1,15 +1,15 @@
 # The window: the lumicarve_ui library (Qt 6 Widgets, Exiv2) over the core,
 # the lumicarve executable, and its manual as a PDF beside it.
-find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Svg)
+find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Svg DBus)
 find_package(exiv2 CONFIG REQUIRED)
 include(GNUInstallDirs)
 
 add_library(lumicarve_ui STATIC ${UI_SOURCES})
-target_link_libraries(lumicarve_ui PUBLIC lumicarve_core Qt6::Widgets Qt6::Svg exiv2lib)
+target_link_libraries(lumicarve_ui PUBLIC lumicarve_core Qt6::Widgets Qt6::Svg Qt6::DBus exiv2lib)
 target_compile_definitions(lumicarve_ui PUBLIC QT_NO_FOREACH QT_NO_URL_CAST_FROM_STRING)
 set_target_properties(lumicarve_ui PROPERTIES AUTOMOC ON)
 # Exiv2 0.27's interface is built on std::auto_ptr.
-set_source_files_properties(results/exif_reader.cpp PROPERTIES
+set_source_files_properties(results/ui/exif_reader.cpp PROPERTIES
   COMPILE_OPTIONS -Wno-deprecated-declarations)
 qt_add_resources(lumicarve_ui lumicarve_icons
   PREFIX "/"

@@ -21,7 +21,7 @@
 
 #include "bench/load_image.h"
 #include "controls/tri_check_tree.h"
-#include "results/folder_view_pane.h"
+#include "results/ui/folder_view_pane.h"
 #include "shell/main_frame.h"
 
 using namespace lumicarve;

@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-#include "results/lumicarve_view.h"
+#include "results/ui/lumicarve_view.h"
 #include "results/results_storage.h"
 #include "scan/scan_context.h"
 #include "scan/sector_reader.h"

@@ -48,7 +48,8 @@ void PrintDevice(const DeviceEntry& d, int index) {
 void PrintUsage(FILE* out) {
   std::fputs("usage: lumicarve-cli devices [--root DIR]\n"
              "Lists the disks that can be scanned; 'lumicarve-cli scan N' scans disk N.\n"
-             "  --root DIR  read /sys, /proc and /dev below DIR instead of the system's\n",
+             "  --root DIR  read /sys, /proc and /dev below DIR instead of the system's\n"
+             "A disk is listed only if it can be opened: run with sudo to see every disk.\n",
              out);
 }
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "shell/text_format.h"
+#include "text/text_format.h"
 
 namespace lumicarve::cli {
 

@@ -17,14 +17,15 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_progress.h"
 #include "cli/file_saver.h"
+#include "devices/device_describe.h"
 #include "devices/device_list.h"
 #include "scan/filetime.h"
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
-#include "shell/destination_check.h"
-#include "shell/jpeg_exif_date.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "recovery/destination_check.h"
+#include "recovery/jpeg_exif_date.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 
 namespace lumicarve::cli {
 namespace {
@@ -46,9 +47,11 @@ constexpr const char* kScanHelp =
     "                          [--min-size KB] [--report FILE]\n"
     "\n"
     "Reads SOURCE sector by sector and lists every photo and video found in it.\n"
-    "SOURCE is a disk image file, a block device such as /dev/sdb (run as root or\n"
-    "as a member of the \"disk\" group), or the index of a disk in the table that\n"
-    "'lumicarve-cli devices' prints. SOURCE is only ever read.\n"
+    "SOURCE is a disk image file, a block device such as /dev/sdb, or the index of\n"
+    "a disk in the table that 'lumicarve-cli devices' prints. SOURCE is only ever\n"
+    "read. The command line opens a device directly, so a physical disk needs root:\n"
+    "run it with sudo (sudo lumicarve-cli scan /dev/sdb --out ~/recovered). The\n"
+    "window instead asks the system for permission to read a disk.\n"
     "\n"
     "  --out DIR       save every found file as DIR/<name>, byte for byte. DIR must\n"
     "                  not lie on the scanned disk; existing files are never\n"
@@ -244,14 +247,21 @@ int OpenSource(ScanContext& c, const std::string& source) {
     const long n = std::strtol(source.c_str(), nullptr, 10);
     if (n >= c.deviceCount) {
       std::fprintf(stderr, "lumicarve-cli: there is no disk %ld in the table (%d listed)\n", n, c.deviceCount);
+      const std::string denied = DeniedDevicesText(c.devicesDenied, ::geteuid() == 0);
+      if (!denied.empty()) std::fprintf(stderr, "lumicarve-cli: %s\n", denied.c_str());
       return -1;
     }
     return static_cast<int>(n);
   }
   std::string error;
   const int i = AddImageDevice(c, source, &error);
-  if (i < 0) std::fprintf(stderr, "lumicarve-cli: %s\n", error.c_str());
-  return i;
+  if (i >= 0) return i;
+  std::fprintf(stderr, "lumicarve-cli: %s\n", error.c_str());
+  struct stat st {};
+  // The command line opens a device itself; it never asks the system to.
+  if (::stat(source.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && ::access(source.c_str(), R_OK) != 0)
+    std::fprintf(stderr, "lumicarve-cli: reading a physical disk needs root: run lumicarve-cli with sudo\n");
+  return -1;
 }
 
 }  // namespace

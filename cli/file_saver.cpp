@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/found_file_copy.h"
-#include "shell/name_template.h"
-#include "shell/recovery_worker.h"
-#include "shell/string_table.h"
+#include "recovery/found_file_copy.h"
+#include "recovery/name_template.h"
+#include "recovery/recovery_worker.h"
+#include "text/string_table.h"
 
 namespace lumicarve::cli {
 

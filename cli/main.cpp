@@ -11,7 +11,8 @@ void PrintUsage(FILE* out) {
       "usage: lumicarve-cli scan SOURCE [--out DIR] [--types LIST] [--min-size KB] [--report FILE]\n"
       "       lumicarve-cli devices\n"
       "       lumicarve-cli --help\n"
-      "Run 'lumicarve-cli scan --help' for the scan options.\n",
+      "Run 'lumicarve-cli scan --help' for the scan options.\n"
+      "lumicarve-cli opens disks directly: run it with sudo to list or scan a physical disk.\n",
       out);
 }
 

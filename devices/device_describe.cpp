@@ -42,7 +42,7 @@ std::string DeniedDevicesText(int count, bool runningAsRoot) {
   std::string text = std::to_string(count) + (count == 1 ? " disk" : " disks") +
                      " could not be opened (permission denied)";
   if (runningAsRoot) return text + ".";
-  return text + ": run as root or join the \"disk\" group.";
+  return text + ": run lumicarve-cli with sudo to scan a physical disk.";
 }
 
 }  // namespace lumicarve

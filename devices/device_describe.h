@@ -20,8 +20,8 @@ const char* FeatureName(int feature);
 std::string KnownFeaturesText(const DeviceEntry& entry);
 
 // "2 disks could not be opened (permission denied)." and, unless the program
-// already runs as root, the advice to run as root or join the "disk" group.
-// Empty for a count of 0.
+// already runs as root, the advice to run the command line with sudo: it
+// opens devices directly. Empty for a count of 0.
 std::string DeniedDevicesText(int count, bool runningAsRoot);
 
 }  // namespace lumicarve

@@ -9,17 +9,28 @@
 namespace lumicarve {
 
 // Fills context.devices from the disks of /sys/block (under `sysRoot`, "/" on
-// a real system), densely from slot 0; counts the disks left out for lack of
-// permission in context.devicesDenied; sets the scanned device index to 0 when
-// any disk is listed.
-void BuildDeviceTable(ScanContext& context, const std::string& sysRoot = "/");
+// a real system), densely from slot 0; counts the disks that could not be
+// opened for lack of permission in context.devicesDenied; sets the scanned
+// device index to 0 when any disk is listed. With `listDenied` those disks are
+// listed too, described from sysfs, without a handle and with needsAccess set;
+// otherwise they are left out.
+void BuildDeviceTable(ScanContext& context, const std::string& sysRoot = "/", bool listDenied = false);
+
+// Makes `fd`, a descriptor of the disk at `index` that another process opened
+// for this one, the entry's handle, and describes the disk through it as if
+// the table had opened it. The descriptor must be open read-only and refer to
+// the very block device the entry names (compared by device number); anything
+// else is refused. Takes ownership of `fd` either way. False with the reason
+// in `error` when refused or when the disk cannot be described.
+bool AdoptDeviceDescriptor(ScanContext& context, int index, int fd, std::string* error,
+                           const std::string& sysRoot = "/");
 
 // Brings the table in line with the disks present now: a disk that went
 // away is closed and taken out (except the entry at `keep`, whose results
 // are still shown, and disk images), a new disk is opened and appended. The
 // selected and scanned indices follow their entries. Returns whether the
 // table changed.
-bool RefreshDeviceTable(ScanContext& context, int keep, const std::string& sysRoot = "/");
+bool RefreshDeviceTable(ScanContext& context, int keep, const std::string& sysRoot = "/", bool listDenied = false);
 
 // Opens `path` read-only and appends it to the table: a regular file as a disk
 // image ("[image] <file name> [<capacity>]"), a block device as a disk. Returns

@@ -56,6 +56,9 @@ struct DeviceEntry {
   int32_t securityEraseTime;
   int32_t removable;
   int32_t isImage;     // 1 for a disk image file added by the user
+  // 1 for a disk listed without a handle because this user may not open it:
+  // the window can ask the system for a read-only descriptor and adopt it.
+  int32_t needsAccess;
   char path[256];      // /dev/sdb, or the image file
   char label[256];     // the line the device list shows
   int32_t volumeCount;

@@ -121,6 +121,18 @@ bool QueryDisk(DeviceEntry& entry, const std::string& sysDir) {
   return true;
 }
 
+bool DescribeDiskFromSysfs(DeviceEntry& entry, const std::string& sysDir) {
+  uint64_t sectors = 0;
+  // sysfs counts the length in 512-byte units whatever the disk's own sector.
+  if (!ReadSysfsNumber(sysDir + "/size", sectors) || sectors == 0) return false;
+  ReadKernelDescription(entry, sysDir, false);
+  CapitaliseModel(entry.model);
+  entry.totalSectors = sectors;
+  entry.totalBytes = sectors * kSectorSize;
+  entry.bytesPerSector = kSectorSize;
+  return true;
+}
+
 bool DescribeDisk(DeviceEntry& entry, const std::string& sysDir) {
   if (entry.handle < 0) return false;
   if (!QueryDisk(entry, sysDir)) return false;

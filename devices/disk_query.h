@@ -15,6 +15,10 @@ namespace lumicarve {
 // empty card reader slot), or its length is 0 or unknown.
 bool QueryDisk(DeviceEntry& entry, const std::string& sysDir);
 
+// What sysfs alone tells of a disk this user may not open: model, revision,
+// removable and length. False when the disk has no length (an empty reader).
+bool DescribeDiskFromSysfs(DeviceEntry& entry, const std::string& sysDir);
+
 // QueryDisk, then the ATA identification; identification never decides
 // whether the disk is listed.
 bool DescribeDisk(DeviceEntry& entry, const std::string& sysDir);

@@ -11,7 +11,7 @@
 
 #include "devices/device_list.h"
 #include "scan/sector_reader.h"
-#include "shell/text_format.h"
+#include "text/text_format.h"
 
 namespace lumicarve {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "scan/filetime.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 
 namespace lumicarve {
 namespace {

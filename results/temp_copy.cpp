@@ -45,16 +45,12 @@ std::string InTempDir(const std::string& name) {
 
 TempCopyPlan PlanTempCopy(const FoundFile& file, const PreviewInfo* preview) {
   TempCopyPlan plan;
-  if (!preview) {
-    plan.firstSector = file.startSector;
-    plan.bytes = file.length;
-    plan.sectors = file.length / kSectorSize + (file.length % kSectorSize ? 1 : 0);
-    return plan;
-  }
-  plan.firstSector = preview->offset / kSectorSize;
-  plan.skip = static_cast<uint32_t>(preview->offset % kSectorSize);
-  plan.bytes = preview->length;
-  const uint64_t span = plan.skip + preview->length;
+  const std::optional<CopyRange> range = PreviewCopyRange(file, preview);
+  if (!range) return plan;
+  plan.firstSector = range->offset / kSectorSize;
+  plan.skip = static_cast<uint32_t>(range->offset % kSectorSize);
+  plan.bytes = range->length;
+  const uint64_t span = plan.skip + range->length;
   plan.sectors = span / kSectorSize + (span % kSectorSize ? 1 : 0);
   return plan;
 }
@@ -81,9 +77,10 @@ TempCopyBlock BlockOf(const TempCopyPlan& plan, uint64_t index) {
 TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
                              const std::string& path, const std::atomic<bool>* stop) {
   if (path.empty()) return TempCopyResult::kCannotCreate;
+  const TempCopyPlan plan = PlanTempCopy(file, preview);
+  if (plan.bytes == 0) return TempCopyResult::kRefused;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return TempCopyResult::kCannotCreate;
-  const TempCopyPlan plan = PlanTempCopy(file, preview);
   std::vector<uint8_t> buffer(kBlockBytes);
   TempCopyResult result = TempCopyResult::kCopied;
   const uint64_t blocks = BlockCount(plan);

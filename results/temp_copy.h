@@ -29,7 +29,8 @@ struct TempCopyBlock {
   uint32_t writeBytes = 0;
 };
 
-// The whole file (`preview` null), or the embedded preview a RAW walk found.
+// The whole file (`preview` null), or the embedded preview a RAW walk found;
+// no bytes at all when PreviewCopyRange refuses the copy.
 TempCopyPlan PlanTempCopy(const FoundFile& file, const PreviewInfo* preview);
 uint64_t BlockCount(const TempCopyPlan& plan);
 TempCopyBlock BlockOf(const TempCopyPlan& plan, uint64_t index);
@@ -39,6 +40,7 @@ enum class TempCopyResult {
   kCannotCreate,  // the temp file could not be made or written (a full disk)
   kReadFailed,    // a device read failed: there is no trustworthy copy
   kStopped,       // `stop` was raised between two blocks
+  kRefused,       // nothing to copy, or the claimed length is out of bounds: no file made
 };
 
 // Writes the plan's bytes from the device `handle` into `path`, replacing a

@@ -31,7 +31,9 @@ uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& ty
     case FT_MOV: case FT_MP4: case FT_3GP: return AtomWalkLength(context, startSector);
     case FT_AVI: return RiffLength(context, startSector);
     case FT_BMP: return BitmapLength(context, startSector);
-    case FT_TIF: return WalkTiff(context.ScannedHandle(), startSector, type);
+    case FT_TIF:
+      return WalkTiff(context.ScannedHandle(), startSector, type,
+                      [&context] { return context.scanState.load() == SCAN_CANCEL; });
     case FT_ASF: return AsfLength(context, startSector, type);
     default: return 0;
   }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "scan/file_types.h"
+#include "scan/formats/ifd_visitor.h"
 #include "scan/scan_context.h"
 
 namespace lumicarve {
@@ -28,6 +29,6 @@ uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector);
 uint32_t RiffLength(ScanContext& context, uint64_t startSector);
 uint32_t BitmapLength(ScanContext& context, uint64_t startSector);
 uint32_t AsfLength(ScanContext& context, uint64_t startSector, FileTypeMask& type);
-uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type);
+uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type, const CancelCheck& cancelled = {});
 
 }  // namespace lumicarve

@@ -24,6 +24,7 @@ namespace {
 struct AppendBuffer {
   int fd = -1;
   std::vector<uint8_t> bytes;
+  uint64_t total = 0;  // bytes taken for this temp file so far
 };
 thread_local AppendBuffer t_append;
 constexpr size_t kAppendFlush = 1 << 20;
@@ -77,6 +78,7 @@ void FlushAppends() {
 void ForgetAppends() {
   t_append.bytes.clear();
   t_append.fd = -1;
+  t_append.total = 0;
 }
 
 }  // namespace
@@ -133,7 +135,11 @@ void AppendPreviewTemp(ScanContext& context, const void* bytes, size_t count) {
   if (t_append.fd != context.previewTempFd) {
     FlushAppends();
     t_append.fd = context.previewTempFd;
+    t_append.total = 0;
   }
+  // A picture longer than any preview keeps only its first bytes.
+  if (t_append.total + count > kMaxPreviewCopyBytes) return;
+  t_append.total += count;
   const auto* p = static_cast<const uint8_t*>(bytes);
   t_append.bytes.insert(t_append.bytes.end(), p, p + count);
   if (t_append.bytes.size() >= kAppendFlush) FlushAppends();
@@ -141,26 +147,22 @@ void AppendPreviewTemp(ScanContext& context, const void* bytes, size_t count) {
 
 void ExtractToPreviewTemp(ScanContext& context, std::unique_ptr<FoundFile> record) {
   const int device = context.ScannedHandle();
-  uint64_t first = record->startSector;
-  uint64_t sectors = (record->length + kSectorSize - 1) / kSectorSize;
-  uint32_t skip = 0;
-  bool embeddedJpeg = false;
-  if (IsRawType(record->type)) {
-    PreviewInfo info;
-    if (ReadRawPreview(device, *record, info)) {
-      embeddedJpeg = true;
-      first = info.offset / kSectorSize;
-      skip = static_cast<uint32_t>(info.offset % kSectorSize);
-      sectors = (skip + info.length + kSectorSize - 1) / kSectorSize;
-    }
-  }
+  PreviewInfo info;
+  const bool embeddedJpeg =
+      IsRawType(record->type) &&
+      ReadRawPreview(device, *record, info, [&context] { return context.scanState.load() == SCAN_CANCEL; }) &&
+      PreviewCopyRange(*record, &info);
+  const std::optional<CopyRange> range = PreviewCopyRange(*record, embeddedJpeg ? &info : nullptr);
   if (context.previewTempFd != -1) {
     const int fd = context.previewTempFd;
     if (t_append.fd == fd) FlushAppends();
     ForgetAppends();
     const off_t held = ::lseek(fd, 0, SEEK_END);
-    if (!(held > static_cast<off_t>(kSectorSize) || record->length <= kSectorSize))
-      CopySectors(device, fd, first, sectors, skip);
+    if (range && !(held > static_cast<off_t>(kSectorSize) || record->length <= kSectorSize)) {
+      const uint32_t skip = static_cast<uint32_t>(range->offset % kSectorSize);
+      CopySectors(device, fd, range->offset / kSectorSize, (skip + range->length + kSectorSize - 1) / kSectorSize,
+                  skip);
+    }
     ::close(fd);
     // A RAW file's temp file was opened while it still looked like a TIFF;
     // what it holds now is its JPEG preview.

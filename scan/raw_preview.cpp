@@ -9,88 +9,51 @@
 #include <vector>
 
 #include "scan/filetime.h"
-#include "scan/formats/tiff_entry.h"
+#include "scan/formats/ifd_visitor.h"
 #include "scan/sector_reader.h"
 
 namespace lumicarve {
 namespace {
 
-class PreviewWalker {
+class PreviewRule : public IfdVisitor::Handler {
  public:
-  PreviewWalker(int fd, uint64_t start, bool be, PreviewInfo& info)
-      : fd_(fd), start_(start), be_(be), info_(info) {}
+  explicit PreviewRule(PreviewInfo& info) : info_(info) {}
 
-  // Reads the IFD at file offset `ifdOffset` and walks it. False when it
-  // cannot be read.
-  bool WalkAt(uint32_t ifdOffset, bool topLevel, int depth) {
-    const uint64_t sector = start_ + ifdOffset / kSectorSize;
-    const uint32_t n = IfdSectorsToRead(sector, ReadLimit());
-    std::vector<uint8_t> buf(size_t{n} * kSectorSize);
-    if (!ReadSectors(fd_, sector, n, kSectorSize, buf.data())) return false;
-    Walk(ByteView(buf.data(), buf.size()), ifdOffset % kSectorSize, topLevel, depth);
-    return true;
+  void Entry(IfdVisitor& walk, const IfdPlace& place, const TiffEntry& e) override {
+    if (place.kind == IfdKind::kExif) {
+      if (e.tag == 36867) ReadDate(walk, e.value);
+      return;
+    }
+    bool& jpegCompressed = jpegCompressed_[std::min(place.depth, kMaxSubIfdDepth)];
+    switch (e.tag) {
+      case 259: jpegCompressed = e.value == 7; break;
+      case 46: case 513: info_.offset = e.value; break;
+      case 273: if (jpegCompressed) info_.offset = e.value; break;
+      case 514: info_.length = e.value; break;
+      case 279: if (jpegCompressed) info_.length = e.value; break;
+      case 280: info_.length = uint64_t{e.value} - info_.offset; break;
+      case 306: ReadDate(walk, e.value); break;
+      case 34665: walk.WalkBelow(place, IfdKind::kExif, e.value, *this); break;
+      case 330: walk.WalkSubIfds(place, e, *this); break;
+      default: break;
+    }
+  }
+
+  void IfdDone(const IfdPlace& place, uint16_t, bool) override {
+    jpegCompressed_[std::min(place.depth, kMaxSubIfdDepth)] = false;
   }
 
  private:
-  void Walk(const ByteView& bytes, size_t ifd, bool topLevel, int depth) {
-    uint16_t count = 0;
-    if (!bytes.u16(ifd, be_, count) || count > kMaxIfdEntries) return;
-    bool jpegCompressed = false;
-    for (int i = 0; i < count; ++i) {
-      TiffEntry e;
-      if (!ReadTiffEntry(bytes, ifd, i, be_, e)) break;
-      switch (e.tag) {
-        case 259: jpegCompressed = e.value == 7; break;
-        case 46: case 513: info_.offset = e.value; break;
-        case 273: if (jpegCompressed) info_.offset = e.value; break;
-        case 514: info_.length = e.value; break;
-        case 279: if (jpegCompressed) info_.length = e.value; break;
-        case 280: info_.length = uint64_t{e.value} - info_.offset; break;
-        case 306: ReadDate(e.value); break;
-        case 34665: ReadExifIfd(e.value); break;
-        case 330: WalkSubIfds(e, depth); break;
-        default: break;
-      }
-    }
-    uint32_t next = 0;
-    bytes.u32(ifd + 2 + size_t{count} * 12, be_, next);
-    if (topLevel) info_.next = next;
+  // "YYYY:MM:DD HH:MM:SS"; a text cut short by the device's end is parsed
+  // as far as it goes.
+  void ReadDate(IfdVisitor& walk, uint32_t at) {
+    std::vector<uint8_t> buf;
+    const ByteView text = walk.Read(at, 26, buf);
+    ParseExifDate(reinterpret_cast<const char*>(text.data()), text.size(), info_.date);
   }
 
-  void WalkSubIfds(const TiffEntry& e, int depth) {
-    if (depth >= kMaxSubIfdDepth) return;
-    for (uint32_t offset : SubIfdOffsets(fd_, start_, e, be_)) WalkAt(offset, false, depth + 1);
-  }
-
-  // The 19-character date text may straddle two sectors.
-  void ReadDate(uint32_t at) {
-    uint8_t buf[2 * kSectorSize];
-    const uint32_t sectors = at % kSectorSize > kSectorSize - 20 ? 2 : 1;
-    if (!ReadSectors(fd_, start_ + at / kSectorSize, sectors, kSectorSize, buf)) return;
-    const size_t from = at % kSectorSize;
-    ParseExifDate(reinterpret_cast<const char*>(buf) + from, sectors * kSectorSize - from, info_.date);
-  }
-
-  void ReadExifIfd(uint32_t exifOffset) {
-    const uint64_t sector = start_ + exifOffset / kSectorSize;
-    const uint32_t n = IfdSectorsToRead(sector, ReadLimit());
-    std::vector<uint8_t> buf(size_t{n} * kSectorSize);
-    if (!ReadSectors(fd_, sector, n, kSectorSize, buf.data())) return;
-    const ByteView bytes(buf.data(), buf.size());
-    const size_t ifd = exifOffset % kSectorSize;
-    uint16_t count = 0;
-    if (!bytes.u16(ifd, be_, count)) return;
-    for (int i = 0; i < count && i < kMaxIfdEntries; ++i) {
-      TiffEntry e;
-      if (!ReadTiffEntry(bytes, ifd, i, be_, e)) break;
-      if (e.tag == 36867) ReadDate(e.value);
-    }
-  }
-
-  int fd_;
-  uint64_t start_;
-  bool be_;
   PreviewInfo& info_;
+  bool jpegCompressed_[kMaxSubIfdDepth + 1] = {};
 };
 
 // Decimal digits at `at`, up to the first non-digit (at most 9 taken).
@@ -114,22 +77,30 @@ bool ParseExifDate(const char* text, size_t size, uint64_t& filetime) {
   return CalendarToFiletime(t, filetime);
 }
 
-int ReadRawPreview(int handle, FoundFile& record, PreviewInfo& info) {
+std::optional<CopyRange> PreviewCopyRange(const FoundFile& file, const PreviewInfo* preview) {
+  const uint64_t start = file.startSector * kSectorSize;
+  CopyRange range{start, file.length};
+  if (preview) {
+    // A preview a damaged IFD places outside its file is not the file's picture.
+    if (preview->offset < start || preview->length > file.length ||
+        preview->offset - start > file.length - preview->length)
+      return std::nullopt;
+    range = {preview->offset, preview->length};
+  }
+  if (range.length == 0 || range.length > kMaxPreviewCopyBytes) return std::nullopt;
+  return range;
+}
+
+int ReadRawPreview(int handle, FoundFile& record, PreviewInfo& info, const CancelCheck& cancelled) {
   info = PreviewInfo{};
   uint8_t head[kSectorSize];
   if (!ReadSectors(handle, record.startSector, 1, kSectorSize, head)) return 0;
   const bool be = head[0] == 'M' && head[1] == 'M';
-  uint32_t ifdOffset = 0;
-  ByteView(head, sizeof head).u32(4, be, ifdOffset);
-  PreviewWalker walker(handle, record.startSector, be, info);
-  std::vector<uint32_t> visited;
-  for (int n = 0; n < kMaxIfdChain && ifdOffset != 0; ++n) {
-    visited.push_back(ifdOffset);
-    info.next = 0;
-    if (!walker.WalkAt(ifdOffset, true, 0)) break;
-    ifdOffset = info.next;
-    if (std::find(visited.begin(), visited.end(), ifdOffset) != visited.end()) break;
-  }
+  uint32_t ifd0 = 0;
+  ByteView(head, sizeof head).u32(4, be, ifd0);
+  PreviewRule rule(info);
+  IfdVisitor walk(handle, record.startSector, be, cancelled);
+  walk.WalkChain(ifd0, rule);
   if (static_cast<int64_t>(info.offset) > 0) info.offset += record.startSector * kSectorSize;
   record.date = info.date;
   return static_cast<int64_t>(info.length) > 0 ? 1 : 0;

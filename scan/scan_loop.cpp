@@ -32,11 +32,13 @@ struct FileInProgress {
   uint64_t start = 0;
   uint64_t found = 0;
   JpegWalk jpeg;
+  GifWalk gif;
   uint64_t avchdOffset = 0;
   MpegTracker mpeg;
 
   void ResetRules() {
     jpeg = JpegWalk{};
+    gif = GifWalk{};
     avchdOffset = 0;
   }
 };
@@ -108,6 +110,7 @@ void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
   f_.start = sector;
   f_.found = 0;
   f_.ResetRules();
+  f_.jpeg.limit = (total_ - sector) * kSectorSize;
   if (type == FT_MPG) f_.mpeg.Start(sector, s[3] == 0xBA);
 }
 
@@ -124,7 +127,7 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
       f_.found = PngSectorEnd(s, offset, prev_);
       return;
     case FT_GIF:
-      f_.found = GifSectorEnd(s, offset, prev_);
+      f_.found = GifSectorEnd(s, offset, prev_, f_.gif);
       return;
     case FT_MTS:
       f_.found = AvchdSectorEnd(s, offset, f_.avchdOffset);

@@ -11,6 +11,7 @@ list(APPEND CORE_SOURCES
   scan/formats/bmp.cpp
   scan/formats/asf.cpp
   scan/formats/tiff.cpp
+  scan/formats/ifd_visitor.cpp
   scan/formats/jpeg.cpp
   scan/formats/png.cpp
   scan/formats/gif.cpp

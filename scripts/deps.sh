@@ -3,7 +3,7 @@
 lumicarve_install_deps() {
   local packages=(cmake ninja-build g++ pkg-config libgtest-dev libblkid-dev
     qt6-base-dev qt6-image-formats-plugins qt6-svg-dev libexiv2-dev libgl-dev
-    mtools dosfstools util-linux fdisk xauth xvfb)
+    mtools dosfstools util-linux fdisk xauth xvfb dbus udisks2)
   if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
   if [ "${1:-}" = bench ]; then packages+=(testdisk foremost scalpel bc util-linux); fi
   local missing=()

@@ -10,7 +10,7 @@
 #include "scan/preview_temp.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/termination.h"
 #include "shell/window_strings.h"
 

@@ -9,7 +9,7 @@
 #include "controls/gradient.h"
 #include "scan/scan_context.h"
 #include "shell/icons.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

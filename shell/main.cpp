@@ -2,7 +2,7 @@
 // argument is opened as a disk image.
 #include <QApplication>
 
-#include "results/exif_reader.h"
+#include "results/ui/exif_reader.h"
 #include "shell/application.h"
 
 int main(int argc, char** argv) {

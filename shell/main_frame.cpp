@@ -1,6 +1,7 @@
 #include "shell/main_frame.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDockWidget>
@@ -15,21 +16,23 @@
 #include <cstring>
 
 #include "controls/tri_check_tree.h"
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 #include "devices/device_list.h"
-#include "results/file_preview_dialog.h"
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
-#include "results/pane_preview.h"
+#include "results/ui/file_preview_dialog.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
+#include "results/ui/pane_preview.h"
 #include "scan/scan_loop.h"
 #include "shell/about_box.h"
 #include "shell/application.h"
 #include "shell/command_button_strip.h"
+#include "shell/device_watch.h"
+#include "shell/disk_access.h"
 #include "shell/icons.h"
 #include "shell/options_dialog.h"
 #include "shell/recovery_flow.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -117,6 +120,11 @@ void CMainFrame::createPanes() {
   // The switches are settings: kept the moment they change.
   connect(controlPane_, &ControlPane::switchesChanged, this, [this] { SaveSettings(context_); });
   connect(folderPane_, &FolderViewPane::listRefresh, this, &CMainFrame::RefreshList);
+  access_ = new DiskAccess(context_, this);
+  // Only the user's own choice asks for permission, not the start-up selection.
+  connect(controlPane_->deviceSelector(), &QComboBox::activated, access_,
+          [this](int index) { access_->request(index, false); });
+  connect(access_, &DiskAccess::deviceOpened, this, &CMainFrame::deviceOpened);
   setCommandEnable(0, true);
   setCommandEnable(1, false);
   setCommandEnable(2, false);
@@ -125,6 +133,16 @@ void CMainFrame::createPanes() {
 void CMainFrame::initialiseDevices() {
   controlPane_->initialise();
   showDeniedDisks();
+  // From now on the list follows disks as they come and go.
+  watch_ = new DeviceWatch(this);
+  connect(watch_, &DeviceWatch::devicesChanged, this, &CMainFrame::refreshDevices);
+}
+
+void CMainFrame::deviceOpened(int index, bool thenScan) {
+  controlPane_->deviceSelector()->setItemText(index, QString::fromUtf8(context_.devices[index].label));
+  showDeniedDisks();
+  if (thenScan && index == context_.selectedDeviceIndex && context_.commandEnable[0])
+    controlRequest(kStartScan);
 }
 
 bool CMainFrame::openDiskImage(const QString& path) {
@@ -197,9 +215,15 @@ void CMainFrame::StartScan() {
     QThread::msleep(100);
   }
   int selected = context_.selectedDeviceIndex;
+  if (selected >= 0 && selected < context_.deviceCount && context_.devices[selected].needsAccess) {
+    // The scan starts once the system has given a descriptor for the disk.
+    access_->request(selected, true);
+    EnableScanControls(true);
+    return;
+  }
   if (context_.deviceCount == 0 || selected < 0 || selected >= context_.deviceCount ||
       context_.devices[selected].handle < 0) {
-    message(QMessageBox::Warning, noDeviceText());
+    message(QMessageBox::Warning, Text(IDS_NO_DEVICE));
     EnableScanControls(true);
     return;
   }

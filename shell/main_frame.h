@@ -22,6 +22,8 @@ namespace lumicarve {
 
 class CLumicarveView;
 class ControlPane;
+class DeviceWatch;
+class DiskAccess;
 class FolderViewPane;
 class PanePreviewPacer;
 
@@ -72,6 +74,7 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   PanePreviewPacer* previewPacer() const { return previewPacer_; }
   QDockWidget* controlDock() const { return controlDock_; }
   QDockWidget* folderDock() const { return folderDock_; }
+  DiskAccess* diskAccess() const { return access_; }
   QAction* action(const char* name) const;
   // Waits, pumping events, until a started scan thread has ended, and joins it.
   void waitForScanThread();
@@ -98,7 +101,6 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   // The window title names the disk the results come from (-1: none).
   void showResultsSource(int deviceIndex);
   void setStatusText(const QString& text);
-  QString noDeviceText() const;
   // What the list says when it is empty after showing a folder of `kind`.
   QString emptyListHint(int kind) const;
   void createPanes();
@@ -108,6 +110,9 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   void foundFile(std::unique_ptr<FoundFile> file);
   void completionReport();
   void showDeniedDisks();
+  // A disk listed without a handle now has one: its new label, and the scan
+  // that was waiting for it.
+  void deviceOpened(int index, bool thenScan);
   void openDiskImageDialog();
   void showAbout();
   int message(QMessageBox::Icon icon, const QString& text);
@@ -119,6 +124,8 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   FolderViewPane* folderPane_ = nullptr;
   CLumicarveView* view_ = nullptr;
   PanePreviewPacer* previewPacer_ = nullptr;
+  DiskAccess* access_ = nullptr;
+  DeviceWatch* watch_ = nullptr;
   QDockWidget* controlDock_ = nullptr;
   QDockWidget* folderDock_ = nullptr;
   std::thread scanThread_;
@@ -127,6 +134,9 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   // Files were found and no recovery has completed since.
   bool unrecovered_ = false;
   QLabel* statusText_ = nullptr;
+  // The status text about disks that could not be opened, while shown.
+  QString deniedText_;
+  bool refreshAfterScan_ = false;
 };
 
 }  // namespace lumicarve

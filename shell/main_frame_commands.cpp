@@ -11,15 +11,17 @@
 
 #include <unistd.h>
 
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 #include "devices/device_list.h"
-#include "results/folder_view_pane.h"
+#include "results/ui/folder_view_pane.h"
 #include "shell/application.h"
 #include "shell/command_button_strip.h"
+#include "shell/control_pane.h"
+#include "shell/disk_access.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -115,20 +117,22 @@ void CMainFrame::togglePane(QDockWidget* dock) {
 
 void CMainFrame::showDeniedDisks() {
   const int denied = context_.devicesDenied;
-  if (denied <= 0) return;
-  // Root is refused for other reasons (a disk held by another program, say):
-  // advice to run with disk access would not help.
-  if (::geteuid() == 0) {
-    setStatusText(tr("%1 disk(s) could not be opened (permission denied).").arg(denied));
+  if (denied <= 0) {
+    if (statusText() == deniedText_) setStatusText(QString());
+    deniedText_.clear();
     return;
   }
-  QString text = Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED);
-  setStatusText(text.replace(QLatin1String("%d"), QString::number(denied)));
-}
-
-QString CMainFrame::noDeviceText() const {
-  if (::geteuid() == 0) return tr("No disk to scan. Open a disk image (File > Open disk image...).");
-  return Text(IDS_NO_DEVICE);
+  // Root is refused for other reasons (a disk held exclusively, say): asking
+  // for permission would not help.
+  QString text;
+  if (::geteuid() == 0)
+    text = tr("%1 disk(s) could not be opened.").arg(denied);
+  else if (DiskAccess::serviceAvailable())
+    text = Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED);
+  else
+    text = Text(denied == 1 ? IDS_DISK_DENIED_NO_SERVICE : IDS_DISKS_DENIED_NO_SERVICE);
+  deniedText_ = text.replace(QLatin1String("%d"), QString::number(denied));
+  setStatusText(deniedText_);
 }
 
 void CMainFrame::setStatusText(const QString& text) {
@@ -138,12 +142,16 @@ void CMainFrame::setStatusText(const QString& text) {
 QString CMainFrame::statusText() const { return statusText_ ? statusText_->text() : QString(); }
 
 void CMainFrame::refreshDevices() {
-  if (context_.scanState.load() == SCAN_RUNNING) return;
+  // The table is the scan's: a change seen meanwhile is looked at after it.
+  if (context_.scanState.load() == SCAN_RUNNING) {
+    refreshAfterScan_ = true;
+    return;
+  }
+  refreshAfterScan_ = false;
   // The device whose results are listed keeps its entry, gone or not.
   const int keep = storage_.Unsorted() ? context_.scannedDeviceIndex : -1;
-  RefreshDeviceTable(context_, keep);
+  RefreshDeviceTable(context_, keep, "/", true);
   controlPane_->reloadDevices();
-  setStatusText(QString());
   showDeniedDisks();
 }
 

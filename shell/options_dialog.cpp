@@ -15,7 +15,7 @@
 #include "shell/recovery_target_dialog.h"
 #include "shell/settings.h"
 #include "shell/settings_text.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "shell/text_format.h"
+#include "text/text_format.h"
 
 namespace lumicarve {
 namespace {

@@ -19,8 +19,8 @@
 #include "controls/transparent_static.h"
 #include "shell/dialog_units.h"
 #include "shell/settings.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <thread>
 
-#include "shell/recovery_worker.h"
+#include "recovery/recovery_worker.h"
 
 class QLabel;
 class QProgressBar;

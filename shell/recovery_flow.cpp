@@ -8,15 +8,15 @@
 
 #include <algorithm>
 
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
 #include "scan/scan_context.h"
 #include "shell/recovery_dialog.h"
+#include "recovery/recovery_worker.h"
 #include "shell/recovery_target_dialog.h"
-#include "shell/recovery_worker.h"
 #include "shell/settings.h"
 #include "shell/settings_text.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

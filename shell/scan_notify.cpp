@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include "controls/tri_check_tree.h"
-#include "devices/control_pane.h"
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
-#include "results/pane_preview.h"
+#include "shell/control_pane.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
+#include "results/ui/pane_preview.h"
 #include "shell/main_frame.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -134,6 +134,7 @@ void CMainFrame::EndScan() {
     context_.previewTempFd = -1;
   }
   unrecovered_ = context_.filesFound.load() > 0;
+  if (refreshAfterScan_) QMetaObject::invokeMethod(this, &CMainFrame::refreshDevices, Qt::QueuedConnection);
   setCommandEnable(0, true);
   setCommandEnable(1, context_.filesFound.load() > 0);
   setCommandEnable(2, false);

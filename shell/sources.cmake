@@ -1,17 +1,21 @@
-list(APPEND CORE_SOURCES
-  shell/string_table.cpp
-  shell/text_format.cpp
-)
-list(APPEND CORE_SOURCES
-  shell/destination_check.cpp
-)
-list(APPEND CORE_SOURCES
-  shell/found_file_copy.cpp
-)
-list(APPEND CORE_SOURCES
-  shell/name_template.cpp
-  shell/recovery_worker.cpp
-)
-list(APPEND CORE_SOURCES
-  shell/jpeg_exif_date.cpp
+list(APPEND UI_SOURCES
+  shell/about_box.cpp
+  shell/application.cpp
+  shell/command_button_strip.cpp
+  shell/control_pane.cpp
+  shell/device_watch.cpp
+  shell/disk_access.cpp
+  shell/icons.cpp
+  shell/main_frame.cpp
+  shell/main_frame_commands.cpp
+  shell/options_dialog.cpp
+  shell/progress_display.cpp
+  shell/recovery_dialog.cpp
+  shell/recovery_flow.cpp
+  shell/recovery_target_dialog.cpp
+  shell/scan_notify.cpp
+  shell/settings.cpp
+  shell/settings_text.cpp
+  shell/termination.cpp
+  shell/window_strings.cpp
 )

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "shell/string_table.h"
+#include "text/string_table.h"
 
 namespace lumicarve {
 

@@ -11,6 +11,13 @@ inline constexpr uint32_t IDS_DISKS_DENIED = 61280;  // "%d": the number of disk
 inline constexpr uint32_t IDS_DISK_DENIED = 61281;
 inline constexpr uint32_t IDS_NO_DEVICE = 61282;
 inline constexpr uint32_t IDS_CANNOT_OPEN_IMAGE = 61283;
+// "%s" in these is the device path.
+inline constexpr uint32_t IDS_ACCESS_SERVICE_MISSING = 61284;
+inline constexpr uint32_t IDS_ACCESS_REFUSED = 61285;
+inline constexpr uint32_t IDS_ACCESS_FAILED = 61286;
+// Without the access service: "%d" the number of disks, and the one-disk form.
+inline constexpr uint32_t IDS_DISKS_DENIED_NO_SERVICE = 61287;
+inline constexpr uint32_t IDS_DISK_DENIED_NO_SERVICE = 61288;
 
 // The string-table text of `id`, through the translator.
 QString Text(uint32_t id);

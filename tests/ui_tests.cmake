@@ -30,6 +30,8 @@ if(TARGET lumicarve_ui)
       lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
     endif()
   endforeach()
+  # A disk the user may not open, read through the disk service on a private bus.
+  lumicarve_add_ui_test(ui_disk_access_test ui/disk_access_test.cpp)
   # The window ended by signals mid-scan, run as a child process.
   lumicarve_add_ui_test(ui_window_signal_test ui/window_signal_test.cpp)
 endif()

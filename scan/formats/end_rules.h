@@ -5,6 +5,7 @@
 // Each returns the file's length when this sector ends it, else 0.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace lumicarve {
@@ -15,15 +16,46 @@ struct PreviousSector {
   uint32_t last4 = 0;    // its last four bytes, big-endian (the last byte lowest)
 };
 
+// The JPEG end search. The structure walk follows the marker chain through
+// every segment and through the entropy-coded data of every scan to the EOI
+// that ends the primary image. Where the structure breaks it falls back to
+// the marker-chain rule: an FF D9 followed only by zeros to the end of its
+// sector, once a DHT was met on the chain, and past 2 MiB the first sector
+// whose tail is all zero.
 struct JpegWalk {
+  // The fallback rule's chain.
   uint64_t expectedMarker = 2;  // file offset of the marker the chain expects
   uint64_t segmentLength = 0;
   bool huffman = false;         // a DHT segment was met on the marker chain
+
+  // The structure walk.
+  enum class Mode : uint8_t { kChain, kEntropy, kBroken };
+  Mode mode = Mode::kChain;
+  bool scanSeen = false;       // an SOS was passed: an EOI now ends the image
+  uint8_t fillRun = 0;         // consecutive FF fill bytes
+  uint64_t next = 2;           // kChain: offset of the next marker; kEntropy: where the search for FF goes on
+  uint64_t limit = ~uint64_t{0};  // bytes from the file start to the device end
+
+  // The Multi-Picture index (APP2 "MPF"): its bytes from the TIFF header on
+  // are kept as their sectors pass, and read when the primary image ends.
+  static constexpr size_t kIndexBytes = 1024;
+  uint64_t indexBase = 0;   // file offset of the index's TIFF header, 0 = none
+  uint64_t indexEnd = 0;    // file offset where the kept bytes end
+  uint8_t index[kIndexBytes];
 };
 
 uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& walk);
 uint64_t PngSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
-uint64_t GifSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
+// The GIF end search: the block walk (header, colour tables, extensions and
+// images with their sub-block chains) to the trailer; where the chain breaks,
+// a trailer after a zero byte followed only by zeros to the end of its sector.
+struct GifWalk {
+  enum class Mode : uint8_t { kBlock, kSubBlocks, kBroken };
+  Mode mode = Mode::kBlock;
+  uint64_t next = 0;  // file offset of the next block introducer or sub-block size
+};
+
+uint64_t GifSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, GifWalk& walk);
 uint64_t MpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
 // `packetOffset` is the file offset of the next 192-byte packet to examine.
 uint64_t AvchdSectorEnd(const uint8_t* s, uint64_t offset, uint64_t& packetOffset);

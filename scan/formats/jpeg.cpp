@@ -1,8 +1,15 @@
-// JPEG: the marker chain from offset 2 (segments skipped by their lengths,
-// restart and SOI/EOI markers 2 bytes long) must reach a DHT segment before an
-// FF D9 counts. An EXIF thumbnail's end-of-image marker lies inside APP1, so it
-// is passed over; the true end is an FF D9 followed only by zeros to the end
-// of its sector. Past 2 MiB the first sector whose tail is all zero ends it.
+// JPEG: the structure walk follows the file from marker to marker. Segments
+// are skipped by their lengths (so an EXIF thumbnail's end-of-image marker
+// inside APP1 is passed over); after an SOS the entropy-coded data runs to the
+// first FF that is neither stuffing (FF 00) nor a restart marker (FF D0-D7).
+// That marker ends the primary image (FF D9) or starts the next segment, as
+// between the scans of a progressive JPEG. A file with a Multi-Picture index
+// ends with the last image the index lists, when that lies further.
+//
+// Where the structure breaks (a code that is no marker, a segment running past
+// the device, data that no encoder writes) the chain rule takes over: once a
+// DHT was met on the chain, an FF D9 followed only by zeros to the end of its
+// sector ends the file, and past 2 MiB the first sector whose tail is all zero.
 #include <algorithm>
 #include <cstring>
 
@@ -10,6 +17,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "scan/byte_view.h"
 #include "scan/formats/end_rules.h"
 
 namespace lumicarve {
@@ -54,9 +62,8 @@ size_t FindEndMarker(const uint8_t* s) {
   return 511;
 }
 
-}  // namespace
-
-uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& w) {
+// The chain rule on one sector.
+uint64_t ChainRuleSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& w) {
   if (prev.last == 0xFF && s[0] == 0xD9) return offset + 1;
   uint64_t found = 0;
   // Inside the entropy-coded data, with the marker chain behind and the
@@ -100,6 +107,144 @@ uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& 
   }
   if (!w.huffman) found = 0;
   return found;
+}
+
+// Segment markers that carry a 16-bit length: SOFn, DHT, DAC, DQT, DRI, DNL,
+// SOS, DHP, EXP, APPn, JPGn and COM.
+bool HasLength(uint8_t code) { return (code >= 0xC0 && code <= 0xCF) || (code >= 0xDA && code <= 0xFE); }
+
+// Fill bytes (FF before a marker) are legal in any number, but no encoder
+// writes many; a long run of FF is erased flash, not a JPEG.
+constexpr uint8_t kMaxFillRun = 32;
+
+// Keeps the bytes of the Multi-Picture index that lie in this sector.
+void KeepIndexBytes(const uint8_t* s, uint64_t offset, JpegWalk& w) {
+  if (!w.indexBase) return;
+  const uint64_t from = std::max(offset, w.indexBase), to = std::min(offset + 512, w.indexEnd);
+  if (from < to) std::memcpy(w.index + (from - w.indexBase), s + (from - offset), to - from);
+}
+
+// The furthest end, as a file offset, of the images the Multi-Picture index
+// lists after the primary one; 0 when there is no usable index. Offsets in
+// the index count from its TIFF header.
+uint64_t IndexedImagesEnd(const JpegWalk& w) {
+  if (!w.indexBase) return 0;
+  const ByteView v(w.index, w.indexEnd - w.indexBase);
+  bool be = false;
+  if (v.equals(0, "MM\0*", 4)) be = true;
+  else if (!v.equals(0, "II*\0", 4)) return 0;
+  uint32_t ifd = 0;
+  uint16_t count = 0;
+  if (!v.u32(4, be, ifd) || !v.u16(ifd, be, count)) return 0;
+  uint64_t end = 0;
+  for (uint16_t i = 0; i < count; ++i) {
+    const size_t at = ifd + 2 + size_t{i} * 12;
+    uint16_t tag = 0;
+    uint32_t bytes = 0, entries = 0;
+    if (!v.u16(at, be, tag) || !v.u32(at + 4, be, bytes) || !v.u32(at + 8, be, entries)) return 0;
+    if (tag != 0xB002) continue;  // MP entries: 16 bytes per image
+    for (uint32_t e = 0; e + 16 <= bytes; e += 16) {
+      uint32_t size = 0, offset = 0;
+      if (!v.u32(size_t{entries} + e + 4, be, size) || !v.u32(size_t{entries} + e + 8, be, offset)) return 0;
+      if (offset != 0) end = std::max(end, w.indexBase + offset + size);
+    }
+  }
+  return end;
+}
+
+enum class Step { kGoOn, kEnded, kBroken };
+
+// Follows the structure through the bytes of this sector. On kEnded `found`
+// holds the file's length.
+Step WalkStructure(const uint8_t* s, uint64_t offset, JpegWalk& w, uint64_t& found) {
+  using Mode = JpegWalk::Mode;
+  KeepIndexBytes(s, offset, w);
+  const uint64_t sectorEnd = offset + 512;
+  if (w.next < offset) return Step::kBroken;  // bytes were missed: a jump back
+  while (w.next < sectorEnd) {
+    const size_t k = static_cast<size_t>(w.next - offset);
+    if (w.mode == Mode::kEntropy) {
+      const void* hit = std::memchr(s + k, 0xFF, 512 - k);
+      if (!hit) {
+        // A sector of nothing but zeros is a clean card's empty space, not
+        // compressed picture data.
+        if (k == 0 && TailIsZero(s, 0)) return Step::kBroken;
+        w.next = sectorEnd;
+        break;
+      }
+      const size_t i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - s);
+      const uint8_t code = s[i + 1];
+      if (code == 0x00 || (code >= 0xD0 && code <= 0xD7)) {
+        w.next = offset + i + 2;
+        w.fillRun = 0;
+      } else {
+        w.next = offset + i;
+        w.mode = Mode::kChain;
+      }
+      continue;
+    }
+    if (s[k] != 0xFF) return Step::kBroken;
+    const uint8_t code = s[k + 1];
+    const uint64_t p = w.next;
+    if (code == 0xFF) {
+      if (++w.fillRun > kMaxFillRun) return Step::kBroken;
+      ++w.next;
+      continue;
+    }
+    w.fillRun = 0;
+    uint64_t length = 2;
+    if (HasLength(code)) {
+      length = uint64_t{s[k + 2]} * 256 + s[k + 3] + 2;
+      if (length < 4 || p + length > w.limit) return Step::kBroken;
+    } else if (!(code >= 0xD0 && code <= 0xD9)) {
+      return Step::kBroken;  // 00, SOI, TEM or a reserved code
+    }
+    // The chain rule's state follows along while the walk is where it would be.
+    if (!w.scanSeen && p == w.expectedMarker + w.segmentLength) {
+      w.expectedMarker = p;
+      w.segmentLength = length;
+      if (code == 0xC4) w.huffman = true;
+    }
+    if (code == 0xD9) {
+      if (!w.scanSeen) return Step::kBroken;
+      found = std::max(p + 2, IndexedImagesEnd(w));
+      if (found > w.limit) found = p + 2;
+      return Step::kEnded;
+    }
+    if (code == 0xE2 && !w.indexBase && !w.scanSeen && length >= 16 && std::memcmp(s + k + 4, "MPF", 4) == 0) {
+      w.indexBase = p + 8;
+      w.indexEnd = std::min(p + length, w.indexBase + JpegWalk::kIndexBytes);
+      KeepIndexBytes(s, offset, w);
+    }
+    if (code == 0xDA) {
+      w.scanSeen = true;
+      w.mode = Mode::kEntropy;
+    }
+    w.next = p + length;
+  }
+  return Step::kGoOn;
+}
+
+}  // namespace
+
+uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& w) {
+  if (w.mode != JpegWalk::Mode::kBroken) {
+    const uint64_t expected = w.expectedMarker, segment = w.segmentLength;
+    const bool huffman = w.huffman;
+    uint64_t found = 0;
+    switch (WalkStructure(s, offset, w, found)) {
+      case Step::kEnded: return found;
+      case Step::kGoOn: return 0;
+      case Step::kBroken: break;
+    }
+    // The chain rule examines this sector again from the state it had at
+    // the sector's start.
+    w.mode = JpegWalk::Mode::kBroken;
+    w.expectedMarker = expected;
+    w.segmentLength = segment;
+    w.huffman = huffman;
+  }
+  return ChainRuleSectorEnd(s, offset, prev, w);
 }
 
 }  // namespace lumicarve

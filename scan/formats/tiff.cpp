@@ -2,191 +2,124 @@
 // the strips, the tiles, the JPEG of each IFD and the tag values stored outside
 // the entries; the header and IFD0's Make (and a DNGVersion tag anywhere) tell
 // which camera format the file is. Every offset comes from the device and is
-// distrusted: visited IFDs end the chain, chains and nesting are capped, and
-// entries past the bytes read are never looked at.
+// distrusted; the IFD visitor keeps the walk finite.
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "scan/extent.h"
-#include "scan/formats/tiff_entry.h"
+#include "scan/formats/ifd_visitor.h"
 #include "scan/sector_reader.h"
 
 namespace lumicarve {
 namespace {
 
-struct TiffCells {
-  // Ends of the last strip, the JPEG and the last tile of the IFD walked last
-  // at the top level [0..2] and of the SubIFD walked last [3..5].
-  uint32_t ends[6] = {};
-  uint32_t valuesEnd = 0;  // furthest out-of-line tag value of any walked IFD
-  FileTypeMask type = FT_TIF;
-  uint32_t next = 0;
-};
-
-class TiffWalker {
+class TiffLength : public IfdVisitor::Handler {
  public:
-  TiffWalker(int fd, uint64_t start, bool bigEndian) : fd_(fd), start_(start), be_(bigEndian) {}
+  explicit TiffLength(FileTypeMask headerType) : makeType_(headerType) {}
 
-  // Walks the IFD that starts at byte `ifd` of `bytes`. Returns its size.
-  uint32_t WalkIfd(const ByteView& bytes, uint32_t ifd, bool subLevel, int depth, TiffCells& cells) {
-    uint16_t count = 0;
-    if (!bytes.u16(ifd, be_, count) || count > kMaxIfdEntries) return 2;
-    uint32_t strips = 0, jpeg = 0, tiles = 0;
-    uint32_t* cell = cells.ends + (subLevel ? 3 : 0);
-    for (int i = 0; i < count; ++i) {
-      TiffEntry e;
-      if (!ReadTiffEntry(bytes, ifd, i, be_, e)) break;
-      NoteValuesEnd(e, cells);
-      switch (e.tag) {
-        case 273: case 279:
-          strips += e.count == 1 ? e.value : LastArrayValue(e);
-          cell[0] = strips;
-          break;
-        case 513: case 514:
-          jpeg += e.value;
-          cell[1] = jpeg;
-          break;
-        case 324: case 325:
-          tiles += e.count == 1 ? e.value : LastArrayValue(e);
-          cell[2] = tiles;
-          break;
-        case 330:
-          WalkSubIfds(e, depth, cells);
-          break;
-        case 50706:
-          cells.type = FT_DNG;
-          break;
-        default:
-          break;
-      }
+  void Entry(IfdVisitor& walk, const IfdPlace& place, const TiffEntry& e) override {
+    NoteValuesEnd(e);
+    Sums& sums = sums_[std::min(place.depth, kMaxSubIfdDepth)];
+    // Ends of the last strip, the JPEG and the last tile of the IFD walked
+    // last at the top level [0..2] and of the SubIFD walked last [3..5].
+    uint32_t* cell = ends_ + (place.kind == IfdKind::kChain ? 0 : 3);
+    switch (e.tag) {
+      case 271:
+        if (place.kind == IfdKind::kChain && place.chainIndex == 0) NoteMake(walk, e);
+        break;
+      case 273: case 279:
+        sums.strips += e.count == 1 ? e.value : walk.LastArrayValue(e);
+        cell[0] = sums.strips;
+        break;
+      case 513: case 514:
+        sums.jpeg += e.value;
+        cell[1] = sums.jpeg;
+        break;
+      case 324: case 325:
+        sums.tiles += e.count == 1 ? e.value : walk.LastArrayValue(e);
+        cell[2] = sums.tiles;
+        break;
+      case 330:
+        walk.WalkSubIfds(place, e, *this);
+        break;
+      case 50706:
+        dng_ = true;
+        break;
+      default:
+        break;
     }
-    // A next-IFD offset past the bytes read ends the chain.
-    uint32_t next = 0;
-    bytes.u32(ifd + 2 + size_t(count) * 12, be_, next);
-    if (!subLevel) cells.next = next;
-    return 2 + 12u * count;
   }
+
+  void IfdDone(const IfdPlace& place, uint16_t count, bool walked) override {
+    sums_[std::min(place.depth, kMaxSubIfdDepth)] = Sums{};
+    if (place.kind != IfdKind::kChain) return;
+    if (!walked && place.chainIndex == 0) {
+      badFirstIfd_ = true;
+      return;
+    }
+    // An IFD with too many entries counts as its count field alone; an
+    // unreadable one not at all.
+    if (!walked && count == 0) return;
+    const uint32_t size = walked ? 2 + 12u * count : 2;
+    length_ = std::max({length_, static_cast<int32_t>(place.offset + size), static_cast<int32_t>(valuesEnd_)});
+    for (uint32_t end : ends_) length_ = std::max(length_, static_cast<int32_t>(end));
+  }
+
+  uint32_t length() const { return badFirstIfd_ ? 0 : static_cast<uint32_t>(length_); }
+  FileTypeMask type() const { return dng_ ? FT_DNG : makeType_; }
 
  private:
-  // The last element of a strip or tile array: inline when it fits in the
-  // entry, else read from the device.
-  uint32_t LastArrayValue(const TiffEntry& e) {
-    if (e.count == 0) return 0;
-    const uint32_t size = e.fieldType == 3 ? 2 : 4;
-    if (uint64_t{e.count} * size <= 4) {
-      uint8_t raw[4];
-      if (be_) {
-        raw[0] = uint8_t(e.value >> 24); raw[1] = uint8_t(e.value >> 16);
-        raw[2] = uint8_t(e.value >> 8); raw[3] = uint8_t(e.value);
-      } else {
-        raw[0] = uint8_t(e.value); raw[1] = uint8_t(e.value >> 8);
-        raw[2] = uint8_t(e.value >> 16); raw[3] = uint8_t(e.value >> 24);
-      }
-      uint16_t v = 0;
-      ByteView(raw, 4).u16((e.count - 1) * 2, be_, v);
-      return size == 2 ? v : e.value;
-    }
-    const uint64_t at = uint64_t{e.value} + uint64_t{e.count - 1} * size;
-    uint8_t buf[2 * kSectorSize];
-    // An element may straddle two sectors.
-    const uint32_t sectors = at % kSectorSize + size > kSectorSize ? 2 : 1;
-    if (!ReadSectors(fd_, start_ + at / kSectorSize, sectors, kSectorSize, buf)) return 0;
-    ByteView view(buf, sectors * kSectorSize);
-    if (size == 2) {
-      uint16_t v = 0;
-      view.u16(at % kSectorSize, be_, v);
-      return v;
-    }
-    uint32_t v = 0;
-    view.u32(at % kSectorSize, be_, v);
-    return v;
-  }
+  struct Sums {
+    uint32_t strips = 0, jpeg = 0, tiles = 0;
+  };
 
-  static void NoteValuesEnd(const TiffEntry& e, TiffCells& cells) {
+  void NoteValuesEnd(const TiffEntry& e) {
     if (!TiffValuesOutOfLine(e)) return;
     const uint64_t end = uint64_t{e.value} + uint64_t{e.count} * TiffTypeSize(e.fieldType);
     // Ends beyond the 31-bit range are garbage, as for every other cell.
-    if (end <= 0x7FFFFFFF && end > cells.valuesEnd) cells.valuesEnd = static_cast<uint32_t>(end);
+    if (end <= 0x7FFFFFFF && end > valuesEnd_) valuesEnd_ = static_cast<uint32_t>(end);
   }
 
-  void WalkSubIfds(const TiffEntry& e, int depth, TiffCells& cells) {
-    if (depth >= kMaxSubIfdDepth) return;
-    for (uint32_t offset : SubIfdOffsets(fd_, start_, e, be_)) WalkSubIfdAt(offset, depth, cells);
+  // IFD0's Make names the maker whose RAW files share the plain TIFF header.
+  void NoteMake(IfdVisitor& walk, const TiffEntry& e) {
+    uint8_t text[7] = {};
+    if (!TiffValuesOutOfLine(e) || !walk.ReadBytes(e.value, std::min<uint32_t>(e.count, 7), text)) return;
+    const ByteView make(text, sizeof text);
+    if (make.equals(0, "NIKON", 5)) makeType_ = FT_NEF;
+    else if (make.equals(0, "PENTAX", 6)) makeType_ = FT_PEF;
+    else if (make.equals(0, "SONY", 4)) makeType_ = FT_ARW;
+    else if (make.equals(0, "SAMSUNG", 7)) makeType_ = FT_SRW;
   }
 
-  void WalkSubIfdAt(uint32_t offset, int depth, TiffCells& cells) {
-    const uint64_t sector = start_ + offset / kSectorSize;
-    uint8_t buf[kIfdReadSectors * kSectorSize];
-    const uint32_t n = IfdSectorsToRead(sector, ReadLimit());
-    if (!ReadSectors(fd_, sector, n, kSectorSize, buf)) return;
-    WalkIfd(ByteView(buf, n * kSectorSize), offset % kSectorSize, true, depth + 1, cells);
-  }
-
-  int fd_;
-  uint64_t start_;
-  bool be_;
+  uint32_t ends_[6] = {};
+  Sums sums_[kMaxSubIfdDepth + 1];
+  uint32_t valuesEnd_ = 0;  // furthest out-of-line tag value of any walked IFD
+  int32_t length_ = 0;
+  FileTypeMask makeType_;
+  bool dng_ = false;
+  bool badFirstIfd_ = false;
 };
-
-// IFD0's Make names the maker whose RAW files share the plain TIFF header.
-FileTypeMask TypeFromMake(const ByteView& bytes, uint32_t ifd, bool be, uint32_t bufferBase,
-                          FileTypeMask type) {
-  uint16_t count = 0;
-  if (!bytes.u16(ifd, be, count)) return type;
-  for (int i = 0; i < count; ++i) {
-    TiffEntry e;
-    if (!ReadTiffEntry(bytes, ifd, i, be, e)) break;
-    if (e.tag != 271 || e.value < bufferBase) continue;
-    const size_t at = e.value - bufferBase;
-    if (bytes.equals(at, "NIKON", 5)) type = FT_NEF;
-    else if (bytes.equals(at, "PENTAX", 6)) type = FT_PEF;
-    else if (bytes.equals(at, "SONY", 4)) type = FT_ARW;
-    else if (bytes.equals(at, "SAMSUNG", 7)) type = FT_SRW;
-  }
-  return type;
-}
 
 }  // namespace
 
-uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type) {
+uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type, const CancelCheck& cancelled) {
   uint8_t head[kSectorSize];
   if (!ReadSectors(handle, startSector, 1, kSectorSize, head)) return 0;
   const bool be = head[0] == 'M' && head[1] == 'M';
   const ByteView headView(head, sizeof head);
-  uint32_t ifdOffset = 0;
-  headView.u32(4, be, ifdOffset);
+  uint32_t ifd0 = 0;
+  headView.u32(4, be, ifd0);
 
-  TiffWalker walker(handle, startSector, be);
-  TiffCells cells;
-  if (headView.equals(8, "CR", 2) && head[10] == 2) cells.type = FT_CR2;
-  if (headView.equals(0, "IIRO", 4)) cells.type = FT_ORF;
-  if (headView.equals(0, "IIU\0", 4)) cells.type = FT_RW2;
+  FileTypeMask headerType = FT_TIF;
+  if (headView.equals(8, "CR", 2) && head[10] == 2) headerType = FT_CR2;
+  if (headView.equals(0, "IIRO", 4)) headerType = FT_ORF;
+  if (headView.equals(0, "IIU\0", 4)) headerType = FT_RW2;
 
-  int32_t length = 0;
-  std::vector<uint32_t> visited;
-  uint8_t buf[kIfdReadSectors * kSectorSize];
-  for (int n = 0; n < kMaxIfdChain; ++n) {
-    const uint64_t sector = startSector + ifdOffset / kSectorSize;
-    const uint32_t sectors = IfdSectorsToRead(sector, ReadLimit());
-    // A failed read ends the chain with the length found so far.
-    if (!ReadSectors(handle, sector, sectors, kSectorSize, buf)) break;
-    const ByteView bytes(buf, sectors * kSectorSize);
-    const uint32_t at = ifdOffset % kSectorSize;
-    if (n == 0) {
-      uint16_t count = 0;
-      if (!bytes.u16(at, be, count) || count > kMaxIfdEntries) return 0;
-      cells.type = TypeFromMake(bytes, at, be, ifdOffset - at, cells.type);
-    }
-    visited.push_back(ifdOffset);
-    const uint32_t size = walker.WalkIfd(bytes, at, false, 0, cells);
-    length = std::max({length, static_cast<int32_t>(ifdOffset + size), static_cast<int32_t>(cells.valuesEnd)});
-    for (uint32_t end : cells.ends) length = std::max(length, static_cast<int32_t>(end));
-    const uint32_t next = cells.next;
-    if (next == 0 || std::find(visited.begin(), visited.end(), next) != visited.end()) break;
-    ifdOffset = next;
-  }
-  type = cells.type;
-  return static_cast<uint32_t>(length);
+  TiffLength rule(headerType);
+  IfdVisitor walk(handle, startSector, be, cancelled);
+  walk.WalkChain(ifd0, rule);
+  type = rule.type();
+  return rule.length();
 }
 
 }  // namespace lumicarve

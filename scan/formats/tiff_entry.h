@@ -3,19 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
-#include "scan/sector_reader.h"
-
 #include "scan/byte_view.h"
 
 namespace lumicarve {
 
 inline constexpr int kMaxIfdEntries = 200;
-// An IFD of 200 entries that starts at the last byte of a sector still lies
-// inside this many sectors: 511 + 2 + 12 * 200 + 4 bytes.
-inline constexpr uint32_t kIfdReadSectors = 6;
-inline constexpr int kMaxIfdChain = 256;
 inline constexpr int kMaxSubIfdDepth = 3;
 
 struct TiffEntry {
@@ -56,35 +48,6 @@ inline bool ReadTiffEntry(const ByteView& bytes, size_t ifd, int index, bool big
     e.value = v;
   }
   return true;
-}
-
-// Number of sectors to read for an IFD at sector `sector` so that 200 entries
-// fit, without asking past `limit` (the device's end).
-inline uint32_t IfdSectorsToRead(uint64_t sector, uint64_t limit) {
-  if (sector >= limit) return 1;  // refused by the reader: the walk ends there
-  uint64_t left = limit - sector;
-  return left < kIfdReadSectors ? static_cast<uint32_t>(left) : kIfdReadSectors;
-}
-
-// The SubIFD offsets of a tag 330 entry: the value itself for a count of 1,
-// else the array it points at, read in one piece. Empty when the array cannot
-// be read or is larger than any IFD could be.
-inline std::vector<uint32_t> SubIfdOffsets(int fd, uint64_t start, const TiffEntry& e, bool bigEndian) {
-  if (e.count == 1) return {e.value};
-  if (e.count == 0 || e.count > kMaxIfdEntries) return {};
-  const uint64_t first = e.value / kSectorSize;
-  const uint64_t end = uint64_t{e.value} + uint64_t{e.count} * 4;
-  const uint32_t sectors = static_cast<uint32_t>((end + kSectorSize - 1) / kSectorSize - first);
-  std::vector<uint8_t> buf(size_t{sectors} * kSectorSize);
-  if (!ReadSectors(fd, start + first, sectors, kSectorSize, buf.data())) return {};
-  const ByteView view(buf.data(), buf.size());
-  std::vector<uint32_t> offsets;
-  for (uint32_t i = 0; i < e.count; ++i) {
-    uint32_t offset = 0;
-    if (!view.u32(e.value % kSectorSize + size_t{i} * 4, bigEndian, offset)) break;
-    offsets.push_back(offset);
-  }
-  return offsets;
 }
 
 }  // namespace lumicarve

@@ -74,7 +74,7 @@ TEST(ComposeDeviceLabel, dropsMountPointsRatherThanTheModelWhenTheLineIsFull) {
 TEST(DeniedDevicesText, countsTheDisksAndAdvisesOnlyAUserWhoIsNotRoot) {
   EXPECT_EQ(DeniedDevicesText(0, false), "");
   EXPECT_EQ(DeniedDevicesText(2, false),
-            "2 disks could not be opened (permission denied): run as root or join the \"disk\" group.");
+            "2 disks could not be opened (permission denied): run lumicarve-cli with sudo to scan a physical disk.");
   EXPECT_EQ(DeniedDevicesText(1, true), "1 disk could not be opened (permission denied).");
 }
 

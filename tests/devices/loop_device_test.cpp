@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -205,7 +206,7 @@ TEST(LoopDevice, isListedWithItsVolumeScannedThroughTheTableAndLeftUnchanged) {
               0)
         << listing;
     EXPECT_EQ(listing.find(card.device()), std::string::npos) << listing;
-    EXPECT_NE(listing.find(" could not be opened (permission denied): run as root or join the \"disk\" group.\n"),
+    EXPECT_NE(listing.find(" could not be opened (permission denied): run lumicarve-cli with sudo to scan a physical disk.\n"),
               std::string::npos)
         << listing;
   }
@@ -257,6 +258,47 @@ TEST(LoopDevice, listsEachKernelPartitionWithItsFileSystemAndMountPoint) {
   EXPECT_STREQ(second.label, "photos");
   EXPECT_EQ(std::string(second.mountPoint), disk.mountPoint());
   EXPECT_GT(second.freeBytes, 0);
+}
+
+TEST(LoopDevice, aDiskThisUserMayNotOpenIsListedAndAdoptsOnlyAReadOnlyDescriptorOfItself) {
+  if (::geteuid() != 0) GTEST_SKIP() << "attaching a loop device needs root";
+  if (RunShell("command -v losetup && command -v mkfs.vfat") != 0)
+    GTEST_SKIP() << "needs losetup and mkfs.vfat (util-linux, dosfstools)";
+  AttachedImage card;
+  std::string why;
+  ASSERT_TRUE(card.Make("truncate -s 8M \"$IMG\" && mkfs.vfat -n DENIED \"$IMG\"", why)) << why;
+  ASSERT_TRUE(card.Attach(why)) << why;
+
+  OwnedTable t;
+  // Built as an ordinary user sees the disks: only the file-system identity
+  // changes, and only meanwhile.
+  ::setfsuid(65534);
+  BuildDeviceTable(*t.context, "/", true);
+  ::setfsuid(0);
+  const int index = t.Find(card.device());
+  ASSERT_GE(index, 0) << card.device() << " is not in the table";
+  const DeviceEntry& entry = t.context->devices[index];
+  EXPECT_EQ(entry.handle, -1);
+  EXPECT_EQ(entry.needsAccess, 1);
+  EXPECT_STREQ(entry.label, "Loop card image.img [8.4 MB]");
+  const int denied = t.context->devicesDenied;
+  EXPECT_GE(denied, 1);
+
+  const std::string device = card.device();
+  EXPECT_FALSE(AdoptDeviceDescriptor(*t.context, index, ::open(device.c_str(), O_RDWR), &why));
+  EXPECT_EQ(why, "the descriptor for " + device + " is not read-only");
+  EXPECT_FALSE(AdoptDeviceDescriptor(*t.context, index, ::open(card.image().c_str(), O_RDONLY), &why));
+  EXPECT_EQ(why, "the descriptor given for " + device + " is not that disk");
+  EXPECT_EQ(entry.handle, -1);
+  EXPECT_EQ(entry.needsAccess, 1);
+
+  ASSERT_TRUE(AdoptDeviceDescriptor(*t.context, index, ::open(device.c_str(), O_RDONLY), &why)) << why;
+  EXPECT_EQ(::fcntl(entry.handle, F_GETFL) & O_ACCMODE, O_RDONLY);
+  EXPECT_EQ(entry.needsAccess, 0);
+  EXPECT_EQ(entry.totalSectors, 8u * 1024 * 1024 / 512);
+  ASSERT_EQ(entry.volumeCount, 1);
+  EXPECT_STREQ(entry.volumes[0].label, "DENIED");
+  EXPECT_EQ(t.context->devicesDenied, denied - 1);
 }
 
 }  // namespace

@@ -91,11 +91,10 @@ TEST_F(FatCard, everyDeletedAndKeptFileIsRecoveredAndExactWhereTheFormatTellsIts
     return std::string();
   };
 
-  // Formats whose end the rules cannot pin to the byte: a JPEG over 2 MiB
-  // ends at the first all-zero sector tail; one without an end marker runs to
-  // the next file; an MPEG stream without an end code runs into the stream
-  // that follows it on the card.
-  const std::vector<std::string> longer = {"big_4000x3000_exif_thumb.jpg", "truncated_no_eoi.jpg",
+  // Formats whose end the rules cannot pin to the byte: a JPEG without an end
+  // marker runs to the next file; an MPEG stream without an end code runs
+  // into the stream that follows it on the card.
+  const std::vector<std::string> longer = {"truncated_no_eoi.jpg",
                                            "ps_ffmpeg_no_endcode.mpg", "ps_mplex_endcode.mpg"};
   // Not recognised by the design: the transport streams as ffmpeg and
   // GStreamer write them (no PAT at the very start), and an ASF file without

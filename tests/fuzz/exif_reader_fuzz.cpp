@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_device.h"
-#include "results/exif_reader.h"
+#include "results/ui/exif_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "scan/file_types.h"
-#include "shell/name_template.h"
+#include "recovery/name_template.h"
 
 namespace {
 

@@ -107,6 +107,26 @@ TEST_F(TempCopyTest, anEmbeddedPreviewCopyStartsWithThePreviewsFirstByte) {
   ::unlink(path.c_str());
 }
 
+TEST_F(TempCopyTest, aClaimedLengthOutsideTheFileOrAboveTheCeilingMakesNoFile) {
+  ImageBuilder image;
+  image.Random(8);
+  Install(image);
+  const FoundFile raw = File(1, 4096, "00000003.NEF");
+  PreviewInfo info{};
+  info.offset = 1 * 512 + 100;
+  info.length = 67u << 20;  // a 4 KB record claiming a 67 MB preview
+  const std::string path = RawPreviewTempPath();
+  EXPECT_EQ(WriteTempCopy(fd_, raw, &info, path), TempCopyResult::kRefused);
+  info.offset = 0;  // before the file
+  info.length = 100;
+  EXPECT_EQ(WriteTempCopy(fd_, raw, &info, path), TempCopyResult::kRefused);
+  EXPECT_FALSE(Exists(path));
+  const FoundFile bmp = File(0, uint64_t{4} << 30, "00000004.BMP");  // a header claiming 4 GB
+  EXPECT_EQ(WriteTempCopy(fd_, bmp, nullptr, ThumbnailTempPath(bmp)), TempCopyResult::kRefused);
+  EXPECT_FALSE(Exists(ThumbnailTempPath(bmp)));
+  EXPECT_TRUE(PreviewCopyRange(File(0, kMaxPreviewCopyBytes), nullptr).has_value());
+}
+
 TEST_F(TempCopyTest, anUnreadableSectorFailsTheCopyAndLeavesNoFileToDecode) {
   const std::vector<uint8_t> jpeg = ReadTestFile("generated/image/progressive.jpg");
   ImageBuilder image;

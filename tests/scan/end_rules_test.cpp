@@ -77,21 +77,85 @@ TEST(JpegRule, needsTheMarkerChainToReachADhtBeforeAnEoiCounts) {
   EXPECT_EQ(WalkJpeg(f), 0u);
 }
 
-TEST(JpegRule, anEoiFollowedByNonZeroBytesInItsSectorIsNotTheEnd) {
+TEST(JpegRule, endsAtThePrimaryEoiWhateverFollowsItAndPassesOverASplitThumbnailEoi) {
   auto f = Jpeg(false, 1000);
-  f.push_back(0x01);
-  EXPECT_EQ(WalkJpeg(f), 0u);
+  const size_t size = f.size();
+  f.resize(size + 700, 0x01);  // stale bytes of an older file
+  EXPECT_EQ(WalkJpeg(f), size);
+  // The thumbnail's FF at the last byte of a sector and its D9 at the first of
+  // the next: the walk is inside APP1 there.
+  auto split = Jpeg(false, 3000);
+  split[511] = 0xFF;
+  split[512] = 0xD9;
+  EXPECT_EQ(WalkJpeg(split), split.size());
+}
+
+TEST(JpegRule, followsProgressiveScansThroughStuffingAndRestartsToTheEnd) {
+  std::vector<uint8_t> f = Jpeg(false, 600);
+  f.resize(f.size() - 2);  // drop the EOI: more scans follow
+  for (int scan = 0; scan < 3; ++scan) {
+    for (auto seg : {Segment(0xC4, 40), Segment(0xDA, 8)}) f.insert(f.end(), seg.begin(), seg.end());
+    for (int i = 0; i < 300; ++i) {
+      f.push_back(0x37);
+      if (i % 50 == 0) f.insert(f.end(), {0xFF, 0x00});
+      if (i % 90 == 0) f.insert(f.end(), {0xFF, uint8_t(0xD0 + i % 8)});
+    }
+  }
+  f.insert(f.end(), {0xFF, 0xFF, 0xD9});  // a fill byte before the EOI
+  const size_t size = f.size();
+  f.resize(size + 300, 0x42);
+  EXPECT_EQ(WalkJpeg(f), size);
+}
+
+// A Multi-Picture index in APP2 lists a second image `gap` bytes after the
+// primary one's EOI.
+std::vector<uint8_t> MultiPicture(size_t second, size_t gap, size_t& primaryEnd) {
+  std::vector<uint8_t> f = {0xFF, 0xD8};
+  std::vector<uint8_t> app2 = {0xFF, 0xE2, 0, 0, 'M', 'P', 'F', 0, 'I', 'I', 0x2A, 0, 8, 0, 0, 0, 1, 0,
+                               0x02, 0xB0, 7, 0, 32, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0};
+  app2.resize(app2.size() + 32, 0);  // two 16-byte entries at index offset 26
+  app2[3] = uint8_t(app2.size() - 2);
+  const size_t base = f.size() + 8;
+  f.insert(f.end(), app2.begin(), app2.end());
+  auto rest = Jpeg(false, 5000);
+  f.insert(f.end(), rest.begin() + 2, rest.end());
+  primaryEnd = f.size();
+  const uint32_t offset = uint32_t(primaryEnd + gap - base), size = uint32_t(second);
+  for (int i = 0; i < 4; ++i) {
+    f[base + 26 + 16 + 4 + i] = uint8_t(size >> 8 * i);
+    f[base + 26 + 16 + 8 + i] = uint8_t(offset >> 8 * i);
+  }
+  f.resize(primaryEnd + gap + second, 0x66);
+  return f;
+}
+
+TEST(JpegRule, aMultiPictureFileEndsWithTheLastImageItsIndexLists) {
+  size_t primaryEnd = 0;
+  const auto f = MultiPicture(4000, 0, primaryEnd);
+  EXPECT_EQ(WalkJpeg(f), f.size());
+  EXPECT_GT(f.size(), primaryEnd + 3000);
+  // An index that points past the device is not believed.
+  JpegWalk walk;
+  walk.limit = f.size() - 1;
+  std::vector<uint8_t> bytes = f;
+  bytes.resize(bytes.size() / 512 * 512 + 2048, 0);
+  uint64_t found = 0;
+  for (size_t off = 0; !found && off + 1024 <= bytes.size(); off += 512)
+    found = JpegSectorEnd(bytes.data() + off, off, PreviousSector{}, walk);
+  EXPECT_EQ(found, primaryEnd);
 }
 
 TEST(JpegRule, anFfAtTheEndOfOneSectorAndD9AtTheStartOfTheNextEndsTheFile) {
   TwoSectors s;
   s.At(0, {0xD9});
-  JpegWalk walk;  // no DHT needed for this case
+  JpegWalk walk;  // no DHT needed for this case, once the structure broke
+  walk.mode = JpegWalk::Mode::kBroken;
   EXPECT_EQ(JpegSectorEnd(s.b, 7 * 512, Prev(0xFF, 0), walk), 7u * 512 + 1);
 }
 
 TEST(JpegRule, endsPastTwoMebibytesAtTheFirstSectorWithAZeroTail) {
-  JpegWalk walk;
+  JpegWalk walk;  // a walk whose structure broke: the chain rule decides
+  walk.mode = JpegWalk::Mode::kBroken;
   walk.huffman = true;
   walk.expectedMarker = 2;
   walk.segmentLength = 100;
@@ -125,16 +189,46 @@ TEST(PngRule, findsIendInsideASectorAndAcrossEachSplit) {
   EXPECT_EQ(PngSectorEnd(end.b, 512, Prev('I', 0x00000049)), 512u + 7);
 }
 
-TEST(GifRule, endsAtATrailerAfterAZeroFollowedOnlyByZeros) {
+TEST(GifRule, walksTheBlocksToTheTrailerWhateverFollowsIt) {
+  // Header, screen descriptor with a 4-colour table, a graphic control
+  // extension, an image with a local table and a 300-byte sub-block chain.
+  std::vector<uint8_t> f = {'G', 'I', 'F', '8', '9', 'a', 8, 0, 8, 0, 0x81, 0, 0};
+  f.resize(f.size() + 12, 0x3B);
+  f.insert(f.end(), {0x21, 0xF9, 4, 0x3B, 0x3B, 0, 0, 0});
+  f.insert(f.end(), {0x2C, 0, 0, 0, 0, 8, 0, 8, 0, 0x80});
+  f.resize(f.size() + 6, 0x3B);
+  f.push_back(2);
+  for (int block = 0; block < 2; ++block) {
+    f.push_back(150);
+    f.resize(f.size() + 150, block ? 0x00 : 0x3B);
+  }
+  f.insert(f.end(), {0, 0x3B});
+  const size_t size = f.size();
+  f.resize(1024, 0x3B);  // stale bytes, trailers among them
+  f.resize(2048, 0);
+  GifWalk walk;
+  PreviousSector prev;
+  EXPECT_EQ(GifSectorEnd(f.data(), 0, prev, walk), size);
+}
+
+TEST(GifRule, whereTheChainBreaksATrailerAfterAZeroFollowedOnlyByZerosEnds) {
+  GifWalk broken;
+  broken.mode = GifWalk::Mode::kBroken;
   TwoSectors s;
   s.Fill(0, 200, 0x21).At(200, {0x00, 0x3B});
-  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0)), 512u + 202);
+  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0), broken), 512u + 202);
   s.At(400, {0x01});
-  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0)), 0u);
+  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0), broken), 0u);
   TwoSectors first;
   first.At(0, {0x3B});
-  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x00, 0)), 513u);
-  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x05, 0)), 0u);
+  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x00, 0), broken), 513u);
+  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x05, 0), broken), 0u);
+  // A walk that meets a byte no block starts with breaks and falls back.
+  TwoSectors bad;
+  bad.At(0, {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x77}).At(300, {0x00, 0x3B});
+  GifWalk walk;
+  EXPECT_EQ(GifSectorEnd(bad.b, 0, Prev(0, 0), walk), 302u);
+  EXPECT_EQ(walk.mode, GifWalk::Mode::kBroken);
 }
 
 TEST(MpegRule, findsEndCodesUnlessAStartCodeFollowsAtOnce) {

@@ -5,6 +5,7 @@ lumicarve_add_gtest(scan_tests
   scan/length_rules_test.cpp
   scan/scan_loop_test.cpp
   scan/raw_preview_test.cpp
+  scan/ifd_visitor_test.cpp
   scan/sector_reader_test.cpp
   scan/page_cache_test.cpp
   scan/video_date_test.cpp

@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "browse_test_support.h"
-#include "results/lumicarve_view.h"
+#include "results/ui/lumicarve_view.h"
 #include "ui_test_support.h"
 
 using namespace lumicarve;
@@ -69,7 +69,7 @@ class FileListTest : public QObject {
     // The entries already listed stay as they were.
     QCOMPARE(l.view.item(0)->file, l.card.file(0));
     QCOMPARE(l.view.item(1)->text(), QStringLiteral("00000002.GIF (59 KB)"));
-    QCOMPARE(l.view.item(2)->text(), QStringLiteral("00000003.AVI (2 KB)"));
+    QCOMPARE(l.view.item(2)->text(), QStringLiteral("00000003.AVI (2.0 KB)"));
     QCOMPARE(l.view.item(2)->image, int(kImageVideo));
     QCOMPARE(l.view.item(2)->file, &late);
     QCOMPARE(l.view.item(0)->image, int(kImagePicture));

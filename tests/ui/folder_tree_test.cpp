@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "controls/tri_check_tree.h"
-#include "results/folder_view_pane.h"
+#include "results/ui/folder_view_pane.h"
 #include "results/results_storage.h"
 #include "scan/filetime.h"
 #include "ui_test_support.h"

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "controls/transparent_static.h"
-#include "devices/control_pane.h"
-#include "results/exif_reader.h"
-#include "results/pane_preview.h"
+#include "shell/control_pane.h"
+#include "results/ui/exif_reader.h"
+#include "results/ui/pane_preview.h"
 #include "scan/filetime.h"
 #include "scan/scan_context.h"
 #include "shell/application.h"

@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "controls/transparent_static.h"
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 #include "shell/main_frame.h"
 #include "shell/progress_display.h"
 #include "ui_test_support.h"

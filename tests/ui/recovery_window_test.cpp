@@ -11,8 +11,8 @@
 #include <QTimer>
 
 #include "controls/tri_check_tree.h"
-#include "results/folder_view_pane.h"
-#include "results/lumicarve_view.h"
+#include "results/ui/folder_view_pane.h"
+#include "results/ui/lumicarve_view.h"
 #include "shell/main_frame.h"
 #include "shell/recovery_dialog.h"
 #include "shell/recovery_flow.h"

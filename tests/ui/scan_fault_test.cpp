@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "controls/tri_check_tree.h"
-#include "results/folder_view_pane.h"
+#include "results/ui/folder_view_pane.h"
 #include "scan/sector_reader.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "scan/scan_context.h"
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
 #include "ui_test_support.h"

@@ -1,4 +1,4 @@
-#include "shell/destination_check.h"
+#include "recovery/destination_check.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

@@ -1,4 +1,4 @@
-#include "shell/string_table.h"
+#include "text/string_table.h"
 
 #include <algorithm>
 #include <iterator>
@@ -64,16 +64,24 @@ constexpr StringEntry kStrings[] = {
     {61259, "error code"},
     {61260, "The device is no longer available. The scan was stopped at %s MB."},
     {61261, "Error reading"},
-    {61280,
-     "%d disks could not be opened: run Lumicarve with disk access (root or the disk group) to "
-     "scan them."},
-    {61281,
-     "1 disk could not be opened: run Lumicarve with disk access (root or the disk group) to scan "
-     "it."},
-    {61282,
-     "No disk to scan. Open a disk image (File > Open disk image...) or run Lumicarve with disk "
-     "access (root or the disk group)."},
+    {61280, "%d disks need your permission to be read: select one and Lumicarve asks for it."},
+    {61281, "1 disk needs your permission to be read: select it and Lumicarve asks for it."},
+    {61282, "No disk to scan. Insert a card, or open a disk image (File > Open disk image...)."},
     {61283, "Cannot open the disk image:"},
+    {61284,
+     "Lumicarve needs permission to read %s, and udisks2, the system service that asks for it, "
+     "is not running. Install the udisks2 package (it starts when asked), or scan the disk with "
+     "lumicarve-cli run with sudo."},
+    {61285,
+     "Permission to read %s was not given. Select the disk again to be asked once more, or scan "
+     "it with lumicarve-cli run with sudo."},
+    {61286, "%s could not be opened for reading:"},
+    {61287,
+     "%d disks could not be opened: install udisks2 so that Lumicarve can ask for permission to "
+     "read them, or scan them with lumicarve-cli run with sudo."},
+    {61288,
+     "1 disk could not be opened: install udisks2 so that Lumicarve can ask for permission to "
+     "read it, or scan it with lumicarve-cli run with sudo."},
     {61290, "Invalid image file"},
     {61300, "Please enter a positive integer."},
 };

@@ -1,4 +1,4 @@
-#include "results/file_preview_dialog.h"
+#include "results/ui/file_preview_dialog.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -13,14 +13,14 @@
 
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
-#include "results/exif_reader.h"
-#include "results/pane_preview.h"
+#include "results/ui/exif_reader.h"
+#include "results/ui/pane_preview.h"
 #include "results/temp_copy.h"
-#include "results/thumbnail_tiles.h"
+#include "results/ui/thumbnail_tiles.h"
 #include "scan/filetime.h"
 #include "scan/scan_context.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

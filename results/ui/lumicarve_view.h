@@ -16,7 +16,7 @@
 #include <thread>
 #include <utility>
 
-#include "results/file_list_model.h"
+#include "results/ui/file_list_model.h"
 #include "results/results_storage.h"
 
 class QMenu;

@@ -1,4 +1,4 @@
-#include "results/lumicarve_view.h"
+#include "results/ui/lumicarve_view.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -12,11 +12,11 @@
 
 #include <cstring>
 
-#include "results/thumbnail_tiles.h"
-#include "results/thumbnail_worker.h"
+#include "results/ui/thumbnail_tiles.h"
+#include "results/ui/thumbnail_worker.h"
 #include "scan/scan_context.h"
-#include "shell/string_table.h"
-#include "shell/text_format.h"
+#include "text/string_table.h"
+#include "text/text_format.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

@@ -1,4 +1,4 @@
-#include "shell/found_file_copy.h"
+#include "recovery/found_file_copy.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>

@@ -1,4 +1,4 @@
-#include "shell/text_format.h"
+#include "text/text_format.h"
 
 #include <cinttypes>
 #include <clocale>

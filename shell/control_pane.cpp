@@ -1,4 +1,4 @@
-#include "devices/control_pane.h"
+#include "shell/control_pane.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +11,7 @@
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
 #include "devices/device_list.h"
-#include "results/pane_preview.h"
+#include "results/ui/pane_preview.h"
 #include "scan/scan_context.h"
 #include "shell/command_button_strip.h"
 #include "shell/icons.h"
@@ -139,7 +139,9 @@ CTransparentStatic* ControlPane::addStatic(const QString& text, QRect r, const Q
 }
 
 void ControlPane::initialise() {
-  BuildDeviceTable(*context_);
+  // Disks this user may not open are listed too: selecting one asks the
+  // system for permission to read it.
+  BuildDeviceTable(*context_, "/", true);
   for (int i = 0; i < context_->deviceCount; ++i)
     AddDeviceItem(QString::fromUtf8(context_->devices[i].label));
   if (context_->deviceCount > 0) selectDevice(0);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "scan/file_types.h"
-#include "shell/found_file_copy.h"
+#include "recovery/found_file_copy.h"
 
 namespace lumicarve {
 

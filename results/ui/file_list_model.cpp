@@ -1,4 +1,4 @@
-#include "results/file_list_model.h"
+#include "results/ui/file_list_model.h"
 
 #include <algorithm>
 

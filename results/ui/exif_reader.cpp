@@ -1,4 +1,4 @@
-#include "results/exif_reader.h"
+#include "results/ui/exif_reader.h"
 
 #include <exiv2/exiv2.hpp>
 

@@ -1,4 +1,4 @@
-#include "shell/name_template.h"
+#include "recovery/name_template.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The recovery worker on real files: a disk image built from tests/data,
 // real folders, and, as root, small tmpfs and loop-mounted ext4 destinations.
-#include "shell/recovery_worker.h"
+#include "recovery/recovery_worker.h"
 
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -18,7 +18,7 @@
 
 #include "scan/filetime.h"
 #include "scan/test_device.h"
-#include "shell/shell_test_support.h"
+#include "recovery/recovery_test_support.h"
 
 namespace lumicarve {
 namespace {

@@ -1,4 +1,4 @@
-#include "results/folder_view_pane.h"
+#include "results/ui/folder_view_pane.h"
 
 #include <QStyle>
 #include <QVBoxLayout>

@@ -12,7 +12,7 @@
 #include <iterator>
 
 #include "scan/test_device.h"
-#include "shell/shell_test_support.h"
+#include "recovery/recovery_test_support.h"
 
 namespace lumicarve {
 namespace {

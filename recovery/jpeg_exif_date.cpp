@@ -1,12 +1,12 @@
 // Bytes read: the JPEG marker segments from SOI up to the first APP1 that
 // begins "Exif\0\0"; inside it the TIFF header, IFD0's pointer to the EXIF
 // IFD (tag 34665), and that IFD's DateTimeOriginal (tag 36867, ASCII).
-#include "shell/jpeg_exif_date.h"
+#include "recovery/jpeg_exif_date.h"
 
 #include <vector>
 
 #include "scan/byte_view.h"
-#include "scan/formats/tiff_entry.h"
+#include "scan/formats/ifd_visitor.h"
 #include "scan/raw_preview.h"
 #include "scan/sector_reader.h"
 
@@ -19,20 +19,33 @@ constexpr uint32_t kHeadSectors = 132;
 constexpr uint16_t kExifIfdTag = 34665;
 constexpr uint16_t kDateTimeOriginalTag = 36867;
 
-// The entry `tag` of the IFD at `ifd`, if there is one.
-bool FindEntry(const ByteView& tiff, size_t ifd, bool be, uint16_t tag, TiffEntry& out) {
-  uint16_t count = 0;
-  if (!tiff.u16(ifd, be, count)) return false;
-  for (int i = 0; i < count && i < kMaxIfdEntries; ++i) {
-    TiffEntry e;
-    if (!ReadTiffEntry(tiff, ifd, i, be, e)) return false;
-    if (e.tag == tag) {
-      out = e;
-      return true;
+// Only IFD0's pointer to the EXIF IFD is followed, and there only the date.
+class OriginalDate : public IfdVisitor::Handler {
+ public:
+  OriginalDate(const ByteView& tiff, uint64_t& filetime) : tiff_(tiff), filetime_(filetime) {}
+
+  void Entry(IfdVisitor& walk, const IfdPlace& place, const TiffEntry& e) override {
+    if (place.kind == IfdKind::kChain && place.chainIndex == 0 && e.tag == kExifIfdTag && !exifSeen_) {
+      exifSeen_ = true;
+      walk.WalkBelow(place, IfdKind::kExif, e.value, *this);
+    } else if (place.kind == IfdKind::kExif && e.tag == kDateTimeOriginalTag && !dateSeen_) {
+      dateSeen_ = true;
+      if (e.fieldType != 2 || e.count < 19) return;
+      const ByteView text = tiff_.slice(e.value, e.count);
+      found_ = text.size() >= 19 &&
+               ParseExifDate(reinterpret_cast<const char*>(text.data()), text.size(), filetime_);
     }
   }
-  return false;
-}
+
+  bool found() const { return found_; }
+
+ private:
+  const ByteView& tiff_;
+  uint64_t& filetime_;
+  bool exifSeen_ = false;
+  bool dateSeen_ = false;
+  bool found_ = false;
+};
 
 bool DateFromTiff(const ByteView& tiff, uint64_t& filetime) {
   uint16_t order = 0, magic = 0;
@@ -40,13 +53,11 @@ bool DateFromTiff(const ByteView& tiff, uint64_t& filetime) {
   if (!tiff.u16le(0, order) || (order != 0x4949 && order != 0x4D4D)) return false;
   const bool be = order == 0x4D4D;
   if (!tiff.u16(2, be, magic) || magic != 42 || !tiff.u32(4, be, ifd0)) return false;
-  TiffEntry pointer, date;
-  if (!FindEntry(tiff, ifd0, be, kExifIfdTag, pointer)) return false;
-  if (!FindEntry(tiff, pointer.value, be, kDateTimeOriginalTag, date)) return false;
-  if (date.fieldType != 2 || date.count < 19) return false;
-  const ByteView text = tiff.slice(date.value, date.count);
-  if (text.size() < 19) return false;
-  return ParseExifDate(reinterpret_cast<const char*>(text.data()), text.size(), filetime);
+  OriginalDate rule(tiff, filetime);
+  IfdVisitor walk(tiff, be);
+  // IFD0 alone: the chain after it holds the thumbnail, never the date.
+  walk.WalkChain(ifd0, rule, 1);
+  return rule.found();
 }
 
 }  // namespace

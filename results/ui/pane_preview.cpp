@@ -1,4 +1,4 @@
-#include "results/pane_preview.h"
+#include "results/ui/pane_preview.h"
 
 #include <QFontMetrics>
 #include <QImageReader>
@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "results/exif_reader.h"
+#include "results/ui/exif_reader.h"
 #include "scan/scan_context.h"
 
 namespace lumicarve {

@@ -1,4 +1,4 @@
-#include "results/thumbnail_tiles.h"
+#include "results/ui/thumbnail_tiles.h"
 
 #include <QFont>
 #include <QImageReader>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "results/pane_preview.h"
+#include "results/ui/pane_preview.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {

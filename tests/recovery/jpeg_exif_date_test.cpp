@@ -1,4 +1,4 @@
-#include "shell/jpeg_exif_date.h"
+#include "recovery/jpeg_exif_date.h"
 
 #include <gtest/gtest.h>
 

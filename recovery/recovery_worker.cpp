@@ -1,4 +1,4 @@
-#include "shell/recovery_worker.h"
+#include "recovery/recovery_worker.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,8 @@
 
 #include <cerrno>
 
-#include "shell/destination_check.h"
-#include "shell/name_template.h"
+#include "recovery/destination_check.h"
+#include "recovery/name_template.h"
 
 namespace lumicarve {
 namespace {

@@ -1,23 +1,12 @@
-#include "results/thumbnail_worker.h"
+#include "results/ui/thumbnail_worker.h"
 
 #include <unistd.h>
 
 #include "results/temp_copy.h"
-#include "results/thumbnail_tiles.h"
+#include "results/ui/thumbnail_tiles.h"
 #include "scan/raw_preview.h"
 
 namespace lumicarve {
-namespace {
-
-// A preview a damaged IFD places outside its file is not the file's picture.
-bool PreviewInsideFile(const FoundFile& file, const PreviewInfo& info) {
-  const uint64_t start = file.startSector * 512;
-  return info.offset >= start && info.length <= file.length &&
-         info.offset - start <= file.length - info.length;
-}
-
-}  // namespace
-
 ThumbnailQueue::ThumbnailQueue(std::vector<FoundFile> files)
     : files_(std::move(files)), onTheirWay_(files_.size(), 0) {}
 
@@ -73,7 +62,8 @@ int RunThumbnailWorker(const ThumbnailInput& input, ThumbnailQueue& queue,
     PreviewInfo info{};
     bool preview = false;
     if (IsRawType(file.type)) {
-      preview = ReadRawPreview(input.handle, file, info) == 1 && PreviewInsideFile(file, info);
+      preview = ReadRawPreview(input.handle, file, info, [&stop] { return stop.load(); }) == 1 &&
+                PreviewCopyRange(file, &info).has_value();
       tile.hasDate = file.date != 0;
       tile.date = file.date;
     }
@@ -90,8 +80,8 @@ int RunThumbnailWorker(const ThumbnailInput& input, ThumbnailQueue& queue,
         queue.dropped(job.row);
         break;
       }
-      if (copied == TempCopyResult::kReadFailed) {
-        // An unreadable sector leaves no true picture to show.
+      if (copied == TempCopyResult::kReadFailed || copied == TempCopyResult::kRefused) {
+        // An unreadable sector or a copy out of bounds leaves no true picture to show.
         tile.image = MakeTile(QImage(), 0, 0);
       } else {
         DecodedPicture picture =

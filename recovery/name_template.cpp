@@ -1,10 +1,10 @@
-#include "shell/name_template.h"
+#include "recovery/name_template.h"
 
 #include <cstdio>
 #include <vector>
 
 #include "scan/filetime.h"
-#include "shell/string_table.h"
+#include "text/string_table.h"
 
 namespace lumicarve {
 namespace {

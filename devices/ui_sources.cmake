@@ -1,3 +1,0 @@
-list(APPEND UI_SOURCES
-  devices/control_pane.cpp
-)

@@ -1,0 +1,130 @@
+#include "shell/disk_access.h"
+
+#include <fcntl.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusReply>
+#include <QDBusUnixFileDescriptor>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <string>
+
+#include "devices/device_list.h"
+#include "scan/scan_context.h"
+#include "shell/settings.h"
+#include "shell/window_strings.h"
+#include "text/string_table.h"
+
+namespace lumicarve {
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.UDisks2");
+const QString kBlockInterface = QStringLiteral("org.freedesktop.UDisks2.Block");
+// The user may take a while to answer the permission prompt.
+constexpr int kAnswerTimeoutMs = 30 * 60 * 1000;
+
+// The service's object for a kernel disk name: letters and digits kept, every
+// other byte written as _xx.
+QString BlockObjectPath(const QString& devNode) {
+  const QByteArray name = devNode.mid(devNode.lastIndexOf(QLatin1Char('/')) + 1).toUtf8();
+  QString path = QStringLiteral("/org/freedesktop/UDisks2/block_devices/");
+  for (char c : name) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+      path += QLatin1Char(c);
+    else
+      path += QStringLiteral("_%1").arg(static_cast<unsigned char>(c), 2, 16, QLatin1Char('0'));
+  }
+  return path;
+}
+
+bool ServiceMissing(const QString& errorName) {
+  return errorName == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+         errorName == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") ||
+         errorName == QLatin1String("org.freedesktop.DBus.Error.NoServer") ||
+         errorName == QLatin1String("org.freedesktop.DBus.Error.Disconnected") ||
+         errorName.startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn"));
+}
+
+}  // namespace
+
+DiskAccess::DiskAccess(ScanContext& context, QWidget* window)
+    : QObject(window), context_(context), window_(window) {}
+
+bool DiskAccess::serviceAvailable() {
+  QDBusConnection bus = QDBusConnection::systemBus();
+  if (!bus.isConnected() || !bus.interface()) return false;
+  if (bus.interface()->isServiceRegistered(kService)) return true;
+  // Desktop systems start the service on the first call to it.
+  QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
+  return activatable.isValid() && activatable.value().contains(kService);
+}
+
+void DiskAccess::request(int index, bool thenScan) {
+  if (index < 0 || index >= context_.deviceCount || !context_.devices[index].needsAccess) return;
+  const QString path = QString::fromUtf8(context_.devices[index].path);
+  if (pending()) {
+    if (path == pendingPath_) thenScan_ = thenScan_ || thenScan;
+    return;
+  }
+  QDBusConnection bus = QDBusConnection::systemBus();
+  if (!bus.isConnected()) {
+    tell(IDS_ACCESS_SERVICE_MISSING, path);
+    return;
+  }
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(kService, BlockObjectPath(path), kBlockInterface, QStringLiteral("OpenDevice"));
+  call << QStringLiteral("r") << QVariantMap();
+  // Lets polkit ask the user for permission instead of refusing at once.
+  call.setInteractiveAuthorizationAllowed(true);
+  pendingPath_ = path;
+  thenScan_ = thenScan;
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kAnswerTimeoutMs), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, &DiskAccess::answered);
+}
+
+void DiskAccess::answered(QDBusPendingCallWatcher* call) {
+  call->deleteLater();
+  const QString path = pendingPath_;
+  const bool thenScan = thenScan_;
+  pendingPath_.clear();
+  thenScan_ = false;
+  QDBusPendingReply<QDBusUnixFileDescriptor> reply = *call;
+  if (reply.isError()) {
+    const QDBusError error = reply.error();
+    if (ServiceMissing(error.name()))
+      tell(IDS_ACCESS_SERVICE_MISSING, path);
+    else if (error.name().startsWith(QLatin1String("org.freedesktop.UDisks2.Error.NotAuthorized")))
+      tell(IDS_ACCESS_REFUSED, path);
+    else
+      tell(IDS_ACCESS_FAILED, path, error.message());
+    return;
+  }
+  // The table may have been rebuilt while the user answered: find the disk
+  // again by its path.
+  int index = -1;
+  for (int i = 0; i < context_.deviceCount; ++i)
+    if (context_.devices[i].needsAccess && path == QString::fromUtf8(context_.devices[i].path)) index = i;
+  if (index < 0) return;
+  // The reply closes its own descriptor; the table keeps a duplicate.
+  const int fd = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
+  std::string why;
+  if (fd < 0 || !AdoptDeviceDescriptor(context_, index, fd, &why)) {
+    tell(IDS_ACCESS_FAILED, path, QString::fromStdString(why));
+    return;
+  }
+  emit deviceOpened(index, thenScan);
+}
+
+void DiskAccess::tell(uint32_t textId, const QString& path, const QString& reason) {
+  QString text = Text(textId).replace(QLatin1String("%s"), path);
+  if (!reason.isEmpty()) text += QLatin1Char(' ') + reason;
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kApplication), text, QMessageBox::Ok, window_);
+  box.exec();
+}
+
+}  // namespace lumicarve

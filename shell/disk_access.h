@@ -1,0 +1,52 @@
+// Read access to disks this user may not open: the window asks the system's
+// disk service (udisks2, on the system bus) for a read-only descriptor of the
+// one disk, polkit asks the user for permission on the service's behalf, and
+// the descriptor becomes the device entry's handle. Everything read through
+// it then goes the way of every other device.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+
+class QDBusPendingCallWatcher;
+class QWidget;
+
+namespace lumicarve {
+
+struct ScanContext;
+
+class DiskAccess : public QObject {
+  Q_OBJECT
+
+ public:
+  DiskAccess(ScanContext& context, QWidget* window);
+
+  // Whether the disk service runs, or can be started, on the system bus.
+  static bool serviceAvailable();
+
+  // Asks for the disk at `index`, listed without a handle. Answers with
+  // deviceOpened, or with a message box that says what to do; the table is
+  // then as it was. While one request is pending, another for the same disk
+  // only adds its `thenScan`, and one for another disk is ignored.
+  void request(int index, bool thenScan);
+  bool pending() const { return !pendingPath_.isEmpty(); }
+
+ signals:
+  // The entry at `index` now holds a read-only handle and its full label.
+  void deviceOpened(int index, bool thenScan);
+
+ private:
+  void answered(QDBusPendingCallWatcher* call);
+  // A warning box of the string-table text `textId` with the disk's path in
+  // it, and the reason the service gave, if any, after it.
+  void tell(uint32_t textId, const QString& path, const QString& reason = QString());
+
+  ScanContext& context_;
+  QWidget* window_;
+  QString pendingPath_;
+  bool thenScan_ = false;
+};
+
+}  // namespace lumicarve

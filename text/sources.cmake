@@ -1,0 +1,4 @@
+list(APPEND CORE_SOURCES
+  text/string_table.cpp
+  text/text_format.cpp
+)
