@@ -1,8 +1,8 @@
 # The window: the lumicarve_ui library (Qt 6 Widgets, Exiv2) over the core,
-# the lumicarve executable, and its manual as a PDF beside it.
+# the lumicarve executable, and its manual as a PDF (beside it in the build
+# tree, in the documentation folder once installed).
 find_package(Qt6 REQUIRED COMPONENTS Gui Widgets Svg DBus)
 find_package(exiv2 CONFIG REQUIRED)
-include(GNUInstallDirs)
 
 add_library(lumicarve_ui STATIC ${UI_SOURCES})
 target_link_libraries(lumicarve_ui PUBLIC lumicarve_core Qt6::Widgets Qt6::Svg Qt6::DBus exiv2lib)
@@ -25,6 +25,12 @@ qt_add_resources(lumicarve_ui lumicarve_icons
 
 add_executable(lumicarve shell/main.cpp)
 target_link_libraries(lumicarve PRIVATE lumicarve_ui)
+target_compile_definitions(lumicarve PRIVATE LUMICARVE_VERSION="${PROJECT_VERSION}")
+# Where the installed manual lies, relative to the installed program, so an
+# installation moved to another prefix still finds it.
+file(RELATIVE_PATH LUMICARVE_DOC_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DOCDIR})
+set_source_files_properties(shell/application.cpp PROPERTIES
+  COMPILE_DEFINITIONS LUMICARVE_DOC_FROM_BIN="${LUMICARVE_DOC_FROM_BIN}")
 set_target_properties(lumicarve PROPERTIES AUTOMOC ON)
 
 # The manual: Markdown turned into a PDF by a small Qt tool at build time.
@@ -43,7 +49,8 @@ add_custom_target(lumicarve_manual ALL DEPENDS ${LUMICARVE_MANUAL_PDF})
 add_dependencies(lumicarve lumicarve_manual)
 
 install(TARGETS lumicarve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${LUMICARVE_MANUAL_PDF} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${LUMICARVE_MANUAL_PDF} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES resources/lumicarve.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/lumicarve.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES resources/icons/lumicarve.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -23,6 +23,7 @@
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
 #include "recovery/destination_check.h"
+#include "recovery/pending_file.h"
 #include "recovery/jpeg_exif_date.h"
 #include "text/string_table.h"
 #include "text/text_format.h"
@@ -37,8 +38,11 @@ std::atomic<bool> g_interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int32_t>::is_always_lock_free,
               "set from a signal handler");
 
-void OnInterrupt(int) {
-  g_interrupted.store(true);
+// The first SIGINT or SIGTERM cancels the scan and the save under way; a
+// second ends the program at once. A file being saved has no name yet, so
+// nothing of it stays.
+void OnInterrupt(int signal) {
+  if (g_interrupted.exchange(true)) ::_exit(128 + signal);
   if (g_scanState) g_scanState->store(SCAN_CANCEL);
 }
 
@@ -217,24 +221,115 @@ class CliSink : public ScanNotifySink {
   std::vector<FoundFile> found_;
 };
 
-bool WriteReport(const ScanContext& c, const std::string& path, const std::vector<FoundFile>& files) {
-  const std::string partial = path + ".partial";
-  FILE* out = std::fopen(partial.c_str(), "wx");
-  if (!out) {
-    std::fprintf(stderr, "lumicarve-cli: cannot write %s: %s\n", partial.c_str(), std::strerror(errno));
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The report is made in its folder before the scan starts, written when it
+// ends, and named only then; an existing file of its name is never replaced.
+bool WriteReport(const ScanContext& c, PendingFile& pending, const std::string& path,
+                 const std::vector<FoundFile>& files) {
+  std::string text = "name,type,start_sector,byte_offset,length,date\n";
+  for (const FoundFile& f : files) {
+    char ext[4], line[512];
+    std::snprintf(line, sizeof line, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s\n", f.name,
+                  TypeName(c, f.type, ext), f.startSector, f.startSector * kSectorSize, f.length,
+                  IsoDate(f.date).c_str());
+    text += line;
+  }
+  const size_t slash = path.find_last_of('/');
+  int error = WriteAll(pending.fd(), text) ? pending.Publish(path.substr(slash == std::string::npos ? 0 : slash + 1))
+                                           : errno;
+  if (error == 0) return true;
+  std::fprintf(stderr, "lumicarve-cli: cannot write %s: %s\n", path.c_str(),
+               error == EEXIST ? "it exists; not replaced" : std::strerror(error));
+  return false;
+}
+
+std::string ParentFolder(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Refuses a destination (a folder, or the folder of the report) that lies on
+// the scanned disk or cannot be told apart from it; names both.
+bool DestinationElsewhere(const std::string& what, const std::string& path, const DeviceEntry& device) {
+  const DestinationDisk disk = CheckDestinationDisk(path, device.handle);
+  if (disk.result == DiskCheck::kOnScannedDisk) {
+    std::fprintf(stderr, "lumicarve-cli: %s lies on the disk being scanned (%s: %s); choose a folder on another drive\n",
+                 what.c_str(), device.path, disk.detail.c_str());
     return false;
   }
-  std::fputs("name,type,start_sector,byte_offset,length,date\n", out);
-  for (const FoundFile& f : files) {
-    char ext[4];
-    std::fprintf(out, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s\n", f.name, TypeName(c, f.type, ext),
-                 f.startSector, f.startSector * kSectorSize, f.length, IsoDate(f.date).c_str());
+  if (disk.result == DiskCheck::kUnresolved) {
+    std::fprintf(stderr,
+                 "lumicarve-cli: cannot tell whether %s lies on the disk being scanned (%s): %s; choose a folder on "
+                 "another drive\n",
+                 what.c_str(), device.path, disk.detail.c_str());
+    return false;
   }
-  bool ok = std::fflush(out) == 0 && !std::ferror(out);
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok || std::rename(partial.c_str(), path.c_str()) != 0) {
-    std::fprintf(stderr, "lumicarve-cli: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    ::unlink(partial.c_str());
+  return true;
+}
+
+// --out: the folder is checked against the scanned disk where it exists, or
+// at its nearest existing parent before the missing part is made.
+bool PrepareOutFolder(const std::string& out, const DeviceEntry& device) {
+  std::string existing = out;
+  struct stat st {};
+  while (::stat(existing.c_str(), &st) != 0) {
+    if (errno != ENOENT || existing == "/" || existing == ".") break;
+    existing = ParentFolder(existing);
+  }
+  if (::stat(existing.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "lumicarve-cli: %s is not a folder\n", out.c_str());
+    return false;
+  }
+  if (!DestinationElsewhere(out, existing, device)) return false;
+  for (size_t from = existing == "." ? 0 : existing.size(); existing != out;) {
+    const size_t slash = out.find('/', from + 1);
+    existing = out.substr(0, slash);
+    from = slash == std::string::npos ? out.size() : slash;
+    if (!existing.empty() && ::mkdir(existing.c_str(), 0777) != 0 && errno != EEXIST) {
+      std::fprintf(stderr, "lumicarve-cli: cannot make %s: %s\n", existing.c_str(), std::strerror(errno));
+      return false;
+    }
+  }
+  if (::stat(out.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "lumicarve-cli: %s is not a folder\n", out.c_str());
+    return false;
+  }
+  // access() answers EROFS for a read-only mount, even for root.
+  if (::access(out.c_str(), W_OK | X_OK) != 0) {
+    std::fprintf(stderr, "lumicarve-cli: %s %s: %s\n", LoadString(IDS_ERROR_WRITING), out.c_str(), std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+// --report: refused when it names the source or any existing file, or lies on
+// the scanned disk; the pending file is made now, so an unwritable folder is
+// known before the scan.
+bool PrepareReport(const std::string& report, const DeviceEntry& device, int& folderFd, PendingFile& pending) {
+  struct stat st {}, src {};
+  if (::lstat(report.c_str(), &st) == 0) {
+    const bool isSource = ::fstat(device.handle, &src) == 0 && st.st_dev == src.st_dev && st.st_ino == src.st_ino;
+    std::fprintf(stderr, "lumicarve-cli: --report %s %s; not replaced\n", report.c_str(),
+                 isSource ? "is the source being scanned" : "exists");
+    return false;
+  }
+  const std::string folder = ParentFolder(report);
+  if (!DestinationElsewhere("--report " + report, folder, device)) return false;
+  folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int error = folderFd < 0 ? errno : pending.Create(folderFd);
+  if (error != 0) {
+    std::fprintf(stderr, "lumicarve-cli: cannot write %s: %s\n", report.c_str(), std::strerror(error));
     return false;
   }
   return true;
@@ -282,17 +377,17 @@ int RunScanCommand(int argc, char** argv) {
   const DeviceEntry& device = c.devices[index];
 
   std::unique_ptr<FileSaver> saver;
+  PendingFile report;
+  int reportFolder = -1;
+  struct CloseFolder {
+    int& fd;
+    ~CloseFolder() {
+      if (fd >= 0) ::close(fd);
+    }
+  } closeReportFolder{reportFolder};
+  if (!o.report.empty() && !PrepareReport(o.report, device, reportFolder, report)) return 1;
   if (!o.out.empty()) {
-    struct stat st {};
-    if (::stat(o.out.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      std::fprintf(stderr, "lumicarve-cli: %s is not a folder\n", o.out.c_str());
-      return 1;
-    }
-    if (DestinationOnScannedDisk(o.out, device.handle)) {
-      std::fprintf(stderr, "lumicarve-cli: %s lies on the disk being scanned (%s); choose a folder on another drive\n",
-                   o.out.c_str(), device.path);
-      return 1;
-    }
+    if (!PrepareOutFolder(o.out, device)) return 1;
     if (o.useTemplate)
       saver = std::make_unique<FileSaver>(device.handle, o.out, o.nameTemplate, !o.flat, c.catalogue);
     else
@@ -334,7 +429,7 @@ int RunScanCommand(int argc, char** argv) {
                  FormatWithSeparators(c.filesFound.load(), c.thousandsSeparator).c_str(), LoadString(IDS_FILES_FOUND));
   }
   if (sink.failed()) result = 1;
-  if (!o.report.empty() && !WriteReport(c, o.report, sink.found())) result = 1;
+  if (!o.report.empty() && !WriteReport(c, report, o.report, sink.found())) result = 1;
   return result;
 }
 

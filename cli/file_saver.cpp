@@ -1,5 +1,8 @@
 #include "cli/file_saver.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -24,13 +27,18 @@ bool FileSaver::Save(const FoundFile& file) {
   }
   std::string relative = file.name;
   CopyOutcome r;
-  if (useTemplate_) {
+  // The destination is resolved once; every folder below it is opened
+  // without following links.
+  if (rootFd_ < 0) rootFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (rootFd_ < 0) {
+    r = {CopyResult::kWriteError, errno};
+  } else if (useTemplate_) {
     const std::string expanded =
         ExpandNameTemplate(template_.c_str(), file, ++sequence_, catalogue_, createDataFolders_);
-    r = SaveUnderFreeName(fd_, file, folder_, expanded, relative, {}, cancel_);
+    r = SaveUnderFreeName(fd_, file, rootFd_, expanded, relative, {}, cancel_);
     if (r.result != CopyResult::kDone) relative = expanded;
   } else {
-    r = CopyFoundFile(fd_, file, folder_ + "/" + relative, {}, cancel_);
+    r = CopyFoundFileAt(fd_, file, rootFd_, relative, {}, cancel_);
   }
   const std::string path = folder_ + "/" + relative;
   switch (r.result) {
@@ -43,6 +51,11 @@ bool FileSaver::Save(const FoundFile& file) {
       return false;
     case CopyResult::kReadError:
       std::fprintf(stderr, "lumicarve-cli: %s %s (%d)\n", LoadString(IDS_ERROR_READING), file.name, r.error);
+      return false;
+    case CopyResult::kUnsafePath:
+      // Only this file is refused; the others go on.
+      std::fprintf(stderr, "lumicarve-cli: %s %s: %s\n", LoadString(IDS_ERROR_WRITING), path.c_str(),
+                   std::strerror(r.error));
       return false;
     case CopyResult::kCancelled:
       std::fprintf(stderr, "lumicarve-cli: %s not saved: cancelled\n", path.c_str());

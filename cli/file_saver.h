@@ -3,6 +3,8 @@
 // folders the template gives it, as the window's recovery does.
 #pragma once
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -25,6 +27,11 @@ class FileSaver {
   // Saves `file` and prints its path on stdout; false (with a message on
   // stderr) when it could not be saved.
   bool Save(const FoundFile& file);
+  ~FileSaver() {
+    if (rootFd_ >= 0) ::close(rootFd_);
+  }
+  FileSaver(const FileSaver&) = delete;
+  FileSaver& operator=(const FileSaver&) = delete;
   // True once the destination itself failed (full, read-only, gone): saving
   // more would fail too.
   bool fatal() const { return fatal_; }
@@ -42,6 +49,7 @@ class FileSaver {
   uint32_t sequence_ = 0;
   bool fatal_ = false;
   const std::atomic<bool>* cancel_ = nullptr;
+  int rootFd_ = -1;
 };
 
 }  // namespace lumicarve::cli

@@ -10,7 +10,7 @@ void PrintUsage(FILE* out) {
   std::fputs(
       "usage: lumicarve-cli scan SOURCE [--out DIR] [--types LIST] [--min-size KB] [--report FILE]\n"
       "       lumicarve-cli devices\n"
-      "       lumicarve-cli --help\n"
+      "       lumicarve-cli --help | --version\n"
       "Run 'lumicarve-cli scan --help' for the scan options.\n"
       "lumicarve-cli opens disks directly: run it with sudo to list or scan a physical disk.\n",
       out);
@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
   const char* command = argv[1];
   if (!std::strcmp(command, "--help") || !std::strcmp(command, "-h") || !std::strcmp(command, "help")) {
     PrintUsage(stdout);
+    return 0;
+  }
+  if (!std::strcmp(command, "--version")) {
+    std::printf("lumicarve-cli %s\n", LUMICARVE_VERSION);
     return 0;
   }
   // Subcommands dispatch here; each gets its own name as argv[0].

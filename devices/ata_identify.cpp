@@ -3,6 +3,7 @@
 #include <linux/hdreg.h>
 #include <sys/ioctl.h>
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -45,6 +46,10 @@ bool SendWrapped(int handle, const std::array<uint8_t, 12>& cdb, void* buffer, u
 
 bool SendAtaCommand(const DeviceEntry& entry, const AtaCommand& command, void* buffer, uint32_t length) {
   if (entry.handle < 0) return false;
+  if (!AtaCommandAllowed(command.command)) {
+    errno = EPERM;
+    return false;
+  }
   const AtaDataClass cls = ClassifyAtaCommand(command, entry.transport);
   switch (entry.transport) {
     case kTransportPassThrough:

@@ -23,14 +23,17 @@ int AddImageDevice(ScanContext& context, const std::string& path, std::string* e
     return -1;
   };
   if (context.deviceCount >= kMaxDevices) return fail("the device table is full");
-  // Read-only, always: the program never writes to what it scans.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Read-only, always: the program never writes to what it scans. Opened
+  // without blocking, so a FIFO or a terminal is refused at once instead of
+  // waiting in open() for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return fail("cannot open " + path + ": " + std::strerror(errno));
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
     ::close(fd);
     return fail(path + " is neither a disk image file nor a block device");
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   uint64_t bytes = static_cast<uint64_t>(st.st_size);
   if (S_ISBLK(st.st_mode) && ::ioctl(fd, BLKGETSIZE64, &bytes) != 0) {
     int err = errno;

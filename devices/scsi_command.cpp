@@ -30,9 +30,37 @@ bool ScsiSendsData(const uint8_t cdb[kScsiCdbField]) {
   }
 }
 
+bool AtaCommandAllowed(uint8_t ataCommand) {
+  return ataCommand == 0xEC || ataCommand == 0xA1;  // IDENTIFY DEVICE, IDENTIFY PACKET DEVICE
+}
+
+bool ScsiCommandAllowed(const uint8_t* cdb, size_t cdbLength, DataDirection direction) {
+  if (cdbLength == 0 || direction == DataDirection::kToDevice) return false;
+  auto protocolReads = [](uint8_t protocol) { return protocol == 3 || protocol == 4; };  // no data, PIO in
+  switch (cdb[0]) {
+    case 0x12:  // INQUIRY
+    case 0x25:  // READ CAPACITY(10)
+      return true;
+    case 0x85:  // ATA PASS-THROUGH(16)
+      return cdbLength >= 16 && protocolReads(cdb[1] >> 1 & 0x0F) && AtaCommandAllowed(cdb[14]);
+    case 0xA1:  // ATA PASS-THROUGH(12)
+      return cdbLength >= 12 && protocolReads(cdb[1] >> 1 & 0x0F) && AtaCommandAllowed(cdb[9]);
+    case 0xDF:  // bridge command, 10h reads
+      return cdbLength >= 12 && cdb[1] == 0x10 && AtaCommandAllowed(cdb[11]);
+    case 0xF8:  // bridge command, 10h reads, 00h moves no data
+      return cdbLength >= 12 && (cdb[3] == 0x10 || cdb[3] == 0x00) && AtaCommandAllowed(cdb[11]);
+    default:
+      return false;
+  }
+}
+
 int SgIoCommand(int handle, const uint8_t* cdb, size_t cdbLength, DataDirection direction,
                 void* buffer, uint32_t length, unsigned timeoutSeconds, bool* unsupported) {
   if (unsupported) *unsupported = false;
+  if (!ScsiCommandAllowed(cdb, cdbLength, direction)) {
+    errno = EPERM;
+    return -1;
+  }
   uint8_t command[16] = {};
   if (cdbLength > sizeof command) return -1;
   std::memcpy(command, cdb, cdbLength);

@@ -21,10 +21,20 @@ bool ScsiSendsData(const uint8_t cdb[kScsiCdbField]);
 
 enum class DataDirection { kNone, kToDevice, kFromDevice };
 
+// The program only ever asks a disk about itself: INQUIRY, READ CAPACITY(10),
+// and ATA IDENTIFY DEVICE or IDENTIFY PACKET DEVICE carried by an ATA
+// pass-through or a USB-bridge command, reading or moving no data. Anything
+// else (a write, FORMAT UNIT, WRITE BUFFER, a SMART or log write, TRIM) is
+// refused before it reaches the kernel: a read-only descriptor does not stop
+// a write sent through SG_IO.
+bool ScsiCommandAllowed(const uint8_t* cdb, size_t cdbLength, DataDirection direction);
+bool AtaCommandAllowed(uint8_t ataCommand);
+
 // One SG_IO request with a CDB of `cdbLength` bytes. Returns 1 on GOOD status,
 // -1 when the request itself failed (or the transport reported an error with a
 // good status byte), otherwise the SCSI status byte. When SG_IO itself is not
 // supported by the device (a loop device, a plain file) `*unsupported` is set.
+// A command ScsiCommandAllowed refuses is never sent: -1, errno EPERM.
 int SgIoCommand(int handle, const uint8_t* cdb, size_t cdbLength, DataDirection direction,
                 void* buffer, uint32_t length, unsigned timeoutSeconds, bool* unsupported = nullptr);
 

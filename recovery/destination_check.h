@@ -1,15 +1,33 @@
-// Whether a destination folder lies on the disk being scanned: writing there
-// could overwrite the very sectors that hold the lost files.
+// Whether a destination lies on the disk being scanned: writing there could
+// overwrite the very sectors that hold the lost files. The destination's file
+// system is followed down to every block device under it: the mount's source,
+// every device of a btrfs file system, the devices below device-mapper (LVM,
+// LUKS) and md RAID, a partition's whole disk, and a loop device's backing
+// file, whose own file system is followed in turn.
 #pragma once
 
 #include <string>
 
 namespace lumicarve {
 
-// True when the file system holding `dir` lives on the same whole disk as the
-// block device open as `deviceFd` (the disk itself or any of its
-// partitions). False for a regular-file source (a disk image). `sysRoot` is
-// where /sys is found ("/" on a real system).
-bool DestinationOnScannedDisk(const std::string& dir, int deviceFd, const std::string& sysRoot = "/");
+enum class DiskCheck { kElsewhere, kOnScannedDisk, kUnresolved };
+
+struct DestinationDisk {
+  DiskCheck result = DiskCheck::kElsewhere;
+  // kOnScannedDisk: the device of the chain that is (or holds) the scanned
+  // disk; kUnresolved: what could not be followed.
+  std::string detail;
+};
+
+// Checks the file system holding `path` (which must exist) against the
+// source open as `sourceFd`: a block device (any device under the
+// destination shares a whole disk with it) or a disk image file (a loop
+// device under the destination is backed by that very file).
+DestinationDisk CheckDestinationDisk(const std::string& path, int sourceFd);
+
+// True unless the destination is known to lie elsewhere.
+inline bool DestinationOnScannedDisk(const std::string& path, int sourceFd) {
+  return CheckDestinationDisk(path, sourceFd).result != DiskCheck::kElsewhere;
+}
 
 }  // namespace lumicarve

@@ -1,14 +1,13 @@
 #include "recovery/found_file_copy.h"
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <stdio.h>
-#include <sys/syscall.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <vector>
 
+#include "recovery/pending_file.h"
 #include "scan/sector_reader.h"
 
 namespace lumicarve {
@@ -30,61 +29,80 @@ bool WriteAll(int fd, const uint8_t* bytes, size_t count) {
   return true;
 }
 
-// Gives the partial file its final name unless that name exists.
-int PublishNoReplace(const std::string& from, const std::string& to) {
-  if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
-  if (::link(from.c_str(), to.c_str()) != 0) return errno;
-  ::unlink(from.c_str());
-  return 0;
-}
-
 }  // namespace
 
-CopyOutcome CopyFoundFile(int deviceFd, const FoundFile& file, const std::string& path,
-                          const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
-  CopyOutcome outcome;
-  if (::access(path.c_str(), F_OK) == 0) return {CopyResult::kExists, EEXIST};
-  const size_t slash = path.find_last_of('/');
-  const std::string partial = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "." +
-                              path.substr(slash + 1) + ".partial";
-  const int out = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (out < 0) return {CopyResult::kWriteError, errno};
-  auto fail = [&](CopyResult r, int error) {
-    ::close(out);
-    ::unlink(partial.c_str());
-    return CopyOutcome{r, error};
-  };
+int OpenFoldersBeneath(int rootFd, const std::string& relativeDir) {
+  int dir = ::fcntl(rootFd, F_DUPFD_CLOEXEC, 0);
+  size_t from = 0;
+  while (dir >= 0 && from < relativeDir.size()) {
+    size_t slash = relativeDir.find('/', from);
+    if (slash == std::string::npos) slash = relativeDir.size();
+    const std::string name = relativeDir.substr(from, slash - from);
+    from = slash + 1;
+    if (name.empty()) continue;
+    if (name == "." || name == "..") {
+      ::close(dir);
+      errno = EINVAL;
+      return -1;
+    }
+    // mkdirat never follows a link of that name: it answers EEXIST, and the
+    // open below refuses the link.
+    if (::mkdirat(dir, name.c_str(), 0755) != 0 && errno != EEXIST) {
+      const int error = errno;
+      ::close(dir);
+      errno = error;
+      return -1;
+    }
+    const int next = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int error = errno;
+    struct stat st {};
+    // With O_DIRECTORY the kernel answers ENOTDIR for a link too; a link is told apart.
+    if (next < 0 && error == ENOTDIR && ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(st.st_mode))
+      error = ELOOP;
+    ::close(dir);
+    errno = error;
+    dir = next;
+  }
+  return dir;
+}
+
+CopyOutcome CopyFoundFileAt(int deviceFd, const FoundFile& file, int dirFd, const std::string& name,
+                            const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
+  struct stat st {};
+  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return {CopyResult::kExists, EEXIST};
+  PendingFile out;
+  if (const int error = out.Create(dirFd)) return {CopyResult::kWriteError, error};
   std::vector<uint8_t> buf(size_t{kCopyBlockSectors} * kSectorSize);
   uint64_t sector = file.startSector;
   uint64_t left = file.length;
   uint64_t written = 0;
   while (left > 0) {
-    if (cancel && cancel->load()) return fail(CopyResult::kCancelled, 0);
+    if (cancel && cancel->load()) return {CopyResult::kCancelled, 0};
     const uint64_t sectorsLeft = (left + kSectorSize - 1) / kSectorSize;
     const uint32_t n = sectorsLeft < kCopyBlockSectors ? static_cast<uint32_t>(sectorsLeft) : kCopyBlockSectors;
     // An unreadable sector is reported, never written as zeros that look like data.
-    if (!ReadSectors(deviceFd, sector, n, kSectorSize, buf.data()))
-      return fail(CopyResult::kReadError, LastReadError());
+    if (!ReadSectors(deviceFd, sector, n, kSectorSize, buf.data())) return {CopyResult::kReadError, LastReadError()};
     const size_t bytes = left < uint64_t{n} * kSectorSize ? static_cast<size_t>(left) : size_t{n} * kSectorSize;
-    if (!WriteAll(out, buf.data(), bytes)) return fail(CopyResult::kWriteError, errno);
+    if (!WriteAll(out.fd(), buf.data(), bytes)) return {CopyResult::kWriteError, errno};
     sector += n;
     left -= bytes;
     written += bytes;
     if (progress) progress(written);
   }
-  if (::fsync(out) != 0) return fail(CopyResult::kWriteError, errno);
-  if (::close(out) != 0) {
-    const int error = errno;
-    ::unlink(partial.c_str());
-    return {CopyResult::kWriteError, error};
-  }
-  if (int error = PublishNoReplace(partial, path)) {
-    ::unlink(partial.c_str());
-    return {error == EEXIST ? CopyResult::kExists : CopyResult::kWriteError, error};
-  }
-  return outcome;
+  if (const int error = out.Publish(name)) return {error == EEXIST ? CopyResult::kExists : CopyResult::kWriteError, error};
+  return {};
+}
+
+CopyOutcome CopyFoundFile(int deviceFd, const FoundFile& file, const std::string& path,
+                          const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
+  const size_t slash = path.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return {CopyResult::kWriteError, errno};
+  const CopyOutcome r = CopyFoundFileAt(deviceFd, file, dirFd, path.substr(slash + 1), progress, cancel);
+  ::close(dirFd);
+  return r;
 }
 
 }  // namespace lumicarve

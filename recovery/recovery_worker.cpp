@@ -33,42 +33,46 @@ int64_t AvailableBytes(const std::string& dir) {
   return bytes > uint64_t{INT64_MAX} ? INT64_MAX : static_cast<int64_t>(bytes);
 }
 
-DestinationProblem CheckDestination(const std::string& dir, int deviceFd) {
+DestinationProblem CheckDestination(const std::string& dir, int deviceFd, std::string* detail) {
   struct stat st {};
   if (dir.empty() || ::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DestinationProblem::kInvalid;
   // access() also answers EROFS for a read-only mount, even for root.
   if (::access(dir.c_str(), W_OK | X_OK) != 0) return DestinationProblem::kInvalid;
-  if (DestinationOnScannedDisk(dir, deviceFd)) return DestinationProblem::kSameDrive;
+  const DestinationDisk disk = CheckDestinationDisk(dir, deviceFd);
+  if (detail) *detail = disk.detail;
+  switch (disk.result) {
+    case DiskCheck::kOnScannedDisk: return DestinationProblem::kSameDrive;
+    case DiskCheck::kUnresolved: return DestinationProblem::kUnresolved;
+    case DiskCheck::kElsewhere: break;
+  }
   return DestinationProblem::kNone;
 }
 
-int CreateFolders(const std::string& root, const std::string& relative) {
-  size_t from = 0;
-  for (size_t slash; (slash = relative.find('/', from)) != std::string::npos; from = slash + 1) {
-    const std::string folder = root + "/" + relative.substr(0, slash);
-    if (::mkdir(folder.c_str(), 0755) == 0) continue;
-    if (errno != EEXIST) return errno;
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) return errno;
-    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
-  }
-  return 0;
-}
-
-CopyOutcome SaveUnderFreeName(int deviceFd, const FoundFile& file, const std::string& root,
+CopyOutcome SaveUnderFreeName(int deviceFd, const FoundFile& file, int rootFd,
                               const std::string& relative, std::string& written,
                               const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
-  if (const int error = CreateFolders(root, relative)) return {CopyResult::kWriteError, error};
-  for (int n = 1; n <= kMaxSuffix; ++n) {
-    const std::string candidate = WithSuffix(relative, n);
-    // The copy itself refuses an existing name, so a file that appears
-    // between the choice and the rename moves on to the next suffix.
-    const CopyOutcome r = CopyFoundFile(deviceFd, file, root + "/" + candidate, progress, cancel);
-    if (r.result == CopyResult::kExists) continue;
-    if (r.result == CopyResult::kDone) written = candidate;
-    return r;
+  const size_t slash = relative.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
+  const int dir = OpenFoldersBeneath(rootFd, folder);
+  if (dir < 0) {
+    const int error = errno;
+    const bool unsafe = error == ELOOP || error == EINVAL;
+    return {unsafe ? CopyResult::kUnsafePath : CopyResult::kWriteError, error};
   }
-  return {CopyResult::kWriteError, EEXIST};
+  const std::string name = relative.substr(slash == std::string::npos ? 0 : slash + 1);
+  CopyOutcome r{CopyResult::kWriteError, EEXIST};
+  for (int n = 1; n <= kMaxSuffix; ++n) {
+    const std::string candidate = WithSuffix(name, n);
+    // The copy itself refuses an existing name, so a file that appears
+    // between the choice and the link moves on to the next suffix.
+    r = CopyFoundFileAt(deviceFd, file, dir, candidate, progress, cancel);
+    if (r.result == CopyResult::kExists) continue;
+    if (r.result == CopyResult::kDone) written = folder.empty() ? candidate : folder + "/" + candidate;
+    break;
+  }
+  ::close(dir);
+  if (r.result == CopyResult::kExists) r = {CopyResult::kWriteError, EEXIST};
+  return r;
 }
 
 void RecoveryWorker::Finish(RecoveryReport& report, int32_t state) {
@@ -94,6 +98,17 @@ void RecoveryWorker::Run() {
     if (report.bytesAvailable < 0) report.bytesAvailable = 0;
     return Finish(report, RECOVERY_ERROR);
   }
+  // The destination may be a link the user chose: it is resolved here, once.
+  const int root = ::open(job_.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (root < 0) {
+    report.error = RECOVERY_WRITE_FAILED;
+    report.systemError = errno;
+    return Finish(report, RECOVERY_ERROR);
+  }
+  struct CloseRoot {
+    int fd;
+    ~CloseRoot() { ::close(fd); }
+  } closeRoot{root};
   int64_t before = 0;
   for (size_t i = 0; i < job_.files.size(); ++i) {
     if (cancel_.load()) return Finish(report, RECOVERY_CANCELLED);
@@ -105,13 +120,21 @@ void RecoveryWorker::Run() {
     Finish(report, RECOVERY_WRITING);
     std::string written;
     const CopyOutcome r = SaveUnderFreeName(
-        job_.deviceFd, file, job_.destination, relative, written,
+        job_.deviceFd, file, root, relative, written,
         [&](uint64_t n) {
           bytesWritten_.store(before + static_cast<int64_t>(n));
           sink_.BlockWritten(bytesWritten_.load());
         },
         &cancel_);
     if (r.result == CopyResult::kCancelled) return Finish(report, RECOVERY_CANCELLED);
+    if (r.result == CopyResult::kUnsafePath) {
+      if (report.filesSkipped++ == 0) {
+        report.firstSkipped = relative;
+        report.skippedError = r.error;
+      }
+      before += static_cast<int64_t>(file.length);  // the progress still counts it as done
+      continue;
+    }
     if (r.result != CopyResult::kDone) {
       report.error = r.result == CopyResult::kReadError ? RECOVERY_READ_FAILED : RECOVERY_WRITE_FAILED;
       report.systemError = r.error;
@@ -124,11 +147,7 @@ void RecoveryWorker::Run() {
   }
   // Each file was flushed before its rename; this flushes the new folders'
   // entries too, so "complete" means on the medium.
-  const int dir = ::open(job_.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::syncfs(dir);
-    ::close(dir);
-  }
+  ::syncfs(root);
   Finish(report, RECOVERY_COMPLETE);
 }
 

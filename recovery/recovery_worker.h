@@ -38,6 +38,11 @@ struct RecoveryReport {
   std::string destination;
   int64_t bytesRequired = 0;
   int64_t bytesAvailable = 0;
+  // Files refused because a link or a file stood where one of their folders
+  // should be; the recovery went on without them.
+  int32_t filesSkipped = 0;
+  std::string firstSkipped;
+  int32_t skippedError = 0;
 };
 
 // Receives the worker's reports. Each call is made on the worker's thread
@@ -66,18 +71,17 @@ int64_t AvailableBytes(const std::string& dir);
 
 // Why a chosen destination cannot be used, checked before anything is
 // written. kInvalid: not an existing folder the user may write into.
-// kSameDrive: it lies on the scanned disk (never for a disk image).
-enum class DestinationProblem { kNone, kInvalid, kSameDrive };
-DestinationProblem CheckDestination(const std::string& dir, int deviceFd);
+// kSameDrive: it lies on the scanned disk, or inside a mount of the scanned
+// image. kUnresolved: which disks hold it could not be told. `detail`, when
+// given, receives the device found or what could not be followed.
+enum class DestinationProblem { kNone, kInvalid, kSameDrive, kUnresolved };
+DestinationProblem CheckDestination(const std::string& dir, int deviceFd, std::string* detail = nullptr);
 
-// Creates the missing folders of `relative` (a path with '/' from
-// ExpandNameTemplate) below `root`. 0 or the errno of the failure.
-int CreateFolders(const std::string& root, const std::string& relative);
-
-// Copies one file to root/relative; when that name exists, to the first free
-// " (2)", " (3)", ... before the extension. On success `written` is the
-// relative name used.
-CopyOutcome SaveUnderFreeName(int deviceFd, const FoundFile& file, const std::string& root,
+// Copies one file to relative (a path with '/' from ExpandNameTemplate) below
+// the open folder `rootFd`, making its folders without following links; when
+// that name exists, to the first free " (2)", " (3)", ... before the
+// extension. On success `written` is the relative name used.
+CopyOutcome SaveUnderFreeName(int deviceFd, const FoundFile& file, int rootFd,
                               const std::string& relative, std::string& written,
                               const std::function<void(uint64_t)>& progress = {},
                               const std::atomic<bool>* cancel = nullptr);

@@ -11,10 +11,14 @@
 namespace lumicarve {
 
 // Returns the length in bytes of the file starting at `startSector` of the
-// scanned device, or a value below 2 when it is to be dropped. May re-type
-// `type` (TIFF to a RAW type, ASF to WMV). Lengths are 32-bit except for the
-// atom walk, which follows 64-bit atom sizes.
+// scanned device, or a value below 2 when it is to be dropped (also when it
+// is shorter than its format's smallest header), or kUnknownLength when the
+// header says the file runs to its end without saying where that is. May
+// re-type `type` (TIFF to a RAW type, ASF to WMV). The length is the header's
+// claim: the caller checks it against the device.
 uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type);
+
+inline constexpr uint64_t kUnknownLength = ~uint64_t{0};
 
 // Sends progress for `sector`; false (after sending the end message) when the
 // scan was cancelled.
@@ -26,7 +30,7 @@ bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset,
 
 // The rules, one per format family.
 uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector);
-uint32_t RiffLength(ScanContext& context, uint64_t startSector);
+uint64_t RiffLength(ScanContext& context, uint64_t startSector);
 uint32_t BitmapLength(ScanContext& context, uint64_t startSector);
 uint32_t AsfLength(ScanContext& context, uint64_t startSector, FileTypeMask& type);
 uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type, const CancelCheck& cancelled = {});

@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "scan/block_reader.h"
@@ -35,11 +36,14 @@ struct FileInProgress {
   GifWalk gif;
   uint64_t avchdOffset = 0;
   MpegTracker mpeg;
+  bool openEnded = false;  // its header says it runs to its end: the next signature closes it
+  bool cut = false;        // its header claims more than the device holds
 
   void ResetRules() {
     jpeg = JpegWalk{};
     gif = GifWalk{};
     avchdOffset = 0;
+    openEnded = cut = false;
   }
 };
 
@@ -61,7 +65,7 @@ class Scanner {
   void Start(FileTypeMask type, uint64_t sector, const uint8_t* s);
   // Ends the per-sector work for a file that becomes known; returns true when
   // the loop must jump.
-  void EndSearch(const uint8_t* s, uint64_t sector, bool ignored);
+  void EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored);
   bool Accepts(FileTypeMask type, uint64_t length) const {
     return length >= minimum_ && (type & enabled_) != 0;
   }
@@ -114,7 +118,7 @@ void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
   if (type == FT_MPG) f_.mpeg.Start(sector, s[3] == 0xBA);
 }
 
-void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
+void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored) {
   const uint64_t offset = (sector - f_.start) * kSectorSize;
   switch (f_.type) {
     case 0:
@@ -131,14 +135,20 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
       return;
     case FT_MTS:
       f_.found = AvchdSectorEnd(s, offset, f_.avchdOffset);
+      // Another file's first sector is never part of the stream that ends in it.
+      if (f_.found > offset && ignored && ignored != FT_MTS) f_.found = offset;
       return;
     case FT_MPG: {
-      f_.found = MpegSectorEnd(s, offset, prev_);
+      f_.found = f_.mpeg.WalkPacks(s, offset);
+      f_.mpeg.Observe(s, sector, ignored && ignored != FT_MPG);
       uint64_t end = 0;
-      if (f_.found == 0) {
-        f_.mpeg.Observe(s, sector, ignored);
-        if (f_.mpeg.Ended(end)) f_.found = (end - f_.start) * kSectorSize;
+      if (f_.found == 0 && f_.mpeg.walkBroken) {
+        f_.found = MpegSectorEnd(s, offset, prev_);
+        if (f_.found == 0 && f_.mpeg.Ended(end)) f_.found = (end - f_.start) * kSectorSize;
       }
+      // A stream never ends inside or after a sector where another file starts.
+      if (f_.found && f_.mpeg.haveIgnored)
+        f_.found = std::min(f_.found, (f_.mpeg.ignoredSignature - f_.start) * kSectorSize);
       return;
     }
     default:
@@ -148,8 +158,18 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, bool ignored) {
     if (offset > kRw2MaximumLength) f_.found = kRw2MaximumLength;
     return;
   }
+  if (f_.openEnded) return;
   f_.found = FindExtent(c_, f_.start, f_.type);
-  if (f_.found < 2) drop_ = true;
+  if (f_.found == kUnknownLength) {
+    f_.found = 0;
+    f_.openEnded = true;
+  } else if (f_.found < 2) {
+    drop_ = true;
+  } else if (f_.found > (total_ - f_.start) * kSectorSize) {
+    // A claim past the device end hides nothing: the file is listed cut at
+    // the end, and the scan goes on after its first sector.
+    f_.cut = true;
+  }
 }
 
 int Scanner::Run() {
@@ -179,11 +199,11 @@ int Scanner::Run() {
     const FileTypeMask m = RecogniseSector(s, enabled_);
     // 4. A new signature closes the file in progress, except inside a stream,
     // and inside a Panasonic RAW for its first 10,000,000 bytes.
-    bool ignored = false;
+    FileTypeMask ignored = 0;
     if (m) {
       if (f_.type == FT_MTS || f_.type == FT_MPG ||
           (f_.type == FT_RW2 && (cur - f_.start) * kSectorSize < kRw2MinimumLength)) {
-        ignored = true;
+        ignored = m;
       } else {
         if (f_.type) CloseAt(cur);
         Start(m, cur, s);
@@ -201,11 +221,14 @@ int Scanner::Run() {
     } else if (f_.found != 0 && !(f_.type == FT_RW2 && f_.found < kRw2MinimumLength)) {
       // 7. The end is known: list the file if it qualifies, and jump to its
       // last sector either way (backward when it is shorter than what was
-      // already examined).
+      // already examined). Nothing ends past the device end.
+      f_.found = std::min(f_.found, (total_ - f_.start) * kSectorSize);
       if (Accepts(f_.type, f_.found)) Emit(f_.type, f_.start, f_.found);
       else DiscardPreviewTemp(c_);
-      cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
-      bufFirst = cur - (BlockReader::kBlockSectors - 1);
+      if (!f_.cut) {
+        cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
+        bufFirst = cur - (BlockReader::kBlockSectors - 1);
+      }
       f_.type = 0;
       f_.found = 0;
       f_.ResetRules();

@@ -1,9 +1,17 @@
 # Installs the Debian 12 packages the project needs when any is missing.
-# Sourced by scripts/test and scripts/run.
+# Sourced by scripts/test, scripts/run, scripts/package and bench/run.
+#   lumicarve_install_deps          building and testing
+#   lumicarve_install_deps build    building the programs and their package only
+#   lumicarve_install_deps fuzz     testing, plus clang for the fuzz targets
+#   lumicarve_install_deps bench    testing, plus the carvers the benchmarks compare
 lumicarve_install_deps() {
-  local packages=(cmake ninja-build g++ pkg-config libgtest-dev libblkid-dev
+  local packages=(cmake ninja-build g++ pkg-config libblkid-dev
     qt6-base-dev qt6-image-formats-plugins qt6-svg-dev libexiv2-dev libgl-dev
-    mtools dosfstools util-linux fdisk xauth xvfb dbus udisks2)
+    dpkg-dev file)
+  if [ "${1:-}" != build ]; then
+    packages+=(libgtest-dev mtools dosfstools util-linux fdisk xauth xvfb dbus udisks2
+      btrfs-progs e2fsprogs dmsetup)
+  fi
   if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
   if [ "${1:-}" = bench ]; then packages+=(testdisk foremost scalpel bc util-linux); fi
   local missing=()

@@ -76,13 +76,10 @@ int OpenManualAt(QWidget* owner, const QString& path) {
 }
 
 QString ManualPath() {
-  // Beside the program in a build tree; in the documentation folder once
-  // installed.
-  const QString dir = QCoreApplication::applicationDirPath();
-  const QString installed = dir + QStringLiteral("/../share/doc/lumicarve/lumicarve.pdf");
-  const QString beside = dir + QStringLiteral("/lumicarve.pdf");
-  return QFileInfo(beside).isFile() || !QFileInfo(installed).isFile() ? beside
-                                                                      : QFileInfo(installed).canonicalFilePath();
+  const QString programDir = QCoreApplication::applicationDirPath();
+  const QString inBuildTree = programDir + QStringLiteral("/lumicarve.pdf");
+  if (QFileInfo(inBuildTree).isFile()) return inBuildTree;
+  return QDir::cleanPath(programDir + QStringLiteral("/" LUMICARVE_DOC_FROM_BIN "/lumicarve.pdf"));
 }
 
 void OpenManual(QWidget* owner) { OpenManualAt(owner, ManualPath()); }

@@ -24,7 +24,11 @@ bool StartApplication(const QStringList& arguments, std::unique_ptr<CMainFrame>&
 // shown window before the event loop runs.
 int RunWindow(QApplication& app, const std::function<void(CMainFrame&)>& started = {});
 
-// Opens lumicarve.pdf from the executable's folder; tells the user
+// The manual: lumicarve.pdf beside the program in a build tree, else in the
+// documentation folder of the installation the program belongs to.
+QString ManualPath();
+
+// Opens the manual at ManualPath(); tells the user
 // "Error opening manual (error code N)" when it cannot: 2 when the file is
 // missing, 1 when opening it fails otherwise.
 void OpenManual(QWidget* owner);

@@ -98,6 +98,9 @@ void DiskAccess::answered(QDBusPendingCallWatcher* call) {
     const QDBusError error = reply.error();
     if (ServiceMissing(error.name()))
       tell(IDS_ACCESS_SERVICE_MISSING, path);
+    // Not authorised, though it could have been: nothing could ask the user.
+    else if (error.name() == QLatin1String("org.freedesktop.UDisks2.Error.NotAuthorizedCanObtain"))
+      tell(IDS_ACCESS_NO_PROMPT, path);
     else if (error.name().startsWith(QLatin1String("org.freedesktop.UDisks2.Error.NotAuthorized")))
       tell(IDS_ACCESS_REFUSED, path);
     else

@@ -152,7 +152,7 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
       stopTimer();
       finished();
       transferTexts();
-      showCompletion();
+      showCompletion(r);
       // The report has said all there is; the box would only wait for a click.
       QDialog::accept();
       break;
@@ -176,11 +176,19 @@ void RecoveryDialog::finished() {
   button_->setText(tr("Close"));
 }
 
-void RecoveryDialog::showCompletion() {
+void RecoveryDialog::showCompletion(const RecoveryReport& r) {
   const QString& folder = destination_;
-  QMessageBox box(QMessageBox::Information, QString::fromLatin1(kApplication), Text(IDS_EXTRACTION_COMPLETE),
-                  QMessageBox::Ok, this);
-  box.setInformativeText(tr("%1 files saved in %2.").arg(fileCount_).arg(QDir::toNativeSeparators(folder)));
+  QString text = Text(IDS_EXTRACTION_COMPLETE);
+  // A link or a file stood where a folder should be: those files alone were not saved.
+  if (r.filesSkipped != 0)
+    text = QStringLiteral("%1\n%2 %3 (%4) [%5]")
+               .arg(Text(IDS_EXTRACTION_COMPLETE), Text(IDS_ERROR_WRITING), QString::fromStdString(r.firstSkipped))
+               .arg(r.skippedError)
+               .arg(r.filesSkipped);
+  QMessageBox box(r.filesSkipped == 0 ? QMessageBox::Information : QMessageBox::Warning,
+                  QString::fromLatin1(kApplication), text, QMessageBox::Ok, this);
+  box.setInformativeText(
+      tr("%1 files saved in %2.").arg(fileCount_ - r.filesSkipped).arg(QDir::toNativeSeparators(folder)));
   QPushButton* open = box.addButton(tr("Open folder"), QMessageBox::ActionRole);
   open->setObjectName(QStringLiteral("openFolderButton"));
   box.exec();

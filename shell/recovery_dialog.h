@@ -58,7 +58,7 @@ class RecoveryDialog : public QDialog, public RecoverySink {
   void finished();
   // "Extraction complete", how many files went where, and a button that
   // opens that folder.
-  void showCompletion();
+  void showCompletion(const RecoveryReport& report);
   void showMessage(int icon, const QString& text);
   void transferTexts();
   void joinWorker();

@@ -82,12 +82,20 @@ std::vector<FoundFile> CollectRecoveryFiles(const QTreeWidget& tree, const QAbst
 bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const ScanContext& context,
                QWidget* parent, bool* completed) {
   const int handle = context.ScannedHandle();
-  switch (CheckDestination(destination.toStdString(), handle)) {
+  std::string detail;
+  const DeviceEntry* scanned = context.ScannedDevice();
+  // The message names the destination and the scanned disk (and what was found or missing).
+  const QString where = QStringLiteral("\n%1\n%2 (%3)")
+                            .arg(destination, QString::fromUtf8(scanned ? scanned->path : ""));
+  switch (CheckDestination(destination.toStdString(), handle, &detail)) {
     case DestinationProblem::kInvalid:
       Tell(parent, Text(IDS_INVALID_FOLDER));
       return false;
     case DestinationProblem::kSameDrive:
-      Tell(parent, Text(IDS_SAME_DRIVE));
+      Tell(parent, Text(IDS_SAME_DRIVE) + where.arg(QString::fromStdString(detail)));
+      return false;
+    case DestinationProblem::kUnresolved:
+      Tell(parent, Text(IDS_DESTINATION_UNRESOLVED) + where.arg(QString::fromStdString(detail)));
       return false;
     case DestinationProblem::kNone:
       break;

@@ -15,6 +15,7 @@ inline constexpr uint32_t IDS_CANNOT_OPEN_IMAGE = 61283;
 inline constexpr uint32_t IDS_ACCESS_SERVICE_MISSING = 61284;
 inline constexpr uint32_t IDS_ACCESS_REFUSED = 61285;
 inline constexpr uint32_t IDS_ACCESS_FAILED = 61286;
+inline constexpr uint32_t IDS_ACCESS_NO_PROMPT = 61289;
 // Without the access service: "%d" the number of disks, and the one-disk form.
 inline constexpr uint32_t IDS_DISKS_DENIED_NO_SERVICE = 61287;
 inline constexpr uint32_t IDS_DISK_DENIED_NO_SERVICE = 61288;

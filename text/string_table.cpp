@@ -82,8 +82,15 @@ constexpr StringEntry kStrings[] = {
     {61288,
      "1 disk could not be opened: install udisks2 so that Lumicarve can ask for permission to "
      "read it, or scan it with lumicarve-cli run with sudo."},
+    {61289,
+     "Lumicarve could not ask for permission to read %s: no permission prompt (polkit "
+     "authentication agent) runs in this session. Log in to a desktop session, or scan the disk "
+     "with lumicarve-cli run with sudo."},
     {61290, "Invalid image file"},
     {61300, "Please enter a positive integer."},
+    {61320,
+     "Lumicarve cannot tell which disk holds the destination folder, so it could lie on the "
+     "source drive. Choose a folder on another drive."},
 };
 
 }  // namespace

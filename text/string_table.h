@@ -35,6 +35,7 @@ enum StringId : uint32_t {
   IDS_ERROR_CODE = 61259,
   IDS_DEVICE_LOST = 61260,  // "%s": the position in MB
   IDS_ERROR_READING = 61261,
+  IDS_DESTINATION_UNRESOLVED = 61320,
 };
 
 // The text of `id`, or "" for an unknown id. Never null.

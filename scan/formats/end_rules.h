@@ -62,25 +62,39 @@ uint64_t AvchdSectorEnd(const uint8_t* s, uint64_t offset, uint64_t& packetOffse
 
 // An MPEG stream that never writes an end code (ffmpeg's program-stream muxer
 // writes none, and a deleted file's tail is often overwritten) would run on
-// forever, because signatures are ignored while a stream is in progress. This
-// tracks where the stream's structure was last seen so the loop can close it
-// after a long stretch without any start code.
+// forever, because signatures are ignored while a stream is in progress.
+//
+// A program stream (it begins with a pack header) is followed pack by pack:
+// pack headers, the system header and PES packets carry their own lengths, so
+// the stream ends exactly where its structure stops, whatever follows it. An
+// elementary stream has no lengths: this tracks where its structure was last
+// seen, so the loop can close it after a long stretch without any start code.
 struct MpegTracker {
   bool packStream = false;        // began with a pack header (else a sequence header)
+  uint64_t clock = 0;             // system clock reference of the last pack header
+  bool walkBroken = false;        // the pack walk met something no program stream holds
+  uint64_t packets = 0;           // packets the pack walk has passed
+  uint64_t nextCode = 0;          // file offset of the next start code the pack walk expects
   uint64_t lastPrefix = 0;        // last sector holding a start-code prefix
   uint64_t lastHeader = 0;        // last sector holding a pack (or sequence/GOP) header
-  uint64_t ignoredSignature = 0;  // first sector after lastHeader where a signature was ignored
+  uint64_t lastBusy = 0;          // last sector, before an ignored signature, that is not all zeros
+  uint64_t ignoredSignature = 0;  // first sector, from lastHeader on, where another file's signature was ignored
   bool haveIgnored = false;
   uint32_t quietSectors = 0;      // consecutive sectors without a start-code prefix
 
   static constexpr uint32_t kQuietLimit = 64;
 
   void Start(uint64_t sector, bool packHeader);
+  // The pack walk through this sector (file offset `offset`): the stream's
+  // length when its structure ends here, else 0. Once the walk breaks it
+  // answers 0 and the end-code rule and the tracker decide.
+  uint64_t WalkPacks(const uint8_t* s, uint64_t offset);
   // Called for every sector of the stream; `signatureIgnored` when the
-  // recogniser matched there.
+  // recogniser matched there a type other than the stream's own.
   void Observe(const uint8_t* s, uint64_t sector, bool signatureIgnored);
-  // When the stream has gone quiet, the sector where it ends (exclusive): the
-  // ignored signature if any, else the sector after the last start code.
+  // When the stream has gone quiet, the sector where it ends (exclusive):
+  // after the last sector with data before an ignored signature if any, else
+  // the sector after the last start code.
   bool Ended(uint64_t& endSector) const;
 };
 

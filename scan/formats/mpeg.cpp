@@ -1,7 +1,8 @@
 // MPEG program and elementary streams: the end code 00 00 01 B7 (sequence end)
 // or 00 00 01 B9 (program end), unless another start code follows at once.
-// Streams without an end code are closed by MpegTracker after a long run of
-// sectors with no start code at all.
+// A program stream is walked pack by pack to the end of its structure; an
+// elementary stream without an end code is closed by MpegTracker after a long
+// run of sectors with no start code at all.
 #include <cstring>
 
 #include "scan/formats/end_rules.h"
@@ -48,7 +49,55 @@ uint64_t MpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& 
 void MpegTracker::Start(uint64_t sector, bool packHeader) {
   *this = MpegTracker{};
   packStream = packHeader;
-  lastPrefix = lastHeader = sector;
+  walkBroken = !packHeader;
+  lastPrefix = lastHeader = lastBusy = sector;
+}
+
+uint64_t MpegTracker::WalkPacks(const uint8_t* s, uint64_t offset) {
+  if (walkBroken) return 0;
+  if (nextCode < offset) {
+    walkBroken = true;
+    return 0;
+  }
+  while (nextCode < offset + 512) {
+    const size_t k = static_cast<size_t>(nextCode - offset);
+    const uint8_t id = s[k + 3];
+    uint64_t length = 0;
+    if (s[k] != 0 || s[k + 1] != 0 || s[k + 2] != 1) {
+      length = 0;
+    } else if (id == 0xB9) {
+      return nextCode + 4;  // program end
+    } else if (id == 0xBA) {
+      uint64_t h[5];
+      for (int i = 0; i < 5; ++i) h[i] = s[k + 4 + size_t(i)];
+      uint64_t scr = 0;
+      if ((h[0] & 0xC0) == 0x40) {  // MPEG-2, with its stuffing
+        length = 14 + (s[k + 13] & 7);
+        scr = (h[0] >> 3 & 7) << 30 | (h[0] & 3) << 28 | h[1] << 20 | (h[2] >> 3) << 15 | (h[2] & 3) << 13 |
+              h[3] << 5 | h[4] >> 3;
+      } else if ((h[0] & 0xF0) == 0x20) {  // MPEG-1
+        length = 12;
+        scr = (h[0] >> 1 & 7) << 30 | h[1] << 22 | (h[2] >> 1) << 15 | h[3] << 7 | h[4] >> 1;
+      }
+      // The system clock never runs backwards inside one stream: a pack whose
+      // clock does starts another recording.
+      if (length && packets && scr < clock) {
+        walkBroken = true;
+        return nextCode;
+      }
+      clock = scr;
+    } else if (id >= 0xBB) {
+      length = 6 + (uint64_t{s[k + 4]} << 8 | s[k + 5]);  // system header and PES packets
+      ++packets;
+    }
+    if (length == 0) {
+      // The structure stops here. Before any packet it was no stream at all.
+      walkBroken = true;
+      return packets ? nextCode : 0;
+    }
+    nextCode += length;
+  }
+  return 0;
 }
 
 void MpegTracker::Observe(const uint8_t* s, uint64_t sector, bool signatureIgnored) {
@@ -69,19 +118,26 @@ void MpegTracker::Observe(const uint8_t* s, uint64_t sector, bool signatureIgnor
   } else {
     ++quietSectors;
   }
+  // A header in a later sector shows the stream went on past an ignored
+  // signature; one in the signature's own sector does not.
   if (header) {
     lastHeader = sector;
     haveIgnored = false;
   }
-  if (signatureIgnored && !haveIgnored && sector > lastHeader) {
+  if (signatureIgnored && !haveIgnored) {
     ignoredSignature = sector;
     haveIgnored = true;
+  }
+  if (!haveIgnored) {
+    bool busy = false;
+    for (size_t i = 0; i < 512 && !busy; ++i) busy = s[i] != 0;
+    if (busy) lastBusy = sector;
   }
 }
 
 bool MpegTracker::Ended(uint64_t& endSector) const {
   if (quietSectors < kQuietLimit) return false;
-  endSector = haveIgnored ? ignoredSignature : lastPrefix + 1;
+  endSector = haveIgnored ? lastBusy + 1 : lastPrefix + 1;
   return true;
 }
 

@@ -1,7 +1,9 @@
 // QuickTime, MP4 and 3GPP: a chain of atoms (boxes), each a 4-byte big-endian
 // size and a 4-byte type. The file ends after the last atom of the unbroken
 // chain of known top-level types. A size field of 1 means a 64-bit size in
-// the 8 bytes after the type: how cameras write a video over 4 GiB.
+// the 8 bytes after the type: how cameras write a video over 4 GiB. A size
+// field of 0 means the atom runs to the end of the file: the length is then
+// unknown. A size below the atom's own 8-byte header ends the chain.
 #include <cstdint>
 
 #include "scan/byte_view.h"
@@ -22,6 +24,8 @@ uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector) {
     const size_t at = position % kSectorSize;
     // A 16-byte header that crosses the sector's end needs the next sector too.
     const uint32_t need = at > kSectorSize - 16 ? 2 : 1;
+    // A chain that reaches the device end claims more than the device holds.
+    if (sector + need > context.ScannedSectors()) return position;
     if (sector != loadedSector || need > loadedCount) {
       if (!ReadSectors(fd, sector, need, kSectorSize, buf)) {
         context.readErrors.fetch_add(1);
@@ -34,12 +38,14 @@ uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector) {
     uint32_t size32 = 0;
     if (!view.u32be(at, size32) || !view.has(at + 4, 4) || !IsQuickTimeAtom(buf + at + 4)) return position;
     uint64_t size = size32;
+    if (size32 == 0) return kUnknownLength;
     if (size32 == 1) {
       if (!view.u64be(at + 8, size) || size < 16 || size >> 62) return position;
+    } else if (size32 < 8) {
+      return position;
     }
     position += size;
-    if (position == 0) return 0;
-    if (size == 0 || (size32 != 1 && (size32 & 0x80000000u))) return position;
+    if (size32 != 1 && (size32 & 0x80000000u)) return position;
   }
 }
 

@@ -1,6 +1,7 @@
 // Building the device table from a fake system root: which disks are listed,
 // in which slots, with which description, volumes and labels.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -160,6 +161,21 @@ TEST(AddImageDevice, addsAFileWithItsNameAndAPartialLastSector) {
   ::unlink(path);
   EXPECT_EQ(AddImageDevice(*t.context, "/nonexistent.img", &error), -1);
   EXPECT_EQ(error, "cannot open /nonexistent.img: No such file or directory");
+}
+
+TEST(AddImageDevice, refusesAFifoAtOnceInsteadOfWaitingForAWriter) {
+  char dir[] = "/tmp/lumicarve-fifo-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string fifo = std::string(dir) + "/source";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Table t;
+  std::string error;
+  // On a blocking open this would wait for ever: no writer ever comes.
+  EXPECT_EQ(AddImageDevice(*t.context, fifo, &error), -1);
+  EXPECT_EQ(error, fifo + " is neither a disk image file nor a block device");
+  EXPECT_EQ(t.context->deviceCount, 0);
+  ::unlink(fifo.c_str());
+  ::rmdir(dir);
 }
 
 }  // namespace

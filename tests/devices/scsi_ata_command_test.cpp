@@ -1,9 +1,14 @@
 // The command bytes that carry SCSI and ATA commands to a drive.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <vector>
 
 #include "devices/ata_command.h"
+#include "devices/ata_identify.h"
 #include "devices/scsi_command.h"
 
 namespace lumicarve {
@@ -132,6 +137,64 @@ TEST(BuildDriveCmdArgs, readsSectorsForDataInAndCannotWrite) {
   EXPECT_FALSE(BuildDriveCmdArgs(kDataSetManagement, AtaDataClass::kDataOut, 512, args));
   // The request reaches only the drive behind the node, never device 1.
   EXPECT_FALSE(BuildDriveCmdArgs(IdentifyCommand(1), AtaDataClass::kDataIn, 512, args));
+}
+
+TEST(CommandAllowList, onlyInquiryReadCapacityAndIdentifyEverReachTheKernel) {
+  const uint8_t inquiry[12] = {0x12, 0, 0, 0, 36, 0};
+  const uint8_t capacity[12] = {0x25};
+  EXPECT_TRUE(ScsiCommandAllowed(inquiry, 6, DataDirection::kFromDevice));
+  EXPECT_TRUE(ScsiCommandAllowed(capacity, 10, DataDirection::kFromDevice));
+  for (const AtaCommand& c : {IdentifyCommand(0), Command(0xA1)}) {
+    EXPECT_TRUE(ScsiCommandAllowed(BuildAtaPassThrough16(c, AtaDataClass::kDataIn, 512).data(), 16,
+                                   DataDirection::kFromDevice));
+    EXPECT_TRUE(ScsiCommandAllowed(BuildSatPassThrough12(c, AtaDataClass::kDataIn, 512).data(), 12,
+                                   DataDirection::kFromDevice));
+    EXPECT_TRUE(ScsiCommandAllowed(BuildBridgeDF(c, AtaDataClass::kDataIn, 512).data(), 12, DataDirection::kFromDevice));
+    EXPECT_TRUE(ScsiCommandAllowed(BuildBridgeF8(c, AtaDataClass::kDataIn, 512).data(), 12, DataDirection::kFromDevice));
+  }
+  // WRITE(10), FORMAT UNIT, WRITE BUFFER, WRITE(6), SYNCHRONIZE CACHE, UNMAP.
+  for (uint8_t op : {0x2A, 0x04, 0x3B, 0x0A, 0x35, 0x42}) {
+    const uint8_t cdb[12] = {op};
+    EXPECT_FALSE(ScsiCommandAllowed(cdb, ScsiCdbLength(op), DataDirection::kNone)) << int(op);
+  }
+  const AtaCommand smartWriteLog = Command(0xB0, 0xD6);
+  EXPECT_FALSE(ScsiCommandAllowed(BuildAtaPassThrough16(smartWriteLog, AtaDataClass::kDataOut, 512).data(), 16,
+                                  DataDirection::kToDevice));
+  EXPECT_FALSE(ScsiCommandAllowed(BuildAtaPassThrough16(kDataSetManagement, AtaDataClass::kDataIn, 512).data(), 16,
+                                  DataDirection::kFromDevice));
+  EXPECT_FALSE(ScsiCommandAllowed(BuildSatPassThrough12(kStandby, AtaDataClass::kNoData, 0).data(), 12,
+                                  DataDirection::kNone));
+  EXPECT_FALSE(ScsiCommandAllowed(BuildBridgeDF(kIdentify, AtaDataClass::kDataOut, 512).data(), 12,
+                                  DataDirection::kFromDevice));
+  EXPECT_FALSE(ScsiCommandAllowed(BuildBridgeF8(kIdentify, AtaDataClass::kDataOut, 512).data(), 12,
+                                  DataDirection::kFromDevice));
+  // Identify sent with data going to the drive is no identify.
+  EXPECT_FALSE(ScsiCommandAllowed(BuildAtaPassThrough16(kIdentify, AtaDataClass::kDataOut, 512).data(), 16,
+                                  DataDirection::kFromDevice));
+}
+
+TEST(CommandAllowList, aRefusedCommandNeverReachesTheKernel) {
+  const int fd = ::memfd_create("not-a-disk", MFD_CLOEXEC);
+  uint8_t buffer[512] = {};
+  bool unsupported = false;
+  // INQUIRY reaches the kernel, which says a memfd knows no SG_IO.
+  const uint8_t inquiry[12] = {0x12, 0, 0, 0, 36, 0};
+  EXPECT_EQ(SendScsiCommand(fd, inquiry, buffer, 36, &unsupported), -1);
+  EXPECT_TRUE(unsupported);
+  const uint8_t write10[12] = {0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+  errno = 0;
+  EXPECT_EQ(SendScsiCommand(fd, write10, buffer, 512, &unsupported), -1);
+  EXPECT_FALSE(unsupported);
+  EXPECT_EQ(errno, EPERM);
+  DeviceEntry entry{};
+  entry.handle = fd;
+  for (int32_t transport : {kTransportSmart, kTransportPassThrough, kTransportBridgeF8}) {
+    entry.transport = transport;
+    errno = 0;
+    EXPECT_FALSE(SendAtaCommand(entry, kDataSetManagement, buffer, sizeof buffer));
+    EXPECT_EQ(errno, EPERM);
+  }
+  ::close(fd);
 }
 
 TEST(TransportSkipBit, keepsBitThreeUnused) {

@@ -34,13 +34,16 @@ int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
   return -1;
 }
 
-// The hidden partial file of a copy under way in `out`, once it holds at
-// least `bytes`; empty when none does within the time allowed.
-fs::path GrowingPartial(const fs::path& out, uintmax_t bytes) {
+// The file `pid` is writing in `out` (unnamed until complete), once it
+// holds at least `bytes`; empty when none does within the time allowed.
+fs::path GrowingPartial(pid_t pid, const fs::path& out, uintmax_t bytes) {
+  const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
   for (int i = 0; i < 5000; ++i) {
-    for (const fs::path& p : Entries(out)) {
-      std::error_code ec;
-      if (p.filename().string()[0] == '.' && fs::file_size(p, ec) >= bytes && !ec) return p;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(fds, ec)) {
+      const std::string target = fs::read_symlink(e.path(), ec).string();
+      if (!ec && target.rfind(out.string() + "/", 0) == 0 && fs::file_size(e.path(), ec) >= bytes && !ec)
+        return target;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
@@ -68,7 +71,7 @@ TEST(CliInterrupt, ctrlCWhileALargeFileIsSavedStopsTheCopyLeavesNothingOfItAndKe
   ASSERT_EQ(::truncate(image.c_str(), static_cast<off_t>(aviStart * kSectorSize + kAviBytes + (1 << 20))), 0);
 
   const pid_t pid = test::SpawnCli({"scan", image.string(), "--out", out.string()}, tmp, errors);
-  const fs::path partial = GrowingPartial(out, 4u << 20);
+  const fs::path partial = GrowingPartial(pid, out, 4u << 20);
   ASSERT_FALSE(partial.empty()) << "the AVI's copy was never seen under way";
   const Clock::time_point sent = Clock::now();
   ::kill(pid, SIGINT);

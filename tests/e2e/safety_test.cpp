@@ -183,9 +183,9 @@ TEST(PrivateTemp, nothingStaysInTheTempFolderAfterAFinishedOrAnInterruptedComman
   const fs::path tmp = dir.path / "tmp", image = dir.path / "card.img";
   fs::create_directories(tmp);
   ASSERT_TRUE(test::WriteFile(image, CardImage({"corpus/Canon.jpg", "corpus/Nikon.nef"})));
-  EXPECT_EQ(RunCli({"scan", image.string(), "--out", (dir.path / "out1").string()}, tmp), 1);  // no such folder
-  fs::create_directories(dir.path / "out1");
-  EXPECT_EQ(RunCli({"scan", image.string(), "--out", (dir.path / "out1").string()}, tmp), 0);
+  // A missing destination is made, with its missing parents.
+  EXPECT_EQ(RunCli({"scan", image.string(), "--out", (dir.path / "out1" / "new").string()}, tmp), 0);
+  EXPECT_EQ(Entries(dir.path / "out1" / "new").size(), 2u);
   EXPECT_TRUE(Entries(tmp).empty());
 
   // 64 GB of unwritten, sparse card after the pictures: seconds of reading,

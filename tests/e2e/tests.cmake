@@ -2,6 +2,7 @@
 lumicarve_add_gtest(e2e_scan_tests
   e2e/image_scan_test.cpp
   e2e/fat_card_test.cpp
+  e2e/used_card_test.cpp
 )
 # Reliability: unreadable sectors, failing and vanishing devices, the
 # read-only promise, private temp files, full and read-only destinations.

@@ -1,6 +1,6 @@
 // A whole scan, all types enabled, of the fuzzer's bytes as a device. Every
-// reported record must lie inside the device, and every preview temp file is
-// removed again as the window would.
+// reported record must start and end inside the device, and every preview
+// temp file is removed again as the window would.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,7 +19,9 @@ class CheckingSink : public lumicarve::ScanNotifySink {
       c_.previewTempFd = -1;
     }
     if (!file) return;
-    if (file->startSector >= c_.ScannedSectors() || file->length < 2) std::abort();
+    const uint64_t total = c_.ScannedSectors();
+    if (file->startSector >= total || file->length < 2 || file->length > (total - file->startSector) * 512)
+      std::abort();
   }
 
  private:

@@ -191,6 +191,42 @@ TEST_F(RecoveryWorkerTest, aFolderNameTakenByAFileIsAWriteErrorNamingTheFile) {
   EXPECT_EQ(sink.reports.back().currentFileName, "2012/05/17/0001.JPG");
 }
 
+TEST_F(RecoveryWorkerTest, aLinkWhereAFolderShouldBeRefusesOnlyItsFilesAndNothingLandsOutsideTheDestination) {
+  TempDir outside;
+  // "unsorted" (two files go there) and "2012/05" point out of the destination.
+  fs::create_symlink(outside.path, out.path + "/unsorted");
+  fs::create_directories(out.path + "/2012");
+  fs::create_symlink(outside.path, out.path + "/2012/05");
+  RecoveryWorker(Job(out.path), sink).Run();
+  EXPECT_EQ(States(), (std::vector<int32_t>{1, 1, 1, 3}));
+  EXPECT_EQ(sink.reports.back().filesSkipped, 3);
+  EXPECT_EQ(sink.reports.back().firstSkipped, "2012/05/17/0001.JPG");
+  EXPECT_EQ(sink.reports.back().skippedError, ELOOP);
+  EXPECT_TRUE(fs::is_empty(outside.path));
+
+  // The destination itself may be a link the user chose.
+  fs::remove(out.path + "/unsorted");
+  fs::remove(out.path + "/2012/05");
+  const std::string chosen = outside.path + "/chosen";
+  fs::create_symlink(out.path, chosen);
+  RecordingRecoverySink again;
+  RecoveryWorker(Job(chosen), again).Run();
+  EXPECT_EQ(again.reports.back().state, RECOVERY_COMPLETE);
+  EXPECT_EQ(again.reports.back().filesSkipped, 0);
+  EXPECT_EQ(ReadPath(out.path + "/unsorted/0002.PNG"), originals[1]);
+}
+
+TEST_F(RecoveryWorkerTest, leftoversOfAKilledRunNeverBlockASave) {
+  fs::create_directories(out.path + "/2012/05/17");
+  fs::create_directories(out.path + "/unsorted");
+  std::ofstream(out.path + "/2012/05/17/.0001.JPG.partial") << "cut short";
+  std::ofstream(out.path + "/unsorted/.0002.PNG.partial") << "cut short";
+  RecoveryWorker(Job(out.path), sink).Run();
+  EXPECT_EQ(States(), (std::vector<int32_t>{1, 1, 1, 3}));
+  EXPECT_EQ(ReadPath(out.path + "/2012/05/17/0001.JPG"), originals[0]);
+  EXPECT_EQ(ReadPath(out.path + "/unsorted/0003.GIF"), originals[2]);
+}
+
 TEST_F(RecoveryWorkerTest, anUnreadableSectorStopsWithItsErrorAndLeavesNoPartialFile) {
   SetReadFaults({{files[1].startSector + 1, files[1].startSector + 1, EIO}});
   RecoveryWorker(Job(out.path), sink).Run();

@@ -39,8 +39,11 @@ uint64_t WalkJpeg(const std::vector<uint8_t>& file, size_t extraZeroSectors = 1)
 }
 
 std::vector<uint8_t> Segment(uint8_t marker, size_t payload) {
-  std::vector<uint8_t> s = {0xFF, marker, uint8_t((payload + 2) >> 8), uint8_t(payload + 2)};
-  s.resize(4 + payload, 0x11);
+  std::vector<uint8_t> s(4 + payload, 0x11);
+  s[0] = 0xFF;
+  s[1] = marker;
+  s[2] = uint8_t((payload + 2) >> 8);
+  s[3] = uint8_t(payload + 2);
   return s;
 }
 
@@ -267,6 +270,35 @@ TEST(MpegTracker, endsAQuietStreamAtTheSignatureIgnoredAfterItsLastHeader) {
   t.Observe(quiet.b, 101 + MpegTracker::kQuietLimit, false);
   ASSERT_TRUE(t.Ended(end));
   EXPECT_EQ(end, 102u);
+  // A signature in a sector that also holds a pack header is remembered, and
+  // the zero sectors before it are not part of the stream.
+  t.Start(100, true);
+  t.Observe(pack.b, 100, false);
+  TwoSectors zeros;
+  for (uint64_t s = 101; s < 106; ++s) t.Observe(zeros.b, s, false);
+  t.Observe(pack.b, 106, true);
+  for (uint64_t s = 107; s < 107 + MpegTracker::kQuietLimit; ++s) t.Observe(quiet.b, s, false);
+  ASSERT_TRUE(t.Ended(end));
+  EXPECT_EQ(end, 101u);
+}
+
+TEST(MpegTracker, aProgramStreamEndsWhereItsPackStructureEnds) {
+  // An MPEG-2 pack header with 2 stuffing bytes, a 600-byte PES packet, then
+  // stale bytes: no start code where the next one belongs.
+  std::vector<uint8_t> f = {0, 0, 1, 0xBA, 0x44, 0, 4, 0, 4, 1, 1, 0x89, 0xC3, 0xFA, 0xFF, 0xFF};
+  f.insert(f.end(), {0, 0, 1, 0xE0, 600 >> 8, 600 & 0xFF});
+  f.resize(f.size() + 600, 0x00);
+  const size_t size = f.size();
+  f.resize(2048, 0x01);
+  MpegTracker t;
+  t.Start(0, true);
+  EXPECT_EQ(t.WalkPacks(f.data(), 0), 0u);
+  EXPECT_EQ(t.WalkPacks(f.data() + 512, 512), size);
+  // A program end code ends it exactly too.
+  f[size] = 0, f[size + 1] = 0, f[size + 2] = 1, f[size + 3] = 0xB9;
+  t.Start(0, true);
+  t.WalkPacks(f.data(), 0);
+  EXPECT_EQ(t.WalkPacks(f.data() + 512, 512), size + 4);
 }
 
 TEST(MpegTracker, endsAfterTheLastStartCodeWhenNothingWasIgnored) {
@@ -296,16 +328,15 @@ TEST(MpegTracker, aPackStreamIgnoresPrefixesWithLowStreamIds) {
   EXPECT_EQ(end, 1u);
 }
 
-TEST(AvchdRule, theLastPacketWithoutSyncInASectorDecides) {
+TEST(AvchdRule, theFirstPacketWithoutSyncEndsTheStream) {
   TwoSectors s;
-  // Packets at 0, 192 and 384 (its sync byte in this sector), and the next at
-  // 576 belongs to the following sector.
-  s.At(4, {0x47}).At(196, {0x12}).At(388, {0x47});
+  // Packets at 0, 192 and 384 (its sync byte in this sector).
+  s.At(4, {0x47}).At(196, {0x12}).At(388, {0x12});
   uint64_t packet = 0;
   EXPECT_EQ(AvchdSectorEnd(s.b, 0, packet), 192u);
-  EXPECT_EQ(packet, 576u);
   TwoSectors next;  // file offsets 512.., packet 576 at 64 with its sync byte present
   next.At(64 + 4, {0x47}).At(256 + 4, {0x47}).At(448 + 4, {0x47});
+  packet = 576;
   EXPECT_EQ(AvchdSectorEnd(next.b, 512, packet), 0u);
   EXPECT_EQ(packet, 1152u);
 }

@@ -57,17 +57,34 @@ TEST(AtomWalk, addsTheAtomsOfAnUnbrokenChainAndStopsAtAnUnknownAtom) {
   EXPECT_EQ(Measure(b, FT_MP4).length, 6024u);
 }
 
-TEST(AtomWalk, anMdatOfSizeZeroEndsAtItsOffsetAndAZeroFirstAtomDrops) {
+TEST(AtomWalk, anAtomOfSizeZeroRunsToTheEndAndOneBelowItsHeaderSizeEndsTheChain) {
   std::vector<uint8_t> b;
   size_t at = 0;
   Atom(b, at, 3863, "moov");
   PutBe32(b, at, 0);
   PutText(b, at + 4, "mdat");
+  EXPECT_EQ(Measure(b, FT_MOV).length, kUnknownLength);
+  PutBe32(b, at, 7);
   EXPECT_EQ(Measure(b, FT_MOV).length, 3863u);
-  std::vector<uint8_t> zero;
-  PutBe32(zero, 0, 0);
-  PutText(zero, 4, "mdat");
-  EXPECT_EQ(Measure(zero, FT_MOV).length, 0u);
+  std::vector<uint8_t> seven;
+  PutBe32(seven, 0, 7);
+  PutText(seven, 4, "mdat");
+  EXPECT_EQ(Measure(seven, FT_MOV).length, 0u);
+}
+
+TEST(RiffAndBitmap, aClaimShorterThanTheFormatsHeaderDropsTheFile) {
+  std::vector<uint8_t> avi;
+  PutText(avi, 0, "RIFF");
+  PutLe32(avi, 4, 0xFFFFFFFF);  // no longer wraps to 7 bytes
+  PutText(avi, 8, "AVI LIST");
+  EXPECT_EQ(Measure(avi, FT_AVI).length, 0xFFFFFFFFull + 8);
+  PutLe32(avi, 4, 2);
+  EXPECT_EQ(Measure(avi, FT_AVI).length, 0u);
+  std::vector<uint8_t> bmp;
+  PutText(bmp, 0, "BM");
+  PutLe32(bmp, 2, 53);
+  PutLe32(bmp, 14, 40);
+  EXPECT_EQ(Measure(bmp, FT_BMP).length, 0u);
 }
 
 TEST(AtomWalk, follows64BitAtomSizesPastFourGibibytes) {
@@ -79,11 +96,11 @@ TEST(AtomWalk, follows64BitAtomSizesPastFourGibibytes) {
   const uint64_t big = 5ull << 30;  // 5 GiB of media data
   PutBe32(b, at + 8, uint32_t(big >> 32));
   PutBe32(b, at + 12, uint32_t(big));
-  // The device is only this header long: the walk stops on the failed read
-  // past its end, with the length so far.
+  // The device is only this header long: the walk stops at its end, with
+  // the claim so far, and reads nothing past it.
   const Measured m = Measure(b, FT_MP4);
   EXPECT_EQ(m.length, 32 + big);
-  EXPECT_EQ(m.errors, 1);
+  EXPECT_EQ(m.errors, 0);
 }
 
 TEST(AtomWalk, readsTheNextSectorForAHeaderThatCrossesTheSectorEnd) {
@@ -153,8 +170,7 @@ struct Ifd {
 
 class Tiff {
  public:
-  explicit Tiff(bool bigEndian) : be_(bigEndian) {
-    bytes_.resize(8, 0);
+  explicit Tiff(bool bigEndian) : be_(bigEndian), bytes_(8, 0) {
     std::memcpy(bytes_.data(), be_ ? "MM\0*" : "II*\0", 4);
   }
   void Put16(size_t at, uint16_t v) {

@@ -38,7 +38,11 @@ TEST(RecogniseSector, acceptsEachSignatureOfTheOrderedTable) {
   EXPECT_EQ(Recognise(Sector().Text(0, "RIFF").Text(8, "AVI ")), FT_AVI);
   EXPECT_EQ(Recognise(Sector().At(0, {0, 0, 1, 0xB3})), FT_MPG);
   EXPECT_EQ(Recognise(Sector().At(0, {0, 0, 1, 0xBA})), FT_MPG);
-  EXPECT_EQ(Recognise(Sector().At(4, {0x47, 0x40, 0, 0x10, 0, 0, 0xB0})), FT_MTS);
+  EXPECT_EQ(Recognise(Sector().At(4, {0x47, 0x40, 0, 0x10, 0, 0, 0xB0}).At(196, {0x47}).At(388, {0x47})), FT_MTS);
+  // Any arrival time stamp; the table of programs in the second packet, after
+  // an adaptation field.
+  EXPECT_EQ(Recognise(Sector().At(0, {3, 0x2C, 0x2E, 0x48, 0x47, 0x11}).At(196, {0x47, 0x40, 0, 0x30, 1, 0, 0, 0, 0xB0}).At(388, {0x47})),
+            FT_MTS);
   EXPECT_EQ(Recognise(Sector().At(0, {0x30, 0x26, 0xB2, 0x75})), FT_ASF);
 }
 
@@ -48,6 +52,7 @@ TEST(RecogniseSector, rejectsNearMisses) {
   EXPECT_EQ(Recognise(Sector().At(0, {0, 0, 1, 0xB9})), 0u);
   EXPECT_EQ(Recognise(Sector().At(0, {0, 0, 1, 0xE0})), 0u);
   EXPECT_EQ(Recognise(Sector().At(4, {0x47, 0x40, 0x11, 0x10, 0, 0, 0xF0})), 0u);
+  EXPECT_EQ(Recognise(Sector().At(4, {0x47, 0x40, 0, 0x10, 0, 0, 0xB0}).At(196, {0x47})), 0u);
   EXPECT_EQ(Recognise(Sector().At(0, {1}).Text(4, "moov")), 0u);
   EXPECT_EQ(Recognise(Sector()), 0u);
 }

@@ -106,8 +106,9 @@ TEST(ScanLoop, aJpegIsClosedByTheNextSignatureWhenItsEndIsNotFound) {
 TEST(ScanLoop, signaturesInsideAnMpegStreamAreIgnoredUntilItEnds) {
   const auto mpg = ReadTestFile("generated/video/ps_mplex_endcode.mpg");
   auto withJpeg = mpg;
+  // A JPEG's first bytes at a sector start inside a packet's payload.
   const auto jpeg = ReadTestFile("corpus/Sony.jpg");
-  std::memcpy(withJpeg.data() + 512 * 100, jpeg.data(), jpeg.size());
+  std::memcpy(withJpeg.data() + 512 * 101, jpeg.data(), 20);
   ImageBuilder img;
   img.Place(withJpeg);
   img.Zeros(4);
@@ -118,7 +119,7 @@ TEST(ScanLoop, signaturesInsideAnMpegStreamAreIgnoredUntilItEnds) {
   EXPECT_EQ(run.files()[0].length, mpg.size());
 }
 
-TEST(ScanLoop, anMpegStreamWithoutEndCodeStopsAtTheFileWhoseSignatureItIgnored) {
+TEST(ScanLoop, anMpegStreamWithoutEndCodeEndsWithItsLastPackBeforeTheNextFile) {
   const auto mpg = ReadTestFile("generated/video/ps_ffmpeg_no_endcode.mpg");
   const auto png = ReadTestFile("generated/image/plasma.png");
   ImageBuilder img;
@@ -130,10 +131,47 @@ TEST(ScanLoop, anMpegStreamWithoutEndCodeStopsAtTheFileWhoseSignatureItIgnored) 
   run.Run();
   ASSERT_EQ(run.files().size(), 2u);
   EXPECT_EQ(run.files()[0].type, FT_MPG);
-  EXPECT_EQ(run.files()[0].length, (b - a) * 512);
+  EXPECT_EQ(run.files()[0].startSector, a);
+  EXPECT_EQ(run.files()[0].length, mpg.size());
   EXPECT_EQ(run.files()[1].type, FT_PNG);
   EXPECT_EQ(run.files()[1].startSector, b);
   EXPECT_EQ(run.files()[1].length, png.size());
+}
+
+// Headers whose claims run past the device end, or that say "to the end of
+// the file": none of them hides the pictures behind it.
+TEST(ScanLoop, aClaimPastTheDeviceEndIsCutThereAndTheFilesBehindItAreFound) {
+  auto header = [](std::initializer_list<uint8_t> bytes) { return std::vector<uint8_t>(bytes); };
+  const std::vector<std::vector<uint8_t>> hostile = {
+      header({'B', 'M', 0, 0, 0, 0x10, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0}),              // 256 MiB bitmap
+      header({'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0xFF, 'A', 'V', 'I', ' '}),               // 4 GiB AVI
+      header({0, 0, 0, 1, 'm', 'd', 'a', 't', 0x3F, 0xFF, 0, 0, 0, 0, 0, 0}),               // 64-bit mdat
+      header({0, 0, 0, 20, 'f', 't', 'y', 'p', 'q', 't', ' ', ' ', 0, 0, 0, 0, 'q', 't', ' ', ' ',
+              0, 0, 0, 0, 'm', 'd', 'a', 't'}),                                               // mdat to the end
+  };
+  const auto jpeg = ReadTestFile("generated/image/make_in_model_canon.jpg");
+  ImageBuilder img;
+  std::vector<uint64_t> starts;
+  for (const auto& h : hostile) {
+    starts.push_back(img.Place(h));
+    starts.push_back(img.Place(jpeg));
+  }
+  img.Zeros(4);
+  const uint64_t total = img.bytes().size() / 512;
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), starts.size());
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const FoundFile& f = run.files()[i];
+    EXPECT_EQ(f.startSector, starts[i]);
+    if (i % 2) {
+      EXPECT_EQ(f.length, jpeg.size());
+    } else if (i < 6) {
+      EXPECT_EQ(f.length, (total - f.startSector) * 512) << "cut at the device end";
+    } else {
+      EXPECT_EQ(f.length, (starts[i + 1] - f.startSector) * 512) << "closed by the next signature";
+    }
+  }
 }
 
 TEST(ScanLoop, aPanasonicRawIsHeldOpenForTenMillionBytesAndCutAtForty) {
