@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "devices/volumes.h"
 #include "recovery/found_file_copy.h"
 #include "recovery/name_template.h"
 #include "recovery/recovery_worker.h"
@@ -18,8 +19,8 @@ bool FileSaver::Save(const FoundFile& file) {
   if (cancel_ && cancel_->load()) return false;
   // A file that cannot fit is not started: nothing half-written, and the
   // files saved so far stay.
-  const int64_t available = AvailableBytes(folder_);
-  if (available >= 0 && static_cast<uint64_t>(available) < file.length) {
+  int64_t available = 0;
+  if (GetFreeSpace(folder_, nullptr, &available) && static_cast<uint64_t>(available) < file.length) {
     std::fprintf(stderr, "lumicarve-cli: %s %s\n%s: %" PRIu64 ", %s: %" PRId64 "\n", LoadString(IDS_INSUFFICIENT_SPACE),
                  folder_.c_str(), LoadString(IDS_REQUIRED), file.length, LoadString(IDS_AVAILABLE), available);
     fatal_ = true;

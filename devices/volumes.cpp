@@ -125,8 +125,9 @@ std::string FindMountPoint(const std::vector<MountEntry>& mounts, const std::str
 bool GetFreeSpace(const std::string& root, int64_t* totalBytes, int64_t* freeBytes) {
   struct statvfs st {};
   if (::statvfs(root.c_str(), &st) != 0) return false;
-  if (totalBytes) *totalBytes = static_cast<int64_t>(st.f_blocks * st.f_frsize);
-  if (freeBytes) *freeBytes = static_cast<int64_t>(st.f_bavail * st.f_frsize);
+  const auto clamp = [](uint64_t bytes) { return bytes > uint64_t{INT64_MAX} ? INT64_MAX : static_cast<int64_t>(bytes); };
+  if (totalBytes) *totalBytes = clamp(uint64_t{st.f_blocks} * st.f_frsize);
+  if (freeBytes) *freeBytes = clamp(uint64_t{st.f_bavail} * st.f_frsize);
   return true;
 }
 

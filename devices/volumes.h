@@ -28,7 +28,8 @@ std::vector<MountEntry> ParseMountInfo(std::istream& in);
 // system, else the first mount of any part of it; empty when not mounted.
 std::string FindMountPoint(const std::vector<MountEntry>& mounts, const std::string& device);
 
-// statvfs of a mounted directory: its size and the bytes free to the user.
+// statvfs of a directory: the size of its file system and the bytes free to
+// the user there. False when the directory cannot be asked.
 bool GetFreeSpace(const std::string& root, int64_t* totalBytes, int64_t* freeBytes);
 
 // Fills the volume slots of `entry` from the disk's /sys/block directory

@@ -9,25 +9,12 @@
 
 #include "recovery/pending_file.h"
 #include "scan/sector_reader.h"
+#include "scan/write_all.h"
 
 namespace lumicarve {
 namespace {
 
 constexpr uint32_t kCopyBlockSectors = 2048;  // 1 MiB per read
-
-bool WriteAll(int fd, const uint8_t* bytes, size_t count) {
-  while (count > 0) {
-    ssize_t n = ::write(fd, bytes, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    bytes += n;
-    count -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -3,6 +3,10 @@
 // IFD (tag 34665), and that IFD's DateTimeOriginal (tag 36867, ASCII).
 #include "recovery/jpeg_exif_date.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <vector>
 
 #include "scan/byte_view.h"
@@ -87,6 +91,25 @@ bool DateJpegFromExif(int deviceFd, FoundFile& file) {
   std::vector<uint8_t> head(size_t{sectors} * kSectorSize);
   if (!ReadSectors(deviceFd, file.startSector, sectors, kSectorSize, head.data())) return false;
   const size_t size = file.length < head.size() ? static_cast<size_t>(file.length) : head.size();
+  uint64_t date = 0;
+  if (!JpegExifDate(head.data(), size, date)) return false;
+  file.date = date;
+  return true;
+}
+
+bool DateJpegFromPath(const std::string& path, FoundFile& file) {
+  if (file.type != FT_JPG) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  std::vector<uint8_t> head(size_t{kHeadSectors} * kSectorSize);
+  size_t size = 0;
+  while (size < head.size()) {
+    const ssize_t n = ::pread(fd, head.data() + size, head.size() - size, static_cast<off_t>(size));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    size += static_cast<size_t>(n);
+  }
+  ::close(fd);
   uint64_t date = 0;
   if (!JpegExifDate(head.data(), size, date)) return false;
   file.date = date;

@@ -2,11 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "devices/volumes.h"
 #include "recovery/destination_check.h"
 #include "recovery/name_template.h"
 
@@ -25,13 +25,6 @@ std::string WithSuffix(const std::string& relative, int n) {
 }
 
 }  // namespace
-
-int64_t AvailableBytes(const std::string& dir) {
-  struct statvfs fs {};
-  if (::statvfs(dir.c_str(), &fs) != 0) return -1;
-  const uint64_t bytes = uint64_t{fs.f_bavail} * fs.f_frsize;
-  return bytes > uint64_t{INT64_MAX} ? INT64_MAX : static_cast<int64_t>(bytes);
-}
 
 DestinationProblem CheckDestination(const std::string& dir, int deviceFd, std::string* detail) {
   struct stat st {};
@@ -92,10 +85,8 @@ void RecoveryWorker::Run() {
   for (const FoundFile& f : job_.files) required += static_cast<int64_t>(f.length);
   bytesRequired_.store(required);
   report.bytesRequired = required;
-  report.bytesAvailable = AvailableBytes(job_.destination);
-  if (report.bytesAvailable < 0 || required > report.bytesAvailable) {
+  if (!GetFreeSpace(job_.destination, nullptr, &report.bytesAvailable) || required > report.bytesAvailable) {
     report.error = RECOVERY_INSUFFICIENT_SPACE;
-    if (report.bytesAvailable < 0) report.bytesAvailable = 0;
     return Finish(report, RECOVERY_ERROR);
   }
   // The destination may be a link the user chose: it is resolved here, once.

@@ -66,9 +66,6 @@ struct RecoveryJob {
   TypeCatalogue catalogue{};
 };
 
-// Free bytes available to the user below `dir`, -1 when unknown.
-int64_t AvailableBytes(const std::string& dir);
-
 // Why a chosen destination cannot be used, checked before anything is
 // written. kInvalid: not an existing folder the user may write into.
 // kSameDrive: it lies on the scanned disk, or inside a mount of the scanned

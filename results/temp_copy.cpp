@@ -10,21 +10,12 @@
 
 #include "scan/preview_temp.h"
 #include "scan/sector_reader.h"
+#include "scan/write_all.h"
 
 namespace lumicarve {
 namespace {
 
 constexpr uint32_t kBlockBytes = kTempCopyBlockSectors * kSectorSize;
-
-bool WriteAll(int fd, const uint8_t* bytes, size_t count) {
-  while (count > 0) {
-    ssize_t n = ::write(fd, bytes, count);
-    if (n <= 0) return false;
-    bytes += n;
-    count -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // The last three characters of the name, kept only when they are letters or
 // digits, so a damaged record can never put a path separator into the name.

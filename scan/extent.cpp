@@ -25,8 +25,9 @@ bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset,
   return ByteView(sector, sizeof sector).u32le(offset, value);
 }
 
-uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
-  if (type < 2 || type > 0x200000) return 0;
+namespace {
+
+uint64_t RuleLength(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
   switch (type) {
     case FT_MOV: case FT_MP4: case FT_3GP: return AtomWalkLength(context, startSector);
     case FT_AVI: return RiffLength(context, startSector);
@@ -37,6 +38,15 @@ uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& ty
     case FT_ASF: return AsfLength(context, startSector, type);
     default: return 0;
   }
+}
+
+}  // namespace
+
+Extent FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
+  const uint64_t length = RuleLength(context, startSector, type);
+  if (length == kUnknownLength) return {Extent::Kind::kOpenEnded, 0};
+  if (length < 2) return {};
+  return {Extent::Kind::kLength, length};
 }
 
 }  // namespace lumicarve

@@ -10,14 +10,23 @@
 
 namespace lumicarve {
 
-// Returns the length in bytes of the file starting at `startSector` of the
-// scanned device, or a value below 2 when it is to be dropped (also when it
-// is shorter than its format's smallest header), or kUnknownLength when the
-// header says the file runs to its end without saying where that is. May
-// re-type `type` (TIFF to a RAW type, ASF to WMV). The length is the header's
-// claim: the caller checks it against the device.
-uint64_t FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type);
+// What a header tells of a found file's length.
+struct Extent {
+  enum class Kind {
+    kDrop,       // no file after all, or shorter than its format's smallest header
+    kLength,     // `length` bytes, the header's claim (the caller checks it against the device)
+    kOpenEnded,  // the header says the file runs on without saying how far
+  };
+  Kind kind = Kind::kDrop;
+  uint64_t length = 0;
+};
 
+// The extent of the file starting at `startSector` of the scanned device, by
+// the header rule of its type. May re-type `type` (TIFF to a RAW type, ASF to
+// WMV).
+Extent FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type);
+
+// What a rule below answers for an open-ended file; 0 and 1 mean drop.
 inline constexpr uint64_t kUnknownLength = ~uint64_t{0};
 
 // Sends progress for `sector`; false (after sending the end message) when the

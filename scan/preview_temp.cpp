@@ -15,6 +15,7 @@
 
 #include "scan/raw_preview.h"
 #include "scan/sector_reader.h"
+#include "scan/write_all.h"
 
 namespace lumicarve {
 namespace {
@@ -46,15 +47,6 @@ void RemoveTree(const std::string& dir) {
   ::rmdir(dir.c_str());
 }
 
-void WriteAll(int fd, const uint8_t* bytes, size_t count) {
-  while (count > 0) {
-    ssize_t n = ::write(fd, bytes, count);
-    if (n <= 0) return;  // a full temp disk only costs the preview
-    bytes += n;
-    count -= static_cast<size_t>(n);
-  }
-}
-
 // Copies `sectors` sectors from `first`, the first `skip` bytes left out, in
 // blocks of 64 sectors. A failed read ends the copy.
 void CopySectors(int device, int fd, uint64_t first, uint64_t sectors, uint32_t skip) {
@@ -63,7 +55,8 @@ void CopySectors(int device, int fd, uint64_t first, uint64_t sectors, uint32_t 
   while (sectors > 0) {
     const uint32_t n = sectors >= kBlock ? kBlock : static_cast<uint32_t>(sectors);
     if (!ReadSectors(device, first, n, kSectorSize, buf.data())) return;
-    WriteAll(fd, buf.data() + skip, size_t{n} * kSectorSize - skip);
+    // A full temp disk only costs the preview.
+    if (!WriteAll(fd, buf.data() + skip, size_t{n} * kSectorSize - skip)) return;
     skip = 0;
     first += n;
     sectors -= n;

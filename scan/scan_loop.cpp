@@ -159,11 +159,11 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
     return;
   }
   if (f_.openEnded) return;
-  f_.found = FindExtent(c_, f_.start, f_.type);
-  if (f_.found == kUnknownLength) {
-    f_.found = 0;
+  const Extent extent = FindExtent(c_, f_.start, f_.type);
+  f_.found = extent.length;
+  if (extent.kind == Extent::Kind::kOpenEnded) {
     f_.openEnded = true;
-  } else if (f_.found < 2) {
+  } else if (extent.kind == Extent::Kind::kDrop) {
     drop_ = true;
   } else if (f_.found > (total_ - f_.start) * kSectorSize) {
     // A claim past the device end hides nothing: the file is listed cut at

@@ -38,22 +38,22 @@ uint64_t ReadLimit() { return g_readLimit.load(std::memory_order_relaxed); }
 int LastReadError() { return t_lastError; }
 uint64_t ReadCallCount() { return g_readCalls.load(std::memory_order_relaxed); }
 
-int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer) {
+bool ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer) {
   uint64_t limit = g_readLimit.load(std::memory_order_relaxed);
   if (first > limit || count > limit - first) {
     t_lastError = ERANGE;
-    return 0;
+    return false;
   }
   if (int injected = InjectedFault(first, count)) {
     t_lastError = injected;
-    return 0;
+    return false;
   }
   g_readCalls.fetch_add(1, std::memory_order_relaxed);
   const size_t want = size_t{count} * sectorSize;
   // Divide rather than multiply: a huge sector number must not wrap the offset.
   if (first > static_cast<uint64_t>(INT64_MAX) / sectorSize) {
     t_lastError = EINVAL;
-    return 0;
+    return false;
   }
   const off_t offset = static_cast<off_t>(first * sectorSize);
   auto* out = static_cast<uint8_t*>(buffer);
@@ -63,7 +63,7 @@ int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize,
     if (n < 0) {
       if (errno == EINTR) continue;
       t_lastError = errno;
-      return 0;
+      return false;
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
@@ -78,12 +78,12 @@ int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize,
                             want - done < sectorSize;
     if (!partialImageTail) {
       t_lastError = EIO;
-      return 0;
+      return false;
     }
     std::memset(out + done, 0, want - done);
   }
   t_lastError = 0;
-  return 1;
+  return true;
 }
 
 void SetReadFaults(std::vector<ReadFault> faults) {

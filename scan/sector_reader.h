@@ -13,10 +13,10 @@ void SetReadLimit(uint64_t sectors);
 uint64_t ReadLimit();
 
 // Reads `count` sectors of `sectorSize` bytes at sector `first` of the open
-// descriptor `handle` into `buffer`. Returns 1 on success, 0 otherwise (beyond
-// the read limit, an I/O error, a short read). Safe to call from several
+// descriptor `handle` into `buffer`. False when the read fails (beyond the read
+// limit, an I/O error, a short read); LastReadError() says why. Safe to call from several
 // threads on one handle: it is a single pread().
-int ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer);
+bool ReadSectors(int handle, uint64_t first, uint32_t count, uint32_t sectorSize, void* buffer);
 
 // The errno of the calling thread's last failed ReadSectors (0 after a
 // success, ERANGE for a read refused by the limit, EIO for a short read).

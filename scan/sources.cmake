@@ -2,6 +2,7 @@ list(APPEND CORE_SOURCES
   scan/file_types.cpp
   scan/filetime.cpp
   scan/sector_reader.cpp
+  scan/write_all.cpp
   scan/recognise.cpp
   scan/extent.cpp
   scan/block_reader.cpp

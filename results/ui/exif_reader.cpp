@@ -4,8 +4,6 @@
 
 #include <mutex>
 
-#include "scan/raw_preview.h"
-
 namespace lumicarve {
 namespace {
 
@@ -44,8 +42,6 @@ ExifFields ReadExifFields(const std::string& path) {
     image->readMetadata();
     const Exiv2::ExifData& exif = image->exifData();
     if (exif.empty()) return fields;
-    std::string date = AsciiValue(exif, "Exif.Photo.DateTimeOriginal");
-    if (!date.empty()) fields.hasDate = ParseExifDate(date.data(), date.size(), fields.date);
     fields.make = AsciiValue(exif, "Exif.Image.Make");
     fields.model = AsciiValue(exif, "Exif.Image.Model");
   } catch (...) {

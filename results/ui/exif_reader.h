@@ -1,5 +1,6 @@
-// The EXIF fields the previews read from a decoded picture: the capture date
-// (DateTimeOriginal), the camera's Make and Model.
+// The EXIF fields the preview dialog shows of a decoded picture: the camera's
+// Make and Model. (Capture dates come from the JPEG date parser that both
+// front ends share.)
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,6 @@
 namespace lumicarve {
 
 struct ExifFields {
-  bool hasDate = false;
-  uint64_t date = 0;  // FILETIME, valid when hasDate
   std::string make;   // cut to 63 characters
   std::string model;
 };

@@ -13,6 +13,7 @@
 
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
+#include "recovery/jpeg_exif_date.h"
 #include "results/ui/exif_reader.h"
 #include "results/ui/pane_preview.h"
 #include "results/temp_copy.h"
@@ -167,8 +168,8 @@ bool FilePreviewDialog::LoadPreviewImage(FoundFile* file) {
       return false;
     DecodedPicture picture = DecodeFitted(QString::fromStdString(path), bw, bh);
     if (file->type == FT_JPG) {
+      DateJpegFromPath(path, *file);
       ExifFields exif = ReadExifFields(path);
-      if (exif.hasDate) file->date = exif.date;
       if (exif.make.size() >= 2) texts_[3] = PreviewCameraText(exif.make, exif.model);
     }
     ::unlink(path.c_str());

@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "results/ui/exif_reader.h"
+#include "recovery/jpeg_exif_date.h"
 #include "scan/scan_context.h"
 
 namespace lumicarve {
@@ -78,11 +78,6 @@ void CImagePreviewStatic::paintEvent(QPaintEvent*) {
 
 namespace {
 
-void DateFromExif(const std::string& path, FoundFile& file) {
-  if (file.type != FT_JPG) return;
-  ExifFields exif = ReadExifFields(path);
-  if (exif.hasDate) file.date = exif.date;
-}
 
 // Decodes the picture at `path` fitted into the box and shows it with `name`.
 void DrawPicture(CImagePreviewStatic& box, const std::string& path, const char* name) {
@@ -123,7 +118,7 @@ void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFi
     box.setImage(bitmap);
     return;
   }
-  DateFromExif(path, *file);
+  DateJpegFromPath(path, *file);
   if (!context.previewEnabled) return;
   DrawPicture(box, path, file->name);
 }
@@ -144,7 +139,7 @@ void PanePreviewPacer::paint(const std::string& path, FoundFile& file) {
 }
 
 void PanePreviewPacer::pictureFound(const std::string& path, FoundFile& file) {
-  DateFromExif(path, file);
+  DateJpegFromPath(path, file);
   if (!context_.previewEnabled) return;
   const bool due = !sincePaint_.isValid() || sincePaint_.elapsed() >= kIntervalMs;
   if (due && !timer_.isActive()) {

@@ -93,7 +93,7 @@ TEST(ImageScan, theFoundBytesAreTheOriginalFile) {
   ASSERT_EQ(run.files().size(), 1u);
   const FoundFile& f = run.files()[0];
   std::vector<uint8_t> back((f.length + 511) / 512 * 512);
-  ASSERT_EQ(ReadSectors(run.fd, f.startSector, uint32_t(back.size() / 512), 512, back.data()), 1);
+  ASSERT_TRUE(ReadSectors(run.fd, f.startSector, uint32_t(back.size() / 512), 512, back.data()));
   back.resize(f.length);
   EXPECT_EQ(f.startSector, at);
   EXPECT_EQ(back, mov);

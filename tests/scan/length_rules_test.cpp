@@ -32,7 +32,8 @@ void Atom(std::vector<uint8_t>& b, size_t& at, uint32_t size, const char* type) 
 }
 
 struct Measured {
-  uint64_t length;
+  uint64_t length;  // 0 unless the header gave a length
+  Extent::Kind kind;
   FileTypeMask type;
   int32_t errors;
 };
@@ -41,9 +42,9 @@ Measured Measure(std::vector<uint8_t> bytes, FileTypeMask type, uint64_t padSect
   bytes.resize((bytes.size() + 511) / 512 * 512 + padSectors * 512, 0);
   ScanContext c;
   const int fd = InstallDevice(c, bytes);
-  const uint64_t length = FindExtent(c, 0, type);
+  const Extent extent = FindExtent(c, 0, type);
   ::close(fd);
-  return {length, type, c.readErrors.load()};
+  return {extent.length, extent.kind, type, c.readErrors.load()};
 }
 
 TEST(AtomWalk, addsTheAtomsOfAnUnbrokenChainAndStopsAtAnUnknownAtom) {
@@ -63,7 +64,7 @@ TEST(AtomWalk, anAtomOfSizeZeroRunsToTheEndAndOneBelowItsHeaderSizeEndsTheChain)
   Atom(b, at, 3863, "moov");
   PutBe32(b, at, 0);
   PutText(b, at + 4, "mdat");
-  EXPECT_EQ(Measure(b, FT_MOV).length, kUnknownLength);
+  EXPECT_EQ(Measure(b, FT_MOV).kind, Extent::Kind::kOpenEnded);
   PutBe32(b, at, 7);
   EXPECT_EQ(Measure(b, FT_MOV).length, 3863u);
   std::vector<uint8_t> seven;
@@ -152,10 +153,10 @@ TEST(AsfWalk, keepsVideoWithItsFilePropertiesSizeAndDropsAudioOnly) {
   EXPECT_EQ(m.type, FT_WMV);
 }
 
-TEST(FindExtent, answersZeroForTypesWithoutAHeaderRule) {
+TEST(FindExtent, dropsTypesWithoutAHeaderRule) {
   std::vector<uint8_t> b(512, 0);
-  EXPECT_EQ(Measure(b, FT_JPG).length, 0u);
-  EXPECT_EQ(Measure(b, FT_SRW).length, 0u);
+  EXPECT_EQ(Measure(b, FT_JPG).kind, Extent::Kind::kDrop);
+  EXPECT_EQ(Measure(b, FT_SRW).kind, Extent::Kind::kDrop);
 }
 
 // A small TIFF builder: IFDs of (tag, type, count, value) entries.

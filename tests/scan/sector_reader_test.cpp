@@ -20,11 +20,11 @@ TEST(ReadSectors, refusesReadsEndingPastTheLimitWithoutTouchingTheDevice) {
   const int fd = Device(std::vector<uint8_t>(1000 * 512, 1));
   std::vector<uint8_t> buf(64 * 512);
   SetReadLimit(1000);
-  EXPECT_EQ(ReadSectors(fd, 936, 64, 512, buf.data()), 1);
-  EXPECT_EQ(ReadSectors(fd, 937, 64, 512, buf.data()), 0);
+  EXPECT_TRUE(ReadSectors(fd, 936, 64, 512, buf.data()));
+  EXPECT_FALSE(ReadSectors(fd, 937, 64, 512, buf.data()));
   EXPECT_EQ(LastReadError(), ERANGE);
   SetReadLimit(0);
-  EXPECT_EQ(ReadSectors(fd, 0, 1, 512, buf.data()), 0);
+  EXPECT_FALSE(ReadSectors(fd, 0, 1, 512, buf.data()));
   ::close(fd);
 }
 
@@ -37,7 +37,7 @@ TEST(ReadSectors, positionsSectorsAboveTwoToTheThirtySecond) {
   ASSERT_EQ(::pwrite(fd, mark, 512, off_t(sector * 512)), 512);
   SetReadLimit(sector + 1);
   uint8_t buf[512] = {};
-  ASSERT_EQ(ReadSectors(fd, sector, 1, 512, buf), 1);
+  ASSERT_TRUE(ReadSectors(fd, sector, 1, 512, buf));
   EXPECT_EQ(buf[0], 0xAB);
   EXPECT_EQ(buf[511], 0xAB);
   ::close(fd);
@@ -49,12 +49,12 @@ TEST(ReadSectors, aShortReadFailsButAnImagesPartialLastSectorReadsAsZeros) {
   SetReadLimit(10);
   std::vector<uint8_t> buf(4 * 512, 0xEE);
   // The third sector holds 100 bytes of the image, the rest reads as zeros.
-  ASSERT_EQ(ReadSectors(fd, 0, 3, 512, buf.data()), 1);
+  ASSERT_TRUE(ReadSectors(fd, 0, 3, 512, buf.data()));
   EXPECT_EQ(buf[2 * 512 + 99], 7);
   EXPECT_EQ(buf[2 * 512 + 100], 0);
   EXPECT_EQ(buf[3 * 512 - 1], 0);
   // A whole missing sector is a failure.
-  EXPECT_EQ(ReadSectors(fd, 0, 4, 512, buf.data()), 0);
+  EXPECT_FALSE(ReadSectors(fd, 0, 4, 512, buf.data()));
   EXPECT_EQ(LastReadError(), EIO);
   ::close(fd);
 }
@@ -64,13 +64,13 @@ TEST(ReadSectors, failsWhereTheFaultSeamSaysAndNowhereElse) {
   SetReadLimit(200);
   std::vector<uint8_t> buf(64 * 512);
   SetReadFaults({{100, 101, EIO}, {150, 150, ENODEV}});
-  EXPECT_EQ(ReadSectors(fd, 36, 64, 512, buf.data()), 1);
-  EXPECT_EQ(ReadSectors(fd, 37, 64, 512, buf.data()), 0);
+  EXPECT_TRUE(ReadSectors(fd, 36, 64, 512, buf.data()));
+  EXPECT_FALSE(ReadSectors(fd, 37, 64, 512, buf.data()));
   EXPECT_EQ(LastReadError(), EIO);
-  EXPECT_EQ(ReadSectors(fd, 150, 1, 512, buf.data()), 0);
+  EXPECT_FALSE(ReadSectors(fd, 150, 1, 512, buf.data()));
   EXPECT_EQ(LastReadError(), ENODEV);
   ClearReadFaults();
-  EXPECT_EQ(ReadSectors(fd, 100, 1, 512, buf.data()), 1);
+  EXPECT_TRUE(ReadSectors(fd, 100, 1, 512, buf.data()));
   ::close(fd);
 }
 

@@ -12,6 +12,7 @@
 
 #include "controls/transparent_static.h"
 #include "shell/control_pane.h"
+#include "recovery/jpeg_exif_date.h"
 #include "results/ui/exif_reader.h"
 #include "results/ui/pane_preview.h"
 #include "scan/filetime.h"
@@ -141,8 +142,10 @@ class PreviewTest : public QObject {
       QVERIFY(out.open(QIODevice::WriteOnly));
       out.write(damaged);
       out.close();
+      FoundFile file = Jpeg();
+      QVERIFY(!DateJpegFromPath(path.toStdString(), file));
       ExifFields fields = ReadExifFields(path.toStdString());
-      QVERIFY(!fields.hasDate);
+      QVERIFY(fields.model.empty());
     }
     ExifFields good = ReadExifFields(DataPath("make_in_model_canon.jpg").toStdString());
     QCOMPARE(QString::fromStdString(good.make), QStringLiteral("Canon"));
