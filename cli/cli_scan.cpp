@@ -198,7 +198,7 @@ class CliSink : public ScanNotifySink {
     }
     // Dated as the window dates a JPEG, before its name or report line is made.
     DateJpegFromExif(c_.ScannedHandle(), *file);
-    char ext[4];
+    char ext[kExtensionSize];
     std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\n", file->name, TypeName(c_, file->type, ext),
                 file->startSector, file->length, IsoDate(file->date).c_str());
     std::fflush(stdout);
@@ -238,7 +238,7 @@ bool WriteReport(const ScanContext& c, PendingFile& pending, const std::string& 
                  const std::vector<FoundFile>& files) {
   std::string text = "name,type,start_sector,byte_offset,length,date\n";
   for (const FoundFile& f : files) {
-    char ext[4], line[512];
+    char ext[kExtensionSize], line[512];
     std::snprintf(line, sizeof line, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s\n", f.name,
                   TypeName(c, f.type, ext), f.startSector, f.startSector * kSectorSize, f.length,
                   IsoDate(f.date).c_str());

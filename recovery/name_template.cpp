@@ -100,7 +100,7 @@ std::string ExpandNameTemplate(const char* nameTemplate, const FoundFile& file, 
   // A name of dots alone would hide the file or, with the extension, be
   // mistaken for a relative folder; the sequence number stands in.
   if (name.find_first_not_of('.') == std::string::npos) name = Digits(sequence, 4);
-  char extension[4];
+  char extension[kExtensionSize];
   ExtensionForType(catalogue, file.type, extension);
   return path + name + '.' + extension;
 }

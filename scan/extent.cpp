@@ -1,6 +1,7 @@
 #include "scan/extent.h"
 
 #include "scan/byte_view.h"
+#include "scan/formats/registry.h"
 #include "scan/sector_reader.h"
 
 namespace lumicarve {
@@ -28,16 +29,9 @@ bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset,
 namespace {
 
 uint64_t RuleLength(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
-  switch (type) {
-    case FT_MOV: case FT_MP4: case FT_3GP: return AtomWalkLength(context, startSector);
-    case FT_AVI: return RiffLength(context, startSector);
-    case FT_BMP: return BitmapLength(context, startSector);
-    case FT_TIF:
-      return WalkTiff(context.ScannedHandle(), startSector, type,
-                      [&context] { return context.scanState.load() == SCAN_CANCEL; });
-    case FT_ASF: return AsfLength(context, startSector, type);
-    default: return 0;
-  }
+  const FileFormat* format = FormatOf(type);
+  if (!format || !format->extent) return 0;
+  return format->extent(context, startSector, type);
 }
 
 }  // namespace

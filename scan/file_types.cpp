@@ -1,38 +1,47 @@
 #include "scan/file_types.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 namespace {
 
-struct CatalogueRow {
-  FileTypeMask mask;
-  uint32_t description;
-  const char* extension;
-};
-
-// Sorted by extension as stored: "AVI" comes before "ARW".
-constexpr CatalogueRow kCatalogue[] = {
-    {FT_3GP, 61239, "3GP"}, {FT_AVI, 61226, "AVI"}, {FT_ARW, 61246, "ARW"}, {FT_BMP, 61227, "BMP"},
-    {FT_CR2, 61241, "CR2"}, {FT_DNG, 61245, "DNG"}, {FT_GIF, 61228, "GIF"}, {FT_JPG, 61230, "JPG"},
-    {FT_MOV, 61231, "MOV"}, {FT_MP4, 61240, "MP4"}, {FT_MPG, 61232, "MPG"}, {FT_MTS, 61236, "MTS"},
-    {FT_NEF, 61242, "NEF"}, {FT_ORF, 61244, "ORF"}, {FT_PEF, 61243, "PEF"}, {FT_PNG, 61233, "PNG"},
-    {FT_RW2, 61247, "RW2"}, {FT_SRW, 61248, "SRW"}, {FT_TIF, 61234, "TIF"}, {FT_WMV, 61235, "WMV"},
-};
-
 void SetEntry(TypeEntry& e, FileTypeMask mask, uint32_t description, const char* extension) {
   e.mask = mask;
   e.description = description;
-  std::memcpy(e.extension, extension, 3);
-  e.extension[3] = '\0';
+  std::snprintf(e.extension, sizeof e.extension, "%s", extension);
+}
+
+// Extension order, except that the stored catalogue lists AVI before ARW.
+std::string SortKey(const char* extension) {
+  const std::string key = extension;
+  return key == "ARW" ? std::string("AVI\x01") : key;
+}
+
+TypeGroup GroupOf(FileTypeMask type) {
+  const FileFormat* f = FormatOf(type & 0xFFFFFFFFu);
+  return f ? f->group : TypeGroup::kNone;
 }
 
 }  // namespace
 
 void FillTypeCatalogue(TypeCatalogue& catalogue) {
   catalogue = {};
+  std::vector<const FileFormat*> rows;
+  for (const FileFormat* f : Formats())
+    if (f->extension) rows.push_back(f);
+  std::sort(rows.begin(), rows.end(),
+            [](const FileFormat* a, const FileFormat* b) { return SortKey(a->extension) < SortKey(b->extension); });
   size_t i = 0;
-  for (const CatalogueRow& row : kCatalogue) SetEntry(catalogue[i++], row.mask, row.description, row.extension);
+  for (const FileFormat* f : rows) {
+    if (i + 1 >= catalogue.size()) break;
+    SetEntry(catalogue[i++], f->type, f->description, f->extension);
+  }
   SetEntry(catalogue[i], kAllTypes, 0, "...");
 }
 
@@ -41,34 +50,15 @@ char* ExtensionForType(const TypeCatalogue& catalogue, FileTypeMask type, char* 
   for (const TypeEntry& e : catalogue) {
     if (e.mask == kAllTypes) break;
     if (e.mask == type) {
-      std::memcpy(out, e.extension, 4);
+      std::memcpy(out, e.extension, sizeof e.extension);
       break;
     }
   }
   return out;
 }
 
-bool IsPictureType(FileTypeMask type) {
-  switch (static_cast<uint32_t>(type)) {
-    case FT_JPG: case FT_PNG: case FT_GIF: case FT_BMP: case FT_TIF: return true;
-    default: return false;
-  }
-}
-
-bool IsRawType(FileTypeMask type) {
-  switch (static_cast<uint32_t>(type)) {
-    case FT_CR2: case FT_NEF: case FT_PEF: case FT_ORF: case FT_DNG: case FT_ARW: case FT_RW2:
-    case FT_SRW: return true;
-    default: return false;
-  }
-}
-
-bool IsVideoType(FileTypeMask type) {
-  switch (static_cast<uint32_t>(type)) {
-    case FT_MOV: case FT_AVI: case FT_MPG: case FT_WMV: case FT_MTS: case FT_MP4: case FT_3GP:
-      return true;
-    default: return false;
-  }
-}
+bool IsPictureType(FileTypeMask type) { return GroupOf(type) == TypeGroup::kPicture; }
+bool IsRawType(FileTypeMask type) { return GroupOf(type) == TypeGroup::kRaw; }
+bool IsVideoType(FileTypeMask type) { return GroupOf(type) == TypeGroup::kVideo; }
 
 }  // namespace lumicarve

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace lumicarve {
@@ -50,10 +51,13 @@ struct FoundFile {
   FoundFile* next;       // chain of the results storage; null when handed over
 };
 
+// An extension of up to four letters and its terminating zero.
+inline constexpr size_t kExtensionSize = 5;
+
 struct TypeEntry {
   FileTypeMask mask;     // all ones marks the end of the table
   uint32_t description;  // string-table id
-  char extension[4];
+  char extension[kExtensionSize];
 };
 
 using TypeCatalogue = std::array<TypeEntry, 64>;
@@ -63,7 +67,7 @@ using TypeCatalogue = std::array<TypeEntry, 64>;
 void FillTypeCatalogue(TypeCatalogue& catalogue);
 
 // Copies the extension of the entry whose mask equals `type` exactly into `out`
-// (4 bytes), or "000" when none does. Returns `out`.
+// (kExtensionSize bytes), or "000" when none does. Returns `out`.
 char* ExtensionForType(const TypeCatalogue& catalogue, FileTypeMask type, char* out);
 
 // Class tests on the whole low 32 bits: a value with two bits set is in no class.

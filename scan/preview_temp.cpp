@@ -108,7 +108,7 @@ void OpenPreviewTemp(ScanContext& context, FileTypeMask type) {
   if (!context.writePreviewFiles || (!IsPictureType(type) && !IsRawType(type))) return;
   const std::string& dir = PrivateTempDir();
   if (dir.empty()) return;
-  char ext[4];
+  char ext[kExtensionSize];
   if (IsRawType(type)) std::memcpy(ext, "jpg", 4);
   else ExtensionForType(context.catalogue, type, ext);
   std::snprintf(context.previewTempPath, sizeof context.previewTempPath, "%s/temp.%s", dir.c_str(), ext);

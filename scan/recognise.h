@@ -8,8 +8,8 @@
 
 namespace lumicarve {
 
-// Looks at the sector's first 20 bytes, and for a transport stream at its
-// first three 192-byte packets. Returns one type bit, or 0.
+// Looks at `sector`'s 512 bytes only: most tests at its first 20, a transport
+// stream at its first three 192-byte packets. Returns one type bit, or 0.
 FileTypeMask RecogniseSector(const uint8_t* sector, FileTypeMask enabled);
 
 // `type` points at the 4-byte type of an atom whose big-endian size lies in

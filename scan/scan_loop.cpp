@@ -8,12 +8,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "scan/block_reader.h"
+#include "scan/cluster_check.h"
 #include "scan/extent.h"
 #include "scan/formats/end_rules.h"
+#include "scan/formats/registry.h"
 #include "scan/formats/video_date.h"
 #include "scan/preview_temp.h"
 #include "scan/recognise.h"
@@ -22,27 +23,25 @@
 namespace lumicarve {
 namespace {
 
-constexpr uint64_t kRw2MinimumLength = 10000000;
-constexpr uint64_t kRw2MaximumLength = 40000000;
 // The clock is asked once per this many sectors; progress still goes out at
 // most every 0.3 s.
 constexpr uint32_t kClockInterval = 64;
 
 struct FileInProgress {
   FileTypeMask type = 0;
+  const FileFormat* format = nullptr;  // the row of `type`
   uint64_t start = 0;
   uint64_t found = 0;
-  JpegWalk jpeg;
-  GifWalk gif;
-  uint64_t avchdOffset = 0;
-  MpegTracker mpeg;
+  FileRuleState rules;
   bool openEnded = false;  // its header says it runs to its end: the next signature closes it
   bool cut = false;        // its header claims more than the device holds
 
+  void SetType(FileTypeMask t) {
+    type = t;
+    format = FormatOf(t);
+  }
   void ResetRules() {
-    jpeg = JpegWalk{};
-    gif = GifWalk{};
-    avchdOffset = 0;
+    rules.Reset();
     openEnded = cut = false;
   }
 };
@@ -52,7 +51,8 @@ class Scanner {
   explicit Scanner(ScanContext& c)
       : c_(c), total_(c.ScannedSectors()), enabled_(c.typeSelection),
         minimum_(uint64_t(uint32_t(c.minimumSize)) * 1024),
-        reader_(c.ScannedHandle(), total_, c.readErrors) {}
+        reader_(c.ScannedHandle(), total_, c.readErrors),
+        geometry_(ReadClusterGeometry(c.ScannedHandle(), total_)) {}
 
   int Run();
 
@@ -75,6 +75,7 @@ class Scanner {
   const FileTypeMask enabled_;
   const uint64_t minimum_;
   BlockReader reader_;
+  const ClusterGeometry geometry_;
   FileInProgress f_;
   PreviousSector prev_;
   int fileNumber_ = 0;
@@ -85,7 +86,7 @@ void Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
   auto record = std::make_unique<FoundFile>();
   *record = FoundFile{};
   ++fileNumber_;
-  char ext[4];
+  char ext[kExtensionSize];
   ExtensionForType(c_.catalogue, type, ext);
   std::snprintf(record->name, sizeof record->name, "%08d.%s", fileNumber_, ext);
   record->length = length;
@@ -110,56 +111,31 @@ void Scanner::CloseAt(uint64_t sector) {
 }
 
 void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
-  f_.type = type;
+  f_.SetType(type);
   f_.start = sector;
   f_.found = 0;
   f_.ResetRules();
-  f_.jpeg.limit = (total_ - sector) * kSectorSize;
-  if (type == FT_MPG) f_.mpeg.Start(sector, s[3] == 0xBA);
+  f_.rules.limit = (total_ - sector) * kSectorSize;
+  if (f_.format && f_.format->begin) f_.format->begin(f_.rules, sector, s);
 }
 
 void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored) {
+  const FileFormat* format = f_.format;
+  if (!f_.type || !format) return;
   const uint64_t offset = (sector - f_.start) * kSectorSize;
-  switch (f_.type) {
-    case 0:
-      return;
-    case FT_JPG:
-      AppendPreviewTemp(c_, s, kSectorSize);
-      f_.found = JpegSectorEnd(s, offset, prev_, f_.jpeg);
-      return;
-    case FT_PNG:
-      f_.found = PngSectorEnd(s, offset, prev_);
-      return;
-    case FT_GIF:
-      f_.found = GifSectorEnd(s, offset, prev_, f_.gif);
-      return;
-    case FT_MTS:
-      f_.found = AvchdSectorEnd(s, offset, f_.avchdOffset);
-      // Another file's first sector is never part of the stream that ends in it.
-      if (f_.found > offset && ignored && ignored != FT_MTS) f_.found = offset;
-      return;
-    case FT_MPG: {
-      f_.found = f_.mpeg.WalkPacks(s, offset);
-      f_.mpeg.Observe(s, sector, ignored && ignored != FT_MPG);
-      uint64_t end = 0;
-      if (f_.found == 0 && f_.mpeg.walkBroken) {
-        f_.found = MpegSectorEnd(s, offset, prev_);
-        if (f_.found == 0 && f_.mpeg.Ended(end)) f_.found = (end - f_.start) * kSectorSize;
-      }
-      // A stream never ends inside or after a sector where another file starts.
-      if (f_.found && f_.mpeg.haveIgnored)
-        f_.found = std::min(f_.found, (f_.mpeg.ignoredSignature - f_.start) * kSectorSize);
-      return;
-    }
-    default:
-      break;
+  if (format->copiesSectorsToPreview) AppendPreviewTemp(c_, s, kSectorSize);
+  if (format->sectorEnd) {
+    f_.found = format->sectorEnd(s, sector, offset, prev_, f_.rules, ignored);
+    return;
   }
-  if (f_.type == FT_RW2 && f_.found != 0) {
-    if (offset > kRw2MaximumLength) f_.found = kRw2MaximumLength;
+  // A length below the type's minimum was not trusted: the file runs on.
+  if (format->maximumLength && f_.found != 0) {
+    if (offset > format->maximumLength) f_.found = format->maximumLength;
     return;
   }
   if (f_.openEnded) return;
   const Extent extent = FindExtent(c_, f_.start, f_.type);
+  f_.SetType(f_.type);
   f_.found = extent.length;
   if (extent.kind == Extent::Kind::kOpenEnded) {
     f_.openEnded = true;
@@ -169,6 +145,10 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
     // A claim past the device end hides nothing: the file is listed cut at
     // the end, and the scan goes on after its first sector.
     f_.cut = true;
+  } else if (f_.type != FT_RW2) {
+    // Another file starting on a cluster boundary inside the claim ends it.
+    const uint64_t hidden = FindHiddenFile(c_.ScannedHandle(), geometry_, f_.start, f_.found, f_.type);
+    if (hidden) f_.found = (hidden - f_.start) * kSectorSize;
   }
 }
 
@@ -197,12 +177,11 @@ int Scanner::Run() {
     // 3. Recognise.
     const uint8_t* s = block + (cur - bufFirst) * kSectorSize;
     const FileTypeMask m = RecogniseSector(s, enabled_);
-    // 4. A new signature closes the file in progress, except inside a stream,
-    // and inside a Panasonic RAW for its first 10,000,000 bytes.
+    // 4. A new signature closes the file in progress, except where its type
+    // ignores signatures (inside a stream, the first bytes of some RAWs).
     FileTypeMask ignored = 0;
     if (m) {
-      if (f_.type == FT_MTS || f_.type == FT_MPG ||
-          (f_.type == FT_RW2 && (cur - f_.start) * kSectorSize < kRw2MinimumLength)) {
+      if (f_.format && (cur - f_.start) * kSectorSize < f_.format->signaturesIgnoredBelow) {
         ignored = m;
       } else {
         if (f_.type) CloseAt(cur);
@@ -215,10 +194,10 @@ int Scanner::Run() {
     drop_ = false;
     EndSearch(s, cur, ignored);
     if (drop_) {
-      f_.type = 0;
+      f_.SetType(0);
       f_.found = 0;
       DiscardPreviewTemp(c_);
-    } else if (f_.found != 0 && !(f_.type == FT_RW2 && f_.found < kRw2MinimumLength)) {
+    } else if (f_.found != 0 && !(f_.format && f_.found < f_.format->minimumLength)) {
       // 7. The end is known: list the file if it qualifies, and jump to its
       // last sector either way (backward when it is shorter than what was
       // already examined). Nothing ends past the device end.
@@ -229,7 +208,7 @@ int Scanner::Run() {
         cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
         bufFirst = cur - (BlockReader::kBlockSectors - 1);
       }
-      f_.type = 0;
+      f_.SetType(0);
       f_.found = 0;
       f_.ResetRules();
     }

@@ -6,6 +6,8 @@ list(APPEND CORE_SOURCES
   scan/recognise.cpp
   scan/extent.cpp
   scan/block_reader.cpp
+  scan/cluster_check.cpp
+  scan/formats/registry.cpp
   scan/formats/quicktime.cpp
   scan/formats/video_date.cpp
   scan/formats/riff.cpp

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDir>
@@ -68,6 +69,10 @@ DeviceWatch::~DeviceWatch() {
 bool DeviceWatch::watchDiskService() {
   if (!DiskAccess::serviceAvailable()) return false;
   QDBusConnection bus = QDBusConnection::systemBus();
+  // A service that is only activatable sends nothing until it runs: start it,
+  // without waiting for it.
+  if (!bus.interface()->isServiceRegistered(kService))
+    bus.interface()->asyncCall(QStringLiteral("StartServiceByName"), kService, 0u);
   for (const char* signal : {"InterfacesAdded", "InterfacesRemoved"})
     if (!bus.connect(kService, kRoot, kObjectManager, QString::fromLatin1(signal), this,
                      SLOT(serviceObjectsChanged(QDBusMessage))))

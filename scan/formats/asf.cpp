@@ -5,6 +5,7 @@
 #include "scan/byte_view.h"
 #include "scan/extent.h"
 #include "scan/sector_reader.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 namespace {
@@ -50,5 +51,25 @@ uint32_t AsfLength(ScanContext& context, uint64_t startSector, FileTypeMask& typ
   }
   return type == FT_WMV ? result : 0;
 }
+
+namespace {
+
+bool AsfSignature(const uint8_t* s) {
+  uint32_t guid = 0;
+  return ByteView(s, 4).u32le(0, guid) && guid == 0x75B22630;
+}
+
+uint64_t AsfExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
+  return AsfLength(context, startSector, type);
+}
+
+}  // namespace
+
+// An ASF header is recognised as the interim type and becomes a WMV once its
+// video stream is seen.
+extern const FileFormat kAsfFormat{.type = FT_ASF, .signature = AsfSignature, .enabledBy = FT_WMV | FT_ASF,
+                                   .firstBytes = "\x30", .extent = AsfExtent};
+extern const FileFormat kWmvFormat{.type = FT_WMV, .extension = "WMV", .description = 61235,
+                                   .group = TypeGroup::kVideo};
 
 }  // namespace lumicarve

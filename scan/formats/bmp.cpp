@@ -2,6 +2,7 @@
 // size below the file header and the 40-byte info header the signature
 // requires is no file.
 #include "scan/extent.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 
@@ -11,5 +12,22 @@ uint32_t BitmapLength(ScanContext& context, uint64_t startSector) {
   if (!ReadStartField32(context, startSector, 2, size)) return 0;
   return size < kHeaders ? 0 : size;
 }
+
+namespace {
+
+// "BM" and a 40-byte information header.
+bool BmpSignature(const uint8_t* s) {
+  return s[0] == 'B' && s[1] == 'M' && s[14] == 0x28 && s[15] == 0 && s[16] == 0 && s[17] == 0;
+}
+
+uint64_t BmpExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  return BitmapLength(context, startSector);
+}
+
+}  // namespace
+
+extern const FileFormat kBmpFormat{.type = FT_BMP, .extension = "BMP", .description = 61227,
+                                   .group = TypeGroup::kPicture, .signature = BmpSignature, .firstBytes = "B",
+                                   .extent = BmpExtent};
 
 }  // namespace lumicarve

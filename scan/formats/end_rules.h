@@ -98,4 +98,21 @@ struct MpegTracker {
   bool Ended(uint64_t& endSector) const;
 };
 
+// What the in-loop rules keep about the file in progress.
+struct FileRuleState {
+  uint64_t limit = 0;  // bytes from the file's start to the device end
+  JpegWalk jpeg;
+  GifWalk gif;
+  uint64_t avchdOffset = 0;
+  MpegTracker mpeg;
+
+  // Clears what a new file must not inherit; the MPEG tracker is set by its
+  // own start.
+  void Reset() {
+    jpeg = JpegWalk{};
+    gif = GifWalk{};
+    avchdOffset = 0;
+  }
+};
+
 }  // namespace lumicarve

@@ -3,6 +3,8 @@
 // after a zero byte (the last block terminator) and when followed by zeros to
 // the end of its sector.
 #include "scan/formats/end_rules.h"
+#include <cstring>
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 namespace {
@@ -64,5 +66,20 @@ uint64_t GifSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& p
   }
   return TrailerRuleSectorEnd(s, offset, prev);
 }
+
+namespace {
+
+bool GifSignature(const uint8_t* s) { return std::memcmp(s, "GIF8", 4) == 0; }
+
+uint64_t GifEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState& state,
+                FileTypeMask) {
+  return GifSectorEnd(s, offset, prev, state.gif);
+}
+
+}  // namespace
+
+extern const FileFormat kGifFormat{.type = FT_GIF, .extension = "GIF", .description = 61228,
+                                   .group = TypeGroup::kPicture, .signature = GifSignature, .firstBytes = "G",
+                                   .sectorEnd = GifEnd};
 
 }  // namespace lumicarve

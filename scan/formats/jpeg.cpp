@@ -19,6 +19,7 @@
 
 #include "scan/byte_view.h"
 #include "scan/formats/end_rules.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 namespace {
@@ -246,5 +247,25 @@ uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& 
   }
   return ChainRuleSectorEnd(s, offset, prev, w);
 }
+
+namespace {
+
+bool JpegSignature(const uint8_t* s) {
+  return s[0] == 0xFF && s[1] == 0xD8 && (std::memcmp(s + 6, "JFIF", 4) == 0 || std::memcmp(s + 6, "Exif", 4) == 0);
+}
+
+void JpegBegin(FileRuleState& state, uint64_t, const uint8_t*) { state.jpeg.limit = state.limit; }
+
+uint64_t JpegEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState& state,
+                 FileTypeMask) {
+  return JpegSectorEnd(s, offset, prev, state.jpeg);
+}
+
+}  // namespace
+
+extern const FileFormat kJpegFormat{.type = FT_JPG, .extension = "JPG", .description = 61230,
+                                    .group = TypeGroup::kPicture, .signature = JpegSignature,
+                                    .firstBytes = "\xFF", .sectorEnd = JpegEnd, .begin = JpegBegin,
+                                    .copiesSectorsToPreview = true};
 
 }  // namespace lumicarve

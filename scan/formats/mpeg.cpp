@@ -3,9 +3,11 @@
 // A program stream is walked pack by pack to the end of its structure; an
 // elementary stream without an end code is closed by MpegTracker after a long
 // run of sectors with no start code at all.
+#include <algorithm>
 #include <cstring>
 
 #include "scan/formats/end_rules.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 namespace {
@@ -140,5 +142,36 @@ bool MpegTracker::Ended(uint64_t& endSector) const {
   endSector = haveIgnored ? lastBusy + 1 : lastPrefix + 1;
   return true;
 }
+
+namespace {
+
+// A pack header or a sequence header.
+bool MpegSignature(const uint8_t* s) { return s[0] == 0 && s[1] == 0 && s[2] == 1 && (s[3] == 0xB3 || s[3] == 0xBA); }
+
+void MpegBegin(FileRuleState& state, uint64_t sector, const uint8_t* s) { state.mpeg.Start(sector, s[3] == 0xBA); }
+
+uint64_t MpegEnd(const uint8_t* s, uint64_t sector, uint64_t offset, const PreviousSector& prev,
+                 FileRuleState& state, FileTypeMask ignored) {
+  MpegTracker& mpeg = state.mpeg;
+  const uint64_t start = sector - offset / 512;
+  uint64_t found = mpeg.WalkPacks(s, offset);
+  mpeg.Observe(s, sector, ignored && ignored != FT_MPG);
+  uint64_t end = 0;
+  if (found == 0 && mpeg.walkBroken) {
+    found = MpegSectorEnd(s, offset, prev);
+    if (found == 0 && mpeg.Ended(end)) found = (end - start) * 512;
+  }
+  // A stream never ends inside or after a sector where another file starts.
+  if (found && mpeg.haveIgnored) found = std::min(found, (mpeg.ignoredSignature - start) * 512);
+  return found;
+}
+
+}  // namespace
+
+// Signatures inside a stream are its own packets: they never close it.
+extern const FileFormat kMpegFormat{.type = FT_MPG, .extension = "MPG", .description = 61232,
+                                    .group = TypeGroup::kVideo, .signature = MpegSignature,
+                                    .firstBytes = std::string_view("\0", 1), .sectorEnd = MpegEnd,
+                                    .begin = MpegBegin, .signaturesIgnoredBelow = UINT64_MAX};
 
 }  // namespace lumicarve

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scan/formats/end_rules.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 
@@ -16,5 +17,19 @@ uint64_t PngSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& p
   if (!hit) return 0;
   return offset + static_cast<uint64_t>(static_cast<const uint8_t*>(hit) - s) + 8;
 }
+
+namespace {
+
+bool PngSignature(const uint8_t* s) { return s[0] == 0x89 && std::memcmp(s + 1, "PNG", 3) == 0; }
+
+uint64_t PngEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState&, FileTypeMask) {
+  return PngSectorEnd(s, offset, prev);
+}
+
+}  // namespace
+
+extern const FileFormat kPngFormat{.type = FT_PNG, .extension = "PNG", .description = 61233,
+                                   .group = TypeGroup::kPicture, .signature = PngSignature, .firstBytes = "\x89",
+                                   .sectorEnd = PngEnd};
 
 }  // namespace lumicarve

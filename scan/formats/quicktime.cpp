@@ -10,6 +10,8 @@
 #include "scan/extent.h"
 #include "scan/recognise.h"
 #include "scan/sector_reader.h"
+#include <cstring>
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 
@@ -48,5 +50,41 @@ uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector) {
     if (size32 != 1 && (size32 & 0x80000000u)) return position;
   }
 }
+
+bool IsQuickTimeAtom(const uint8_t* type) {
+  static constexpr const char* kAtoms[] = {"mdat", "moov", "free", "skip", "wide", "pnot", "ftyp"};
+  for (const char* atom : kAtoms) {
+    if (std::memcmp(type, atom, 4) != 0) continue;
+    // Any atom but mdat must be below 16 MiB: its size's top byte is zero.
+    return atom == kAtoms[0] || type[-4] == 0;
+  }
+  return false;
+}
+
+namespace {
+
+bool IsFtyp(const uint8_t* s) { return std::memcmp(s + 4, "ftyp", 4) == 0; }
+bool Is3gpSignature(const uint8_t* s) { return IsFtyp(s) && std::memcmp(s + 16, "3gp", 3) == 0; }
+bool IsMp4Signature(const uint8_t* s) { return IsFtyp(s) && std::memcmp(s + 16, "isom", 4) == 0; }
+bool IsMovSignature(const uint8_t* s) { return IsQuickTimeAtom(s + 4); }
+
+uint64_t AtomExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  return AtomWalkLength(context, startSector);
+}
+
+constexpr std::string_view kAtomFirstByte("\0", 1);
+
+}  // namespace
+
+extern const FileFormat k3gpFormat{.type = FT_3GP, .extension = "3GP", .description = 61239,
+                                   .group = TypeGroup::kVideo, .signature = Is3gpSignature,
+                                   .firstBytes = kAtomFirstByte, .extent = AtomExtent};
+extern const FileFormat kMp4Format{.type = FT_MP4, .extension = "MP4", .description = 61240,
+                                   .group = TypeGroup::kVideo, .signature = IsMp4Signature,
+                                   .firstBytes = kAtomFirstByte, .extent = AtomExtent};
+// An mdat atom may be of any size, so its first byte may be anything.
+extern const FileFormat kMovFormat{.type = FT_MOV, .extension = "MOV", .description = 61231,
+                                   .group = TypeGroup::kVideo, .signature = IsMovSignature,
+                                   .firstBytes = kAtomFirstByte, .fifthBytes = "m", .extent = AtomExtent};
 
 }  // namespace lumicarve

@@ -2,6 +2,8 @@
 // bytes after the first 8. A claim shorter than the RIFF header itself is no
 // file.
 #include "scan/extent.h"
+#include <cstring>
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 
@@ -12,5 +14,19 @@ uint64_t RiffLength(ScanContext& context, uint64_t startSector) {
   const uint64_t length = uint64_t{size} + 8;
   return length < kRiffHeader ? 0 : length;
 }
+
+namespace {
+
+bool AviSignature(const uint8_t* s) { return std::memcmp(s, "RIFF", 4) == 0 && std::memcmp(s + 8, "AVI", 3) == 0; }
+
+uint64_t AviExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  return RiffLength(context, startSector);
+}
+
+}  // namespace
+
+extern const FileFormat kAviFormat{.type = FT_AVI, .extension = "AVI", .description = 61226,
+                                   .group = TypeGroup::kVideo, .signature = AviSignature, .firstBytes = "R",
+                                   .extent = AviExtent};
 
 }  // namespace lumicarve

@@ -9,6 +9,7 @@
 #include "scan/extent.h"
 #include "scan/formats/ifd_visitor.h"
 #include "scan/sector_reader.h"
+#include "scan/formats/registry.h"
 
 namespace lumicarve {
 namespace {
@@ -121,5 +122,40 @@ uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type, const Ca
   type = rule.type();
   return rule.length();
 }
+
+namespace {
+
+bool TiffSignature(const uint8_t* s) {
+  return std::memcmp(s, "II*\0", 4) == 0 || std::memcmp(s, "MM\0*", 4) == 0 || std::memcmp(s, "IIRO", 4) == 0 ||
+         std::memcmp(s, "IIU\0", 4) == 0;
+}
+
+uint64_t TiffExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
+  return WalkTiff(context.ScannedHandle(), startSector, type,
+                  [&context] { return context.scanState.load() == SCAN_CANCEL; });
+}
+
+// Panasonic RAW headers understate the file: below 10,000,000 bytes the file
+// runs on until a signature past that point closes it, at most 40,000,000.
+constexpr uint64_t kRw2MinimumLength = 10000000;
+constexpr uint64_t kRw2MaximumLength = 40000000;
+
+}  // namespace
+
+// The TIFF walk re-types a TIFF to the RAW type its header or Make names, so
+// the test runs when any of them is enabled.
+extern const FileFormat kTiffFormat{.type = FT_TIF, .extension = "TIF", .description = 61234,
+                                    .group = TypeGroup::kPicture, .signature = TiffSignature,
+                                    .enabledBy = kTiffFamily, .firstBytes = "IM", .extent = TiffExtent};
+extern const FileFormat kCr2Format{.type = FT_CR2, .extension = "CR2", .description = 61241, .group = TypeGroup::kRaw};
+extern const FileFormat kNefFormat{.type = FT_NEF, .extension = "NEF", .description = 61242, .group = TypeGroup::kRaw};
+extern const FileFormat kPefFormat{.type = FT_PEF, .extension = "PEF", .description = 61243, .group = TypeGroup::kRaw};
+extern const FileFormat kOrfFormat{.type = FT_ORF, .extension = "ORF", .description = 61244, .group = TypeGroup::kRaw};
+extern const FileFormat kDngFormat{.type = FT_DNG, .extension = "DNG", .description = 61245, .group = TypeGroup::kRaw};
+extern const FileFormat kArwFormat{.type = FT_ARW, .extension = "ARW", .description = 61246, .group = TypeGroup::kRaw};
+extern const FileFormat kRw2Format{.type = FT_RW2, .extension = "RW2", .description = 61247, .group = TypeGroup::kRaw,
+                                   .signaturesIgnoredBelow = kRw2MinimumLength, .minimumLength = kRw2MinimumLength,
+                                   .maximumLength = kRw2MaximumLength};
+extern const FileFormat kSrwFormat{.type = FT_SRW, .extension = "SRW", .description = 61248, .group = TypeGroup::kRaw};
 
 }  // namespace lumicarve

@@ -70,7 +70,7 @@ void ScanAmong(bool random) {
     EXPECT_EQ(f.startSector, starts[i]);
     EXPECT_EQ(f.type, kFiles[i].type);
     char expected[24];
-    char ext[4];
+    char ext[kExtensionSize];
     std::snprintf(expected, sizeof expected, "%08d.%s", int(i + 1), ExtensionForType(run.context->catalogue, kFiles[i].type, ext));
     EXPECT_STREQ(f.name, expected);
     EXPECT_EQ(f.length, size);

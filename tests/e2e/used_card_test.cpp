@@ -143,6 +143,68 @@ TEST_P(UsedCard, everyIntactContiguousFileIsSavedByteExact) {
   EXPECT_GE(checked, 30);
 }
 
+void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + size_t(i)] = static_cast<uint8_t>(v >> 8 * i);
+}
+
+// A deleted video whose header claims 4 MiB more than it holds, with files
+// written into that run after it; and files whose own structure places
+// signatures on cluster boundaries.
+TEST_F(UsedCard, aClaimedExtentEndsAtAFileOnAClusterBoundaryThatItsStructureDoesNotExplain) {
+  const fs::path data = LUMICARVE_TEST_DATA;
+  auto mp4 = Slurp(data / "generated/video/mp4_isom_moov_front.mp4");
+  for (size_t at = 0; at + 8 <= mp4.size();) {
+    const uint32_t size = uint32_t{mp4[at]} << 24 | uint32_t{mp4[at + 1]} << 16 | uint32_t{mp4[at + 2]} << 8 | mp4[at + 3];
+    if (std::memcmp(mp4.data() + at + 4, "mdat", 4) == 0) {
+      const uint32_t claim = size + (4u << 20);
+      for (int i = 0; i < 4; ++i) mp4[at + size_t(i)] = static_cast<uint8_t>(claim >> (24 - 8 * i));
+      break;
+    }
+    at += size;
+  }
+  const auto exifJpeg = Slurp(data / "generated/image/make_not_in_model_fuji.jpg");
+  // A TIFF whose IFD places its EXIF JPEG preview at the next cluster.
+  std::vector<uint8_t> raw(32768, 0);
+  std::memcpy(raw.data(), "II*\0\x08\0\0\0\x02\0", 10);
+  const uint8_t entries[24] = {0x01, 0x02, 4, 0, 1, 0, 0, 0, 0, 0x80, 0, 0, 0x02, 0x02, 4, 0, 1, 0, 0, 0};
+  std::memcpy(raw.data() + 10, entries, sizeof entries);
+  PutLe32(raw, 30, static_cast<uint32_t>(exifJpeg.size()));
+  raw.insert(raw.end(), exifJpeg.begin(), exifJpeg.end());
+  // A Motion-JPEG AVI with a JFIF frame on a cluster boundary, and TIFF- and
+  // RIFF-like bytes that are no file on the next ones.
+  std::vector<uint8_t> avi(4 * 32768, 0x11);
+  std::memcpy(avi.data(), "RIFF\0\0\0\0AVI LIST", 16);
+  const auto frame = Slurp(data / "generated/image/jfif_only_no_exif.jpg");
+  std::memcpy(avi.data() + 32768, frame.data(), 4096);
+  std::memcpy(avi.data() + 65536, "II*\0\xF0\xFF\xFF\xFF", 8);
+  std::memcpy(avi.data() + 98304, "RIFF\x10\0\0\0WAVE", 12);
+  avi.resize(avi.size() + 1000, 0x22);
+  PutLe32(avi, 4, static_cast<uint32_t>(avi.size() - 8));
+
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
+      {"claimer.mp4", mp4},
+      {"photo.jpg", Slurp(data / "generated/image/make_in_model_canon.jpg")},
+      {"raw.nef", Slurp(data / "corpus/Nikon.nef")},
+      {"preview.tif", raw},
+      {"motion.avi", avi}};
+  ASSERT_NO_FATAL_FAILURE(Format(true));
+  for (const auto& [name, bytes] : files) {
+    ASSERT_TRUE(WriteFile(dir_.path / name, bytes));
+    ASSERT_NO_FATAL_FAILURE(Copy(dir_.path / name, name));
+  }
+  ASSERT_EQ(Shell("mdel -i '" + image_.string() + "' ::/DCIM/claimer.mp4"), 0);
+
+  const fs::path out = dir_.path / "saved";
+  fs::create_directory(out);
+  ASSERT_EQ(Shell(std::string(LUMICARVE_CLI_PATH) + " scan '" + image_.string() + "' --out '" + out.string() + "'"),
+            0);
+  std::vector<std::vector<uint8_t>> saved;
+  for (const auto& e : fs::directory_iterator(out)) saved.push_back(Slurp(e.path()));
+  for (size_t i = 1; i < files.size(); ++i)
+    EXPECT_NE(std::find(saved.begin(), saved.end(), files[i].second), saved.end())
+        << files[i].first << " was not saved byte-exact";
+}
+
 INSTANTIATE_TEST_SUITE_P(Cards, UsedCard, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "used" : "clean"; });
 

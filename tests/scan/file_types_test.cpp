@@ -10,7 +10,7 @@ namespace {
 std::string Ext(FileTypeMask type) {
   TypeCatalogue c;
   FillTypeCatalogue(c);
-  char out[4];
+  char out[kExtensionSize];
   return ExtensionForType(c, type, out);
 }
 

@@ -81,12 +81,29 @@ class ScanWindowTest : public QObject {
     QVERIFY(pane->thumbnailSwitch()->isEnabled());
     QCOMPARE(frame.context().displayFlags & 0x1000, 0);
 
-    if (qEnvironmentVariableIsSet("LUMICARVE_SCREENSHOT")) {
-      frame.resize(1100, 760);
-      tree->expandAll();
-      QTest::qWait(200);
-      QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
-    }
+  }
+
+  // scripts/run --screenshot: the window after a scan of a 2 GB card that
+  // holds the sample pictures six times over, one day's files listed.
+  void screenshotOfACardOfRealisticSize() {
+    if (!qEnvironmentVariableIsSet("LUMICARVE_SCREENSHOT")) QSKIP("only for scripts/run --screenshot");
+    QStringList files;
+    for (int i = 0; i < 6; ++i) files << SampleCardFiles();
+    const QString card = dir_.filePath(QStringLiteral("2GB card.img"));
+    QVERIFY(MakeCardImage(card, files, 3900000));
+    CMainFrame frame;
+    frame.resize(1100, 760);
+    frame.show();
+    QVERIFY(frame.openDiskImage(card));
+    MessageBoxWatcher boxes;
+    frame.controlRequest(CMainFrame::kStartScan);
+    QTRY_VERIFY_WITH_TIMEOUT(ScanIdle(frame) && !boxes.texts.isEmpty(), 120000);
+    frame.waitForScanThread();
+    QTreeWidget* tree = frame.folderPane()->tree();
+    tree->expandAll();
+    tree->setCurrentItem(tree->topLevelItem(1)->child(0)->child(0));
+    QTest::qWait(300);
+    QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
   }
 
   void openingAMonthOrDayEntryOfTheListSelectsThatFolder() {
