@@ -146,6 +146,7 @@ void CMainFrame::deviceOpened(int index, bool thenScan) {
 }
 
 bool CMainFrame::openDiskImage(const QString& path) {
+  if (context_.commandEnable[2] || context_.scanState.load() == SCAN_RUNNING) return false;
   // The image is chosen at once, which would discard the results shown.
   if (!confirmDiscard()) return false;
   std::string error;

@@ -99,6 +99,7 @@ void CMainFrame::updateCommandUi() {
   action("cancelScan")->setEnabled(context_.commandEnable[2]);
   // A scan reads the device table and the settings as they are.
   for (const char* name : {"openDiskImage", "options", "refreshDevices"}) action(name)->setEnabled(!scanning);
+  controlPane_->deviceSelector()->setEnabled(!scanning);
   if (controlDock_) {
     action("toggleControlToolbar")->setChecked(!controlDock_->isHidden());
     action("toggleFolderView")->setChecked(!folderDock_->isHidden());
