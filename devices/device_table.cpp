@@ -30,7 +30,7 @@ bool DescribeOpenedDisk(DeviceEntry& entry, const BlockDisk& disk, const std::st
 // Opens and describes one disk into the next free slot. A disk refused for
 // lack of permission is counted, and with `listDenied` listed from sysfs
 // without a handle. False when nothing was added.
-bool AddDisk(ScanContext& context, const BlockDisk& disk, const std::string& sysRoot, bool listDenied) {
+bool AddDisk(DeviceTable& context, const BlockDisk& disk, const std::string& sysRoot, bool listDenied) {
   if (context.deviceCount >= kMaxDevices) return false;
   DeviceEntry& entry = context.devices[context.deviceCount];
   entry = DeviceEntry{};
@@ -62,7 +62,7 @@ bool AddDisk(ScanContext& context, const BlockDisk& disk, const std::string& sys
 
 }  // namespace
 
-void BuildDeviceTable(ScanContext& context, const std::string& sysRoot, bool listDenied) {
+void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot, bool listDenied) {
   for (const BlockDisk& disk : ListBlockDisks(sysRoot)) {
     if (context.deviceCount >= kMaxDevices) break;
     AddDisk(context, disk, sysRoot, listDenied);
@@ -70,7 +70,8 @@ void BuildDeviceTable(ScanContext& context, const std::string& sysRoot, bool lis
   if (context.deviceCount > 0 && context.scannedDeviceIndex < 0) context.scannedDeviceIndex = 0;
 }
 
-bool RefreshDeviceTable(ScanContext& context, int keep, const std::string& sysRoot, bool listDenied) {
+bool RefreshDeviceTable(DeviceTable& context, int keep, int32_t& selected, const std::string& sysRoot,
+                        bool listDenied) {
   const std::vector<BlockDisk> present = ListBlockDisks(sysRoot);
   auto listed = [&](const char* path) {
     return std::any_of(present.begin(), present.end(), [&](const BlockDisk& d) { return d.devNode == path; });
@@ -84,13 +85,13 @@ bool RefreshDeviceTable(ScanContext& context, int keep, const std::string& sysRo
     if (!entry.isImage && from != keep && !listed(entry.path)) {
       if (entry.handle >= 0) ::close(entry.handle);
       changed = true;
-      if (context.selectedDeviceIndex == from) context.selectedDeviceIndex = 0;
+      if (selected == from) selected = 0;
       continue;
     }
     auto remap = [&](int32_t& index) {
       if (index == from) index = to;
     };
-    remap(context.selectedDeviceIndex);
+    remap(selected);
     remap(context.scannedDeviceIndex);
     if (to != from) context.devices[to] = entry;
     ++to;
@@ -114,7 +115,7 @@ bool RefreshDeviceTable(ScanContext& context, int keep, const std::string& sysRo
   return changed;
 }
 
-bool AdoptDeviceDescriptor(ScanContext& context, int index, int fd, std::string* error,
+bool AdoptDeviceDescriptor(DeviceTable& context, int index, int fd, std::string* error,
                            const std::string& sysRoot) {
   auto refuse = [&](const std::string& why) {
     if (fd >= 0) ::close(fd);

@@ -17,7 +17,7 @@ namespace lumicarve {
 
 std::string CapacityText(uint64_t bytes) { return FormatSize(bytes); }
 
-int AddImageDevice(ScanContext& context, const std::string& path, std::string* error) {
+int AddImageDevice(DeviceTable& context, const std::string& path, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
     return -1;

@@ -14,7 +14,7 @@
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 
 class CommandButtonStrip : public QWidget {
   Q_OBJECT
@@ -28,7 +28,7 @@ class CommandButtonStrip : public QWidget {
 
   explicit CommandButtonStrip(QWidget* parent = nullptr);
 
-  void setContext(ScanContext* context) { context_ = context; }
+  void setContext(AppContext* context) { context_ = context; }
   // Stores CommandEnable[index] and enables the button to match.
   void setCommandEnable(int index, bool value);
   bool commandEnabled(int index) const;
@@ -51,7 +51,7 @@ class CommandButtonStrip : public QWidget {
  private:
   void renderLooks();
 
-  ScanContext* context_ = nullptr;
+  AppContext* context_ = nullptr;
   std::array<QAbstractButton*, kButtons> buttons_{};
   std::array<std::array<QPixmap, 4>, kButtons> looks_;
   bool looksRendered_ = false;

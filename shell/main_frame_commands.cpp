@@ -151,7 +151,7 @@ void CMainFrame::refreshDevices() {
   refreshAfterScan_ = false;
   // The device whose results are listed keeps its entry, gone or not.
   const int keep = storage_.Unsorted() ? context_.scannedDeviceIndex : -1;
-  RefreshDeviceTable(context_, keep, "/", true);
+  RefreshDeviceTable(context_, keep, context_.selectedDeviceIndex, "/", true);
   controlPane_->reloadDevices();
   showDeniedDisks();
 }
@@ -161,7 +161,7 @@ bool CMainFrame::confirmDiscard() {
   QMessageBox box(QMessageBox::Question, QString::fromLatin1(kApplication),
                   tr("%1 found files have not been recovered and will be discarded.")
                       .arg(QString::fromStdString(
-                          FormatWithSeparators(context_.filesFound.load(), context_.thousandsSeparator))),
+                          FormatWithSeparators(scan_ ? scan_->filesFound.load() : 0, context_.thousandsSeparator))),
                   QMessageBox::Discard | QMessageBox::Cancel, this);
   box.setInformativeText(tr("Recover them first with \"Recover files\", or discard them."));
   box.setDefaultButton(QMessageBox::Cancel);

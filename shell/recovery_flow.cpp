@@ -10,7 +10,7 @@
 
 #include "results/ui/folder_view_pane.h"
 #include "results/ui/lumicarve_view.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/recovery_dialog.h"
 #include "recovery/recovery_worker.h"
 #include "shell/recovery_target_dialog.h"
@@ -79,7 +79,7 @@ std::vector<FoundFile> CollectRecoveryFiles(const QTreeWidget& tree, const QAbst
   return files;
 }
 
-bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const ScanContext& context,
+bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const AppContext& context,
                QWidget* parent, bool* completed) {
   const int handle = context.ScannedHandle();
   std::string detail;
@@ -114,7 +114,7 @@ bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const S
   return true;
 }
 
-bool RunRecoveryFlow(std::vector<FoundFile> files, ScanContext& context, QWidget* parent) {
+bool RunRecoveryFlow(std::vector<FoundFile> files, AppContext& context, QWidget* parent) {
   if (files.empty()) {
     Tell(parent, Text(IDS_NO_FILES_SELECTED));
     return false;

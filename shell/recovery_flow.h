@@ -16,7 +16,7 @@ class QWidget;
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 
 // The files a recovery takes, each once, in scan order. `selectedOnly`: the
 // selected list entries. Otherwise the files below every checked folder of
@@ -29,12 +29,12 @@ std::vector<FoundFile> CollectRecoveryFiles(const QTreeWidget& tree, const QAbst
 // Checks `destination` and runs the recovery dialog over `files`. Returns
 // false when the destination was refused (the user has been told why);
 // `completed` says whether every file was saved.
-bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const ScanContext& context,
+bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const AppContext& context,
                QWidget* parent, bool* completed = nullptr);
 
 // Asks where and under which names (starting from the last destination and
 // the template), keeps a changed template, then RecoverTo. True when every
 // file was saved; nothing happens when the user cancels.
-bool RunRecoveryFlow(std::vector<FoundFile> files, ScanContext& context, QWidget* parent);
+bool RunRecoveryFlow(std::vector<FoundFile> files, AppContext& context, QWidget* parent);
 
 }  // namespace lumicarve

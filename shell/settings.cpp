@@ -4,7 +4,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/settings_text.h"
 
 namespace lumicarve {
@@ -28,7 +28,7 @@ constexpr auto kState = "Window State";
 
 }  // namespace
 
-void LoadSettings(ScanContext& context) {
+void LoadSettings(AppContext& context) {
   QSettings s = Store();
   context.scanABDrives = s.value(kScanAB, 0).toInt();
   context.showDriveSerial = s.value(kShowSerial, 0).toInt();
@@ -41,7 +41,7 @@ void LoadSettings(ScanContext& context) {
   context.displayFlags = s.value(kShowThumbnails, 0).toInt() != 0 ? 1 : 0;
 }
 
-void SaveSettings(const ScanContext& context) {
+void SaveSettings(const AppContext& context) {
   QSettings s = Store();
   s.setValue(kScanAB, context.scanABDrives);
   s.setValue(kShowSerial, context.showDriveSerial);

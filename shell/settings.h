@@ -7,7 +7,7 @@ class QString;
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 
 inline constexpr const char* kOrganisation = "Lumicarve";
 inline constexpr const char* kApplication = "Lumicarve";
@@ -16,9 +16,9 @@ inline constexpr const char* kApplication = "Lumicarve";
 // "Selected Tests" (read only) and "Misc. Parameters", in that order, then
 // the switches "Preview" (default on) and "Show Thumbnails" (default off); a
 // missing value gives its default.
-void LoadSettings(ScanContext& context);
+void LoadSettings(AppContext& context);
 // The same without "Selected Tests".
-void SaveSettings(const ScanContext& context);
+void SaveSettings(const AppContext& context);
 
 // The folder the last recovery saved into; the user's pictures folder
 // before the first.

@@ -14,6 +14,7 @@ list(APPEND UI_SOURCES
   shell/recovery_flow.cpp
   shell/recovery_target_dialog.cpp
   shell/scan_notify.cpp
+  shell/scan_relay.cpp
   shell/settings.cpp
   shell/settings_text.cpp
   shell/termination.cpp

@@ -19,7 +19,7 @@
 #include "results/temp_copy.h"
 #include "results/ui/thumbnail_tiles.h"
 #include "scan/filetime.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "text/string_table.h"
 #include "text/text_format.h"
 #include "shell/window_strings.h"
@@ -58,10 +58,10 @@ QString PreviewCameraText(const std::string& make, const std::string& model) {
   return QStringLiteral("%1 %2").arg(m, md).trimmed();
 }
 
-FilePreviewDialog::FilePreviewDialog(ScanContext* context, FoundFile* file, QWidget* parent)
+FilePreviewDialog::FilePreviewDialog(AppContext* context, FoundFile* file, QWidget* parent)
     : FilePreviewDialog(context, std::vector<FoundFile*>{file}, 0, parent) {}
 
-FilePreviewDialog::FilePreviewDialog(ScanContext* context, std::vector<FoundFile*> files, int index,
+FilePreviewDialog::FilePreviewDialog(AppContext* context, std::vector<FoundFile*> files, int index,
                                      QWidget* parent)
     : QDialog(parent), context_(context), files_(std::move(files)) {
   setWindowTitle(tr("File preview"));

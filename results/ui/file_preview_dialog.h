@@ -14,7 +14,7 @@ class QPushButton;
 namespace lumicarve {
 
 struct FoundFile;
-struct ScanContext;
+struct AppContext;
 class CImagePreviewStatic;
 class CTransparentStatic;
 
@@ -31,10 +31,10 @@ class FilePreviewDialog : public QDialog {
   Q_OBJECT
 
  public:
-  FilePreviewDialog(ScanContext* context, FoundFile* file, QWidget* parent = nullptr);
+  FilePreviewDialog(AppContext* context, FoundFile* file, QWidget* parent = nullptr);
   // The files of the list, showing `files[index]`; "Previous" and "Next"
   // (and the Left and Right keys) step through them.
-  FilePreviewDialog(ScanContext* context, std::vector<FoundFile*> files, int index, QWidget* parent = nullptr);
+  FilePreviewDialog(AppContext* context, std::vector<FoundFile*> files, int index, QWidget* parent = nullptr);
 
   // Shows the file `step` places before or after the shown one, if any.
   void step(int step);
@@ -61,7 +61,7 @@ class FilePreviewDialog : public QDialog {
   QRect dialogRect(int x, int y, int w, int h) const;
   void showFile();
 
-  ScanContext* context_;
+  AppContext* context_;
   std::vector<FoundFile*> files_;
   int index_ = 0;
   FoundFile* file_ = nullptr;

@@ -60,8 +60,8 @@ TEST(VideoDate, comesFromMvhdAsfFilePropertiesAndAviIditAndIsAbsentWhenUnset) {
   patched.type = FT_MP4;
   patched.length = mp4.size();
   patched.startSector = img.Place(mp4);
-  ScanContext context;
-  const int fd = test::InstallDevice(context, img.bytes());
+  DeviceTable table;
+  const int fd = test::InstallDevice(table, img.bytes());
   for (size_t i = 0; i < records.size(); ++i) {
     uint64_t date = 0;
     EXPECT_EQ(ReadVideoDate(fd, records[i], date), cases[i].date != 0) << cases[i].file;
