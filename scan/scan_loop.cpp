@@ -17,6 +17,7 @@
 #include "scan/extent.h"
 #include "scan/formats/end_rules.h"
 #include "scan/formats/registry.h"
+#include "scan/formats/video_date.h"
 #include "scan/raw_preview.h"
 #include "scan/recognise.h"
 #include "scan/sector_reader.h"
@@ -106,6 +107,10 @@ void Scanner::List(std::unique_ptr<FoundFile> record, FileTypeMask type) {
   ExtensionForType(c_.catalogue, type, ext);
   std::snprintf(record->name, sizeof record->name, "%08d.%s", fileNumber_, ext);
   record->type = static_cast<uint32_t>(type);
+  record->startSector = start;
+  // A video is filed under the day its container says it was taken, with
+  // the pictures of that day.
+  if (IsVideoType(type)) ReadVideoDate(c_.ScannedHandle(), *record, record->date);
   c_.filesFound.fetch_add(1, std::memory_order_relaxed);
   c_.totalLength.fetch_add(static_cast<int64_t>(record->length), std::memory_order_relaxed);
   // A RAW file is dated from its IFDs here, so every front end files it alike.

@@ -9,6 +9,7 @@ list(APPEND CORE_SOURCES
   scan/cluster_check.cpp
   scan/formats/registry.cpp
   scan/formats/quicktime.cpp
+  scan/formats/video_date.cpp
   scan/formats/riff.cpp
   scan/formats/bmp.cpp
   scan/formats/asf.cpp

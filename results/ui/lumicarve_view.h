@@ -42,12 +42,16 @@ class CLumicarveView : public QListView {
   ~CLumicarveView() override;
 
   // Lists what lies directly below a tree item with `data`. appendOnly adds
-  // only the entries beyond those already listed.
+  // only the entries beyond those already listed. For NODE_UNSORTED the
+  // target is the unsorted YearRecord: its groups are listed like days.
   void RefreshList(TreeItemData data, bool appendOnly);
-  // "00000012.JPG (1,537 KB)": the size in whole kilobytes, rounded up.
+  // What the empty list says instead of nothing.
+  void setEmptyHint(const QString& hint);
+  QString emptyHint() const { return emptyHint_; }
+  // "00000012.JPG (1.6 MB)": the size as every size of the window is written.
   // With `original`, a file the card's file system names shows that name
-  // and its folder instead: "DCIM/100CANON/IMG_0412.JPG (1,537 KB)".
-  static QString FileLabel(const FoundFile& file, char separator, bool original = false);
+  // and its folder instead: "DCIM/100CANON/IMG_0412.JPG (1.6 MB)".
+  static QString FileLabel(const FoundFile& file, bool original = false);
   // Labels with the card's own names (on by default) or the numbered ones.
   void setOriginalNames(bool on);
   // Lists only files the card's file system does not show as present.
@@ -90,6 +94,9 @@ class CLumicarveView : public QListView {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  // Enter opens the current entry, as a double-click does.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void showMode(bool thumbnails, bool sorted);
@@ -107,6 +114,7 @@ class CLumicarveView : public QListView {
 
   AppContext* context_;
   FileListModel* model_;
+  QString emptyHint_;
   const FileFolder* listSource_ = nullptr;
   QPixmap blankTile_;
   QImage filmStrip_, camera_;
