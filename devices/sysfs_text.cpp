@@ -1,7 +1,5 @@
 #include "devices/sysfs_text.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -28,11 +26,6 @@ bool ReadSysfsNumber(const std::string& path, uint64_t& value) {
   errno = 0;
   value = std::strtoull(text.c_str(), nullptr, 10);
   return errno == 0;
-}
-
-bool PathExists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace lumicarve

@@ -18,6 +18,4 @@ std::string ReadSysfsText(const std::string& path);
 // A decimal number file ("1953525168"); false when missing or not a number.
 bool ReadSysfsNumber(const std::string& path, uint64_t& value);
 
-bool PathExists(const std::string& path);
-
 }  // namespace lumicarve

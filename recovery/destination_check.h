@@ -25,9 +25,4 @@ struct DestinationDisk {
 // device under the destination is backed by that very file).
 DestinationDisk CheckDestinationDisk(const std::string& path, int sourceFd);
 
-// True unless the destination is known to lie elsewhere.
-inline bool DestinationOnScannedDisk(const std::string& path, int sourceFd) {
-  return CheckDestinationDisk(path, sourceFd).result != DiskCheck::kElsewhere;
-}
-
 }  // namespace lumicarve

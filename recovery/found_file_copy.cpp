@@ -81,15 +81,4 @@ CopyOutcome CopyFoundFileAt(int deviceFd, const FoundFile& file, int dirFd, cons
   return {};
 }
 
-CopyOutcome CopyFoundFile(int deviceFd, const FoundFile& file, const std::string& path,
-                          const std::function<void(uint64_t)>& progress, const std::atomic<bool>* cancel) {
-  const size_t slash = path.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return {CopyResult::kWriteError, errno};
-  const CopyOutcome r = CopyFoundFileAt(deviceFd, file, dirFd, path.substr(slash + 1), progress, cancel);
-  ::close(dirFd);
-  return r;
-}
-
 }  // namespace lumicarve

@@ -30,17 +30,12 @@ struct CopyOutcome {
 // folder should be; EINVAL for "." or "..").
 int OpenFoldersBeneath(int rootFd, const std::string& relativeDir);
 
-// Copies `file` into `name` inside the open folder `dirFd`.
+// Copies `file` (its length from its start sector) into `name` inside the
+// open folder `dirFd`. `progress`, when given, is told the bytes written so
+// far after each block; `cancel`, when given and set, stops the copy
+// (nothing is left behind).
 CopyOutcome CopyFoundFileAt(int deviceFd, const FoundFile& file, int dirFd, const std::string& name,
                             const std::function<void(uint64_t)>& progress = {},
                             const std::atomic<bool>* cancel = nullptr);
-
-// Copies `file` (its length from its start sector) into `path`; the folder
-// part of `path` is taken as given. `progress`,
-// when given, is told the bytes written so far after each block; `cancel`,
-// when given and set, stops the copy (nothing is left behind).
-CopyOutcome CopyFoundFile(int deviceFd, const FoundFile& file, const std::string& path,
-                          const std::function<void(uint64_t)>& progress = {},
-                          const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace lumicarve

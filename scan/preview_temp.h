@@ -17,6 +17,10 @@ const std::string& PrivateTempDir();
 // Removes the directory now (also done at exit). A later call of
 // PrivateTempDir makes a new one.
 void RemovePrivateTempDir();
+// Removes the private temp directories this user's ended processes left
+// behind (killed ones); a live process's directory is held by its lock.
+// Returns how many were removed.
+int RemoveStaleTempDirs();
 
 // Opens temp.<ext> for a picture or RAW type; for any other type stores -1.
 void OpenPreviewTemp(ScanContext& context, FileTypeMask type);

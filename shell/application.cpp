@@ -19,6 +19,8 @@ namespace lumicarve {
 bool StartApplication(const QStringList& arguments, std::unique_ptr<CMainFrame>& frame) {
   QCoreApplication::setOrganizationName(QString::fromLatin1(kOrganisation));
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplication));
+  // Copies of recovered pictures a killed run left in its temp folder go now.
+  RemoveStaleTempDirs();
   frame = std::make_unique<CMainFrame>();
   frame->initialiseDevices();
   // A single file argument opens that file, as a document would be opened.

@@ -164,6 +164,10 @@ QAction* CMainFrame::action(const char* name) const {
 void CMainFrame::updateCommandUi() {
   action("searchFiles")->setEnabled(context_.commandEnable[0]);
   action("recoverFiles")->setEnabled(context_.commandEnable[1]);
+  // The device list stays as it is while a scan reads it.
+  const bool scanning = context_.commandEnable[2] != 0;
+  action("openDiskImage")->setEnabled(!scanning);
+  controlPane_->deviceSelector()->setEnabled(!scanning);
   action("toggleControlToolbar")->setChecked(!controlDock_->isHidden());
   action("toggleFolderView")->setChecked(!folderDock_->isHidden());
 }
@@ -203,6 +207,7 @@ void CMainFrame::deviceOpened(int index, bool thenScan) {
 }
 
 bool CMainFrame::openDiskImage(const QString& path) {
+  if (context_.commandEnable[2] || context_.scanState.load() == SCAN_RUNNING) return false;
   std::string error;
   int index = AddImageDevice(context_, path.toStdString(), &error);
   if (index < 0) {

@@ -4,8 +4,11 @@
 // ends the save with a message and no half-written file.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -321,6 +324,77 @@ TEST(CliDestination, aDestinationRemovedDuringTheScanEndsWithAMessageAndNoStrayF
   EXPECT_FALSE(fs::exists(out));  // nothing made it again, under any name
   for (const fs::path& p : Entries(dir.path))
     EXPECT_TRUE(p == image) << "stray file " << p;
+}
+
+TEST(CliReport, neverReplacesAFileOrTheSourceIsCheckedBeforeTheScanAndAppearsWhole) {
+  ScratchDir dir;
+  const fs::path image = dir.path / "card.img", report = dir.path / "report.csv";
+  const std::vector<uint8_t> card = CardImage({"corpus/Canon.jpg"});
+  ASSERT_TRUE(test::WriteFile(image, card));
+  test::CliResult r = test::RunCliScan({image.string(), "--report", image.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("is the source being scanned; not replaced"), std::string::npos) << r.err;
+  EXPECT_EQ(test::Slurp(image), card);
+  ASSERT_TRUE(test::WriteFile(report, {'k', 'e', 'e', 'p'}));
+  r = test::RunCliScan({image.string(), "--report", report.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.out.empty()) << "scanned before refusing";
+  EXPECT_EQ(test::Slurp(report), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+  r = test::RunCliScan({image.string(), "--report", (dir.path / "missing" / "r.csv").string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.out.empty()) << "scanned before refusing";
+
+  fs::remove(report);
+  r = test::RunCliScan({image.string(), "--report", report.string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<uint8_t> csv = test::Slurp(report);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);
+  for (const fs::path& p : Entries(dir.path)) EXPECT_NE(p.filename().string()[0], '.') << p;
+}
+
+TEST(CliSignals, aSecondSigintEndsTheProgramAtOnceWhereTheFirstOnlyCancels) {
+  ScratchDir dir;
+  const fs::path image = dir.path / "card.img";
+  // Thousands of small pictures: their lines fill a pipe nobody reads, so
+  // the scan thread blocks writing and cannot see the first cancel.
+  ImageBuilder img;
+  const std::vector<uint8_t> png = ReadTestFile("corpus/PNG.png");
+  for (int i = 0; i < 5000; ++i) img.Place(png);
+  ASSERT_TRUE(test::WriteFile(image, img.bytes()));
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], 1);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 2);
+    ::execl(LUMICARVE_CLI_PATH, LUMICARVE_CLI_PATH, "scan", image.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  int queued = 0;
+  for (int i = 0; i < 1000 && queued < 60000; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::ioctl(out[0], FIONREAD, &queued);
+  }
+  ASSERT_GE(queued, 60000) << "the pipe never filled";
+  ::kill(pid, SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  int status = 0;
+  EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "ended on the first SIGINT while blocked";
+  const auto sent = std::chrono::steady_clock::now();
+  ::kill(pid, SIGINT);
+  bool ended = false;
+  while (!(ended = ::waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() - sent < std::chrono::seconds(5))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  ASSERT_TRUE(ended) << "the second SIGINT did not end it";
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
+  EXPECT_EQ(ExitStatus(status), 128 + SIGINT);
+  ::close(out[0]);
 }
 
 }  // namespace

@@ -3,7 +3,12 @@
 #include "results/temp_copy.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include <cstdio>
 #include <fstream>
@@ -174,6 +179,55 @@ TEST(TempCopyNames, copiesAreNamedByExtensionInsideThePrivateDirectory) {
     EXPECT_LE(n, 99);
     EXPECT_EQ(raw.substr(raw.size() - 4), ".jpg");
   }
+}
+
+// A process that made its private temp folder under `base` with a picture
+// copy in it; it waits to be killed. Its folder once it is made.
+std::string HolderWithTempDir(const std::string& base, pid_t& pid) {
+  int out[2];
+  if (::pipe(out) != 0) return {};
+  pid = ::fork();
+  if (pid == 0) {
+    ::setenv("TMPDIR", base.c_str(), 1);
+    ::dup2(out[1], 1);
+    ::execl(LUMICARVE_TEMP_HOLDER_PATH, LUMICARVE_TEMP_HOLDER_PATH, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  char line[512] = {};
+  const ssize_t n = ::read(out[0], line, sizeof line - 1);
+  ::close(out[0]);
+  return n > 1 ? std::string(line, static_cast<size_t>(n - 1)) : std::string();
+}
+
+TEST(StaleTempDirs, aKilledProcesssFolderGoesWhileALiveOnesAndAnUnlockedOneStay) {
+  char base[] = "/tmp/lumicarve-stale-XXXXXX";
+  ASSERT_NE(::mkdtemp(base), nullptr);
+  const std::string unlocked = std::string(base) + "/lumicarve-abcdef";
+  ::mkdir(unlocked.c_str(), 0700);
+  pid_t live = -1, killed = -1;
+  const std::string liveDir = HolderWithTempDir(base, live), killedDir = HolderWithTempDir(base, killed);
+  ::kill(killed, SIGKILL);
+  ::waitpid(killed, nullptr, 0);
+  const char* saved = std::getenv("TMPDIR");
+  const std::string restore = saved ? saved : "";
+  ::setenv("TMPDIR", base, 1);
+  const int first = RemoveStaleTempDirs();
+  const bool liveKept = std::filesystem::exists(liveDir + "/temp2.JPG");
+  ::kill(live, SIGKILL);
+  ::waitpid(live, nullptr, 0);
+  const int second = RemoveStaleTempDirs();
+  if (saved) ::setenv("TMPDIR", restore.c_str(), 1);
+  else ::unsetenv("TMPDIR");
+  ASSERT_FALSE(liveDir.empty());
+  ASSERT_FALSE(killedDir.empty());
+  EXPECT_EQ(first, 1);
+  EXPECT_TRUE(liveKept);
+  EXPECT_FALSE(std::filesystem::exists(killedDir));
+  EXPECT_EQ(second, 1);
+  EXPECT_FALSE(std::filesystem::exists(liveDir));
+  EXPECT_TRUE(std::filesystem::exists(unlocked));
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace

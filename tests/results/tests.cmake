@@ -1,2 +1,6 @@
 lumicarve_add_gtest(results_storage_test results/results_storage_test.cpp)
 lumicarve_add_gtest(temp_copy_test results/temp_copy_test.cpp)
+add_executable(temp_dir_holder results/temp_dir_holder.cpp)
+target_link_libraries(temp_dir_holder PRIVATE lumicarve_core)
+add_dependencies(temp_copy_test temp_dir_holder)
+target_compile_definitions(temp_copy_test PRIVATE LUMICARVE_TEMP_HOLDER_PATH="$<TARGET_FILE:temp_dir_holder>")

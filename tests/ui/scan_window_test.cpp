@@ -146,6 +146,12 @@ class ScanWindowTest : public QObject {
       QVERIFY(!frame.action("searchFiles")->isEnabled());
       QVERIFY(!frame.action("recoverFiles")->isEnabled());
       QVERIFY(frame.context().commandEnable[2]);
+      // The device list cannot change under the scan.
+      QVERIFY(!frame.action("openDiskImage")->isEnabled());
+      QVERIFY(!frame.controlPane()->deviceSelector()->isEnabled());
+      const int devices = frame.context().deviceCount;
+      QVERIFY(!frame.openDiskImage(card_));
+      QCOMPARE(frame.context().deviceCount, devices);
       // A disabled menu item does nothing when triggered.
       frame.action("searchFiles")->trigger();
     });
@@ -157,6 +163,8 @@ class ScanWindowTest : public QObject {
     frame.updateCommandUi();
     QVERIFY(frame.action("searchFiles")->isEnabled());
     QVERIFY(frame.action("recoverFiles")->isEnabled());
+    QVERIFY(frame.action("openDiskImage")->isEnabled());
+    QVERIFY(frame.controlPane()->deviceSelector()->isEnabled());
   }
 
   void aScanThatFindsNothingSaysSoAndLeavesRecoverOff() {
