@@ -42,16 +42,14 @@ class CountingTree : public ResultsTree {
   TreeItem caret_ = nullptr;
 };
 
-class StorageSink : public ScanNotifySink {
+class StorageSink : public ScanObserver {
  public:
-  StorageSink(ScanContext& c, ResultsStorage& s) : c_(c), storage_(s) {}
-  void ScanNotify(int code, int64_t, std::unique_ptr<FoundFile> file) override {
-    if (code == kNotifyFoundFile && file) storage_.AddFoundFile(*file);
-    (void)c_;
-  }
+  explicit StorageSink(ResultsStorage& s) : storage_(s) {}
+  void OnProgress(int) override {}
+  void OnFileFound(std::unique_ptr<FoundFile> file) override { storage_.AddFoundFile(*file); }
+  void OnFinished(const ScanResult&) override {}
 
  private:
-  ScanContext& c_;
   ResultsStorage& storage_;
 };
 
@@ -69,20 +67,21 @@ int main(int argc, char** argv) {
   if (!bench::WriteLoadImageIfMissing(image, files)) return 1;
   const double buildSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
-  auto c = std::make_unique<ScanContext>();
+  auto table = std::make_unique<DeviceTable>();
   std::string error;
-  const int index = AddImageDevice(*c, image, &error);
+  const int index = AddImageDevice(*table, image, &error);
   if (index < 0) {
     std::fprintf(stderr, "load_results: %s\n", error.c_str());
     return 1;
   }
-  c->selectedDeviceIndex = index;
-  c->writePreviewFiles = false;
   ResultsStorage storage;
   CountingTree tree;
   storage.CreateRoot(tree, ',');
-  StorageSink sink(*c, storage);
-  c->owner = &sink;
+  StorageSink sink(storage);
+  ScanJob job;
+  job.handle = table->devices[index].handle;
+  job.sectors = table->devices[index].totalSectors;
+  auto c = std::make_unique<ScanContext>(job, sink);
 
   const long rssBefore = bench::CurrentRssKb();
   const auto start = std::chrono::steady_clock::now();

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     if (scanning && gap > longestMs) {
       longestMs = gap;
       longestAt = std::chrono::duration<double>(now - start).count();
-      filesAtLongest = frame.context().filesFound.load();
+      filesAtLongest = frame.scanCounters().filesFound.load();
     }
     last = now;
     // The completion box: closed as soon as it shows, which ends the run.
@@ -88,11 +88,11 @@ int main(int argc, char** argv) {
   std::printf("Load through the window: %" PRIu64 " PNGs of 572 bytes, live preview %s\n", files,
               preview ? "on" : "off");
   std::printf("  scan + folder tree: %.1f s, %d files found, root item \"%s\" with %d groups\n", seconds,
-              frame.context().filesFound.load(), unsorted.toUtf8().constData(),
+              frame.scanCounters().filesFound.load(), unsorted.toUtf8().constData(),
               tree->topLevelItemCount() ? tree->topLevelItem(tree->topLevelItemCount() - 1)->childCount() : 0);
   std::printf("  longest interface stall: %.1f ms, %.1f s into the scan, %d files found by then\n", longestMs,
               longestAt, filesAtLongest);
   std::printf("  peak memory: %.1f MiB (%.1f MiB before the window)\n", peak / 1024.0, rssBefore / 1024.0);
   if (!o.keep) ::unlink(image.c_str());
-  return frame.context().filesFound.load() == static_cast<int>(files) ? 0 : 1;
+  return frame.scanCounters().filesFound.load() == static_cast<int>(files) ? 0 : 1;
 }

@@ -2,7 +2,9 @@
 // of a given size (random bytes; a camera card, 80 % of it real-size JPEGs;
 // a video card of large MP4 files), reads each once to warm the page cache,
 // then measures plain sequential 1 MiB preads over it and a full scan of it,
-// each in a child process so CPU time and peak memory are its own.
+// each in a child process so CPU time and peak memory are its own. The rows
+// named "window" scan through the real main window (offscreen); "cli" through
+// the engine as the command line drives it.
 //
 // The figures of this machine's memory vary by a fifth from one run to the
 // next, so each measurement is taken in several rounds, plain reads and scan
@@ -29,8 +31,16 @@
 #include <vector>
 
 #include "devices/device_list.h"
+#include "recovery/jpeg_exif_date.h"
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
+#ifdef LUMICARVE_BENCH_WINDOW
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "shell/main_frame.h"
+#endif
 
 namespace {
 
@@ -147,18 +157,17 @@ double Seconds(std::chrono::steady_clock::time_point a) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
 }
 
-class CountingSink : public ScanNotifySink {
+// What the command line does with each report, without the printing: a
+// JPEG is dated from its EXIF block read from the device.
+class CliLikeObserver : public ScanObserver {
  public:
-  explicit CountingSink(ScanContext& c) : c_(c) {}
-  void ScanNotify(int code, int64_t, std::unique_ptr<FoundFile> file) override {
-    if (code == kNotifyFoundFile && file && c_.previewTempFd != -1) {
-      ::unlink(c_.previewTempPath);
-      c_.previewTempFd = -1;
-    }
-  }
+  explicit CliLikeObserver(int fd) : fd_(fd) {}
+  void OnProgress(int) override {}
+  void OnFileFound(std::unique_ptr<FoundFile> file) override { DateJpegFromExif(fd_, *file); }
+  void OnFinished(const ScanResult&) override {}
 
  private:
-  ScanContext& c_;
+  int fd_;
 };
 
 // Runs `body` in a child; the child writes its two numbers to a pipe.
@@ -203,22 +212,60 @@ Figures PlainReads(const std::string& path) {
   });
 }
 
-// With preview files, as the window scans (each picture found is copied to
-// a temp file for the preview box); without, as lumicarve-cli scans.
-Figures Scan(const std::string& path, bool previewFiles) {
+// The engine as the command line drives it.
+Figures CliScan(const std::string& path) {
   return InChild([&](uint64_t* out) {
-    auto c = std::make_unique<ScanContext>();
-    c->writePreviewFiles = previewFiles;
+    auto table = std::make_unique<DeviceTable>();
     std::string error;
-    if (AddImageDevice(*c, path, &error) < 0) _exit(1);
-    CountingSink sink(*c);
-    c->owner = &sink;
-    c->selectedDeviceIndex = 0;
-    std::thread t = StartScanThread(*c);
-    t.join();
+    if (AddImageDevice(*table, path, &error) < 0) _exit(1);
+    ScanJob job;
+    job.handle = table->devices[0].handle;
+    job.sectors = table->devices[0].totalSectors;
+    CliLikeObserver observer(job.handle);
+    ScanContext c(job, observer);
+    StartScanThread(c).join();
     out[0] = ReadCallCount();
-    out[1] = uint64_t(c->filesFound.load());
+    out[1] = uint64_t(c.filesFound.load());
   });
+}
+
+#ifdef LUMICARVE_BENCH_WINDOW
+// The real main window, offscreen, from the Start button to the completion
+// box: the scan thread, the relay, the folder tree and the live preview.
+Figures WindowScan(const std::string& path) {
+  return InChild([&](uint64_t* out) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "scan_throughput";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    // Never destroyed: the child ends with _exit and leaves the settings alone.
+    auto* frame = new CMainFrame;
+    frame->show();
+    if (!frame->openDiskImage(QString::fromStdString(path))) _exit(1);
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->done(QMessageBox::Ok);
+      if (frame->context().scanState.load() != SCAN_RUNNING && frame->context().commandEnable[0]) app.quit();
+    });
+    QTimer::singleShot(0, [&] {
+      frame->controlRequest(CMainFrame::kStartScan);
+      beat.start(20);
+    });
+    app.exec();
+    out[0] = ReadCallCount();
+    out[1] = uint64_t(frame->scanCounters().filesFound.load());
+  });
+}
+#endif
+
+Figures Scan(const std::string& path, bool window) {
+#ifdef LUMICARVE_BENCH_WINDOW
+  if (window) return WindowScan(path);
+#else
+  (void)window;
+#endif
+  return CliScan(path);
 }
 
 }  // namespace
@@ -248,7 +295,7 @@ int main(int argc, char** argv) {
   struct Image {
     const char* name;
     std::string path;
-    bool previewFiles = true;
+    bool window = true;
   };
   std::vector<Image> images = {{"random", dir + "/lumicarve-bench-random.img"},
                                {"camera card", dir + "/lumicarve-bench-camera.img"},
@@ -276,7 +323,7 @@ int main(int argc, char** argv) {
       Warm(img.path);
       const Figures p = PlainReads(img.path);
       Warm(img.path);
-      const Figures s = Scan(img.path, img.previewFiles);
+      const Figures s = Scan(img.path, img.window);
       failed = !p.ok || !s.ok;
       if (round == 0 || p.seconds < plain.seconds) plain = p;
       if (round == 0 || s.seconds < scan.seconds) scan = s;

@@ -21,8 +21,8 @@
 
 #include "results/ui/lumicarve_view.h"
 #include "results/results_storage.h"
-#include "scan/scan_context.h"
 #include "scan/sector_reader.h"
+#include "shell/app_context.h"
 
 using namespace lumicarve;
 
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   const int fd = ::open(imagePath.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 1;
 
-  ScanContext context;
+  AppContext context;
   context.devices[0].handle = fd;
   context.devices[0].totalSectors = static_cast<uint64_t>(slot / 512) * files;
   context.deviceCount = 1;

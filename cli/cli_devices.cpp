@@ -11,7 +11,6 @@
 #include "cli/cli_commands.h"
 #include "devices/device_describe.h"
 #include "devices/device_list.h"
-#include "scan/scan_context.h"
 
 namespace lumicarve::cli {
 namespace {
@@ -70,7 +69,7 @@ int RunDevicesCommand(int argc, char** argv) {
     PrintUsage(stderr);
     return 2;
   }
-  auto context = std::make_unique<ScanContext>();
+  auto context = std::make_unique<DeviceTable>();
   BuildDeviceTable(*context, root);
   if (context->deviceCount == 0) std::printf("No disk can be scanned.\n");
   for (int i = 0; i < context->deviceCount; ++i) PrintDevice(context->devices[i], i);

@@ -8,19 +8,19 @@
 
 namespace lumicarve::cli {
 
-ProgressLine::ProgressLine(const ScanContext& context)
-    : c_(context), terminal_(::isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now()),
+ProgressLine::ProgressLine(const ScanCounters& counters, uint64_t sectors, char separator)
+    : c_(counters), sectors_(sectors), separator_(separator), terminal_(::isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now()),
       lastPlain_(start_) {}
 
 std::string ProgressLine::Text(int64_t perMille) const {
-  const char sep = c_.thousandsSeparator;
+  const char sep = separator_;
   const int64_t p = perMille > 1000 ? 1000 : perMille;
   const auto elapsed = static_cast<int32_t>(
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start_).count());
   const int64_t position = c_.position.load();
   std::string remaining = "-:--:--";
   if (position > 0) {
-    const int64_t estimate = int64_t{elapsed} * static_cast<int64_t>(c_.ScannedSectors()) / position;
+    const int64_t estimate = int64_t{elapsed} * static_cast<int64_t>(sectors_) / position;
     remaining = FormatDuration(static_cast<int32_t>(estimate - elapsed));
   }
   char text[256];
@@ -46,8 +46,8 @@ void ProgressLine::Update(int64_t perMille) {
   }
 }
 
-void ProgressLine::Finish() {
-  if (c_.scanState.load() == SCAN_DONE && !c_.deviceLostError.load()) last_ = 1000;
+void ProgressLine::Finish(bool completed) {
+  if (completed) last_ = 1000;
   if (terminal_) std::fprintf(stderr, "\r%s\033[K\n", Text(last_).c_str());
   else std::fprintf(stderr, "%s\n", Text(last_).c_str());
 }

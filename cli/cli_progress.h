@@ -12,17 +12,19 @@ namespace lumicarve::cli {
 
 class ProgressLine {
  public:
-  explicit ProgressLine(const ScanContext& context);
+  ProgressLine(const ScanCounters& counters, uint64_t sectors, char separator);
   // Called with each progress notification (per-mille).
   void Update(int64_t perMille);
-  // Draws the final state and ends the line.
-  void Finish();
+  // Draws the final state (100 % after a completed scan) and ends the line.
+  void Finish(bool completed);
 
   // The text for the current counters, without any line control.
   std::string Text(int64_t perMille) const;
 
  private:
-  const ScanContext& c_;
+  const ScanCounters& c_;
+  const uint64_t sectors_;
+  const char separator_;
   bool terminal_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastPlain_;

@@ -31,19 +31,22 @@
 namespace lumicarve::cli {
 namespace {
 
-std::atomic<int32_t>* g_scanState = nullptr;
+// The scan a signal cancels; null outside a scan.
+std::atomic<ScanContext*> g_scan{nullptr};
+// Numbers on the terminal are grouped with commas, whatever the locale.
+constexpr char kSeparator = ',';
 // Raised with the scan's cancel, so a file being saved stops within a block
 // instead of being copied to its end.
 std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int32_t>::is_always_lock_free,
-              "set from a signal handler");
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<ScanContext*>::is_always_lock_free,
+              "used from a signal handler");
 
 // The first SIGINT or SIGTERM cancels the scan and the save under way; a
 // second ends the program at once. A file being saved has no name yet, so
 // nothing of it stays.
 void OnInterrupt(int signal) {
   if (g_interrupted.exchange(true)) ::_exit(128 + signal);
-  if (g_scanState) g_scanState->store(SCAN_CANCEL);
+  if (ScanContext* scan = g_scan.load()) scan->Cancel();
 }
 
 constexpr const char* kScanHelp =
@@ -98,7 +101,7 @@ int Usage(const char* why) {
   return 2;
 }
 
-bool ParseTypes(const ScanContext& c, const std::string& list, FileTypeMask& out) {
+bool ParseTypes(const TypeCatalogue& catalogue, const std::string& list, FileTypeMask& out) {
   out = 0;
   size_t from = 0;
   while (from <= list.size()) {
@@ -110,7 +113,7 @@ bool ParseTypes(const ScanContext& c, const std::string& list, FileTypeMask& out
     else if (word == "VIDEOS") out |= kVideoTypes;
     else {
       FileTypeMask found = 0;
-      for (const TypeEntry& e : c.catalogue) {
+      for (const TypeEntry& e : catalogue) {
         if (e.mask == kAllTypes) break;
         if (word == e.extension) found = e.mask;
       }
@@ -123,7 +126,7 @@ bool ParseTypes(const ScanContext& c, const std::string& list, FileTypeMask& out
   return out != 0;
 }
 
-bool ParseArgs(int argc, char** argv, const ScanContext& c, Options& o, int& exitCode) {
+bool ParseArgs(int argc, char** argv, const TypeCatalogue& catalogue, Options& o, int& exitCode) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](std::string& into) {
@@ -147,7 +150,7 @@ bool ParseArgs(int argc, char** argv, const ScanContext& c, Options& o, int& exi
     } else if (arg == "--report") {
       if (!value(o.report)) return exitCode = Usage("--report needs a file name"), false;
     } else if (arg == "--types") {
-      if (!value(v) || !ParseTypes(c, v, o.types)) return exitCode = Usage("--types: unknown type list"), false;
+      if (!value(v) || !ParseTypes(catalogue, v, o.types)) return exitCode = Usage("--types: unknown type list"), false;
     } else if (arg == "--min-size") {
       char* end = nullptr;
       if (!value(v) || v.empty() || v[0] == '-') return exitCode = Usage("--min-size needs a number of KB"), false;
@@ -180,43 +183,57 @@ std::string IsoDate(uint64_t filetime) {
   return text;
 }
 
-const char* TypeName(const ScanContext& c, uint32_t type, char* ext) {
-  return ExtensionForType(c.catalogue, type, ext);
+const char* TypeName(const TypeCatalogue& catalogue, uint32_t type, char* ext) {
+  return ExtensionForType(catalogue, type, ext);
 }
 
-class CliSink : public ScanNotifySink {
+// Handles the scan's reports in place, on the scan thread.
+class CliObserver : public ScanObserver {
  public:
-  CliSink(ScanContext& c, FileSaver* saver) : c_(c), progress_(c), saver_(saver) {}
+  CliObserver(int deviceFd, const TypeCatalogue& catalogue, FileSaver* saver)
+      : fd_(deviceFd), catalogue_(catalogue), saver_(saver) {}
 
-  void ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) override {
-    if (code == kNotifyProgress && c_.scanState.load() == SCAN_RUNNING) progress_.Update(arg);
-    if (code != kNotifyFoundFile || !file) return;
-    // The live preview is the window's; here the temp file is just cleared.
-    if (c_.previewTempFd != -1) {
-      ::unlink(c_.previewTempPath);
-      c_.previewTempFd = -1;
-    }
+  // The scan whose counters the progress line shows and which a fatal save
+  // error cancels; set before the scan starts.
+  void Attach(ScanContext& scan) {
+    scan_ = &scan;
+    progress_ = std::make_unique<ProgressLine>(scan, scan.ScannedSectors(), kSeparator);
+  }
+
+  void OnProgress(int perMille) override {
+    if (!scan_->Cancelled()) progress_->Update(perMille);
+  }
+
+  void OnFileFound(std::unique_ptr<FoundFile> file) override {
     // Dated as the window dates a JPEG, before its name or report line is made.
-    DateJpegFromExif(c_.ScannedHandle(), *file);
+    DateJpegFromExif(fd_, *file);
     char ext[kExtensionSize];
-    std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\n", file->name, TypeName(c_, file->type, ext),
+    std::printf("%s\t%s\t%" PRIu64 "\t%" PRIu64 "\t%s\n", file->name, TypeName(catalogue_, file->type, ext),
                 file->startSector, file->length, IsoDate(file->date).c_str());
     std::fflush(stdout);
     if (saver_ && !saver_->Save(*file)) {
       failed_ = true;
-      if (saver_->fatal()) c_.scanState.store(SCAN_CANCEL);
+      if (saver_->fatal()) scan_->Cancel();
     }
     found_.push_back(*file);
   }
 
-  void Finish() { progress_.Finish(); }
+  void OnFinished(const ScanResult& result) override {
+    result_ = result;
+    progress_->Finish(result.end == ScanEnd::kCompleted);
+  }
+
+  const ScanResult& result() const { return result_; }
   bool failed() const { return failed_; }
   const std::vector<FoundFile>& found() const { return found_; }
 
  private:
-  ScanContext& c_;
-  ProgressLine progress_;
+  const int fd_;
+  const TypeCatalogue& catalogue_;
   FileSaver* saver_;
+  ScanContext* scan_ = nullptr;
+  std::unique_ptr<ProgressLine> progress_;
+  ScanResult result_;
   bool failed_ = false;
   std::vector<FoundFile> found_;
 };
@@ -234,13 +251,13 @@ bool WriteAll(int fd, const std::string& text) {
 
 // The report is made in its folder before the scan starts, written when it
 // ends, and named only then; an existing file of its name is never replaced.
-bool WriteReport(const ScanContext& c, PendingFile& pending, const std::string& path,
+bool WriteReport(const TypeCatalogue& catalogue, PendingFile& pending, const std::string& path,
                  const std::vector<FoundFile>& files) {
   std::string text = "name,type,start_sector,byte_offset,length,date\n";
   for (const FoundFile& f : files) {
     char ext[kExtensionSize], line[512];
     std::snprintf(line, sizeof line, "%s,%s,%" PRIu64 ",%" PRIu64 ",%" PRIu64 ",%s\n", f.name,
-                  TypeName(c, f.type, ext), f.startSector, f.startSector * kSectorSize, f.length,
+                  TypeName(catalogue, f.type, ext), f.startSector, f.startSector * kSectorSize, f.length,
                   IsoDate(f.date).c_str());
     text += line;
   }
@@ -335,7 +352,7 @@ bool PrepareReport(const std::string& report, const DeviceEntry& device, int& fo
   return true;
 }
 
-int OpenSource(ScanContext& c, const std::string& source) {
+int OpenSource(DeviceTable& c, const std::string& source) {
   const bool index = !source.empty() && source.find_first_not_of("0123456789") == std::string::npos;
   if (index) {
     BuildDeviceTable(c);
@@ -362,19 +379,16 @@ int OpenSource(ScanContext& c, const std::string& source) {
 }  // namespace
 
 int RunScanCommand(int argc, char** argv) {
-  auto context = std::make_unique<ScanContext>();
-  ScanContext& c = *context;
+  TypeCatalogue catalogue{};
+  FillTypeCatalogue(catalogue);
   Options o;
   int exitCode = 2;
-  if (!ParseArgs(argc, argv, c, o, exitCode)) return exitCode;
-  c.typeSelection = o.types;
-  c.writePreviewFiles = false;
-  c.minimumSize = o.minimumKb;
+  if (!ParseArgs(argc, argv, catalogue, o, exitCode)) return exitCode;
 
-  const int index = OpenSource(c, o.source);
+  auto table = std::make_unique<DeviceTable>();
+  const int index = OpenSource(*table, o.source);
   if (index < 0) return 1;
-  c.selectedDeviceIndex = index;
-  const DeviceEntry& device = c.devices[index];
+  const DeviceEntry& device = table->devices[index];
 
   std::unique_ptr<FileSaver> saver;
   PendingFile report;
@@ -389,16 +403,22 @@ int RunScanCommand(int argc, char** argv) {
   if (!o.out.empty()) {
     if (!PrepareOutFolder(o.out, device)) return 1;
     if (o.useTemplate)
-      saver = std::make_unique<FileSaver>(device.handle, o.out, o.nameTemplate, !o.flat, c.catalogue);
+      saver = std::make_unique<FileSaver>(device.handle, o.out, o.nameTemplate, !o.flat, catalogue);
     else
       saver = std::make_unique<FileSaver>(device.handle, o.out);
     saver->setCancel(&g_interrupted);
   }
 
-  CliSink sink(c, saver.get());
-  c.owner = &sink;
+  ScanJob job;
+  job.handle = device.handle;
+  job.sectors = device.totalSectors;
+  job.types = o.types;
+  job.minimumBytes = uint64_t(uint32_t(o.minimumKb)) * 1024;
+  CliObserver observer(device.handle, catalogue, saver.get());
+  ScanContext c(job, observer);
+  observer.Attach(c);
   g_interrupted.store(false);
-  g_scanState = &c.scanState;
+  g_scan.store(&c);
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;
   ::sigaction(SIGINT, &sa, nullptr);
@@ -409,27 +429,27 @@ int RunScanCommand(int argc, char** argv) {
   sa.sa_handler = SIG_DFL;
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
-  g_scanState = nullptr;
-  sink.Finish();
+  g_scan.store(nullptr);
 
   int result = 0;
-  if (c.deviceLostError.load()) {
-    const std::string mb = FormatWithSeparators(c.deviceLostSector.load() / 2048, c.thousandsSeparator);
+  const ScanResult& end = observer.result();
+  if (end.end == ScanEnd::kDeviceLost) {
+    const std::string mb = FormatWithSeparators(static_cast<int64_t>(end.lostSector / 2048), kSeparator);
     std::fprintf(stderr, "lumicarve-cli: ");
     std::fprintf(stderr, LoadString(IDS_DEVICE_LOST), mb.c_str());
     std::fprintf(stderr, "\n");
     result = 1;
-  } else if (c.scanState.load() == SCAN_CANCEL) {
+  } else if (end.end == ScanEnd::kCancelled) {
     std::fprintf(stderr, "lumicarve-cli: scan cancelled\n");
     result = 1;
   } else if (c.filesFound.load() == 0) {
     std::fprintf(stderr, "%s\n", LoadString(IDS_NO_FILES_FOUND));
   } else {
     std::fprintf(stderr, "%s %s %s\n", LoadString(IDS_SCAN_COMPLETED),
-                 FormatWithSeparators(c.filesFound.load(), c.thousandsSeparator).c_str(), LoadString(IDS_FILES_FOUND));
+                 FormatWithSeparators(c.filesFound.load(), kSeparator).c_str(), LoadString(IDS_FILES_FOUND));
   }
-  if (sink.failed()) result = 1;
-  if (!o.report.empty() && !WriteReport(c, report, o.report, sink.found())) result = 1;
+  if (observer.failed()) result = 1;
+  if (!o.report.empty() && !WriteReport(catalogue, report, o.report, observer.found())) result = 1;
   return result;
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "scan/scan_context.h"
+#include "devices/device_table.h"
 
 namespace lumicarve {
 
@@ -14,7 +14,7 @@ namespace lumicarve {
 // device index to 0 when any disk is listed. With `listDenied` those disks are
 // listed too, described from sysfs, without a handle and with needsAccess set;
 // otherwise they are left out.
-void BuildDeviceTable(ScanContext& context, const std::string& sysRoot = "/", bool listDenied = false);
+void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot = "/", bool listDenied = false);
 
 // Makes `fd`, a descriptor of the disk at `index` that another process opened
 // for this one, the entry's handle, and describes the disk through it as if
@@ -22,14 +22,14 @@ void BuildDeviceTable(ScanContext& context, const std::string& sysRoot = "/", bo
 // the very block device the entry names (compared by device number); anything
 // else is refused. Takes ownership of `fd` either way. False with the reason
 // in `error` when refused or when the disk cannot be described.
-bool AdoptDeviceDescriptor(ScanContext& context, int index, int fd, std::string* error,
+bool AdoptDeviceDescriptor(DeviceTable& context, int index, int fd, std::string* error,
                            const std::string& sysRoot = "/");
 
 // Opens `path` read-only and appends it to the table: a regular file as a disk
 // image ("[image] <file name> [<capacity>]"), a block device as a disk. Returns
 // the new entry's index, or -1 with the reason in `error` (for example
 // "cannot open /dev/sdz: No such file or directory", or a full table).
-int AddImageDevice(ScanContext& context, const std::string& path, std::string* error);
+int AddImageDevice(DeviceTable& context, const std::string& path, std::string* error);
 
 // "%d MB" up to 1,000,000,000 bytes, else "%d GB", both decimal and truncated.
 std::string CapacityText(uint64_t bytes);

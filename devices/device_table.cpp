@@ -27,7 +27,7 @@ bool DescribeOpenedDisk(DeviceEntry& entry, const BlockDisk& disk, const std::st
 
 }  // namespace
 
-void BuildDeviceTable(ScanContext& context, const std::string& sysRoot, bool listDenied) {
+void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot, bool listDenied) {
   for (const BlockDisk& disk : ListBlockDisks(sysRoot)) {
     if (context.deviceCount >= kMaxDevices) break;
     DeviceEntry& entry = context.devices[context.deviceCount];
@@ -59,7 +59,7 @@ void BuildDeviceTable(ScanContext& context, const std::string& sysRoot, bool lis
   if (context.deviceCount > 0 && context.scannedDeviceIndex < 0) context.scannedDeviceIndex = 0;
 }
 
-bool AdoptDeviceDescriptor(ScanContext& context, int index, int fd, std::string* error,
+bool AdoptDeviceDescriptor(DeviceTable& context, int index, int fd, std::string* error,
                            const std::string& sysRoot) {
   auto refuse = [&](const std::string& why) {
     if (fd >= 0) ::close(fd);

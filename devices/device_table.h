@@ -65,4 +65,28 @@ struct DeviceEntry {
   VolumeEntry volumes[kMaxVolumes];
 };
 
+// The disks that can be scanned, densely from slot 0, and which one the scan
+// reads. Built above the engine: a scan gets a copy of its entry's handle and
+// size, never the table.
+struct DeviceTable {
+  DeviceEntry devices[kMaxDevices] = {};
+  int32_t deviceCount = 0;
+  int32_t devicesDenied = 0;  // disks left out for lack of permission
+  int32_t scannedDeviceIndex = -1;
+
+  // The entry the last scan read (and the file list's reads use), or null.
+  const DeviceEntry* ScannedDevice() const {
+    if (scannedDeviceIndex < 0 || scannedDeviceIndex >= deviceCount) return nullptr;
+    return &devices[scannedDeviceIndex];
+  }
+  int ScannedHandle() const {
+    const DeviceEntry* d = ScannedDevice();
+    return d ? d->handle : -1;
+  }
+  uint64_t ScannedSectors() const {
+    const DeviceEntry* d = ScannedDevice();
+    return d ? d->totalSectors : 0;
+  }
+};
+
 }  // namespace lumicarve

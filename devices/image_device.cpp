@@ -23,7 +23,7 @@ std::string CapacityText(uint64_t bytes) {
   return text;
 }
 
-int AddImageDevice(ScanContext& context, const std::string& path, std::string* error) {
+int AddImageDevice(DeviceTable& context, const std::string& path, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
     return -1;

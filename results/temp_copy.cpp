@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "scan/preview_temp.h"
+#include "results/temp_dir.h"
 #include "scan/sector_reader.h"
 #include "scan/write_all.h"
 
@@ -89,6 +89,37 @@ TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInf
   }
   if (::close(fd) != 0 && result == TempCopyResult::kCopied) result = TempCopyResult::kCannotCreate;
   if (result != TempCopyResult::kCopied) ::unlink(path.c_str());
+  return result;
+}
+
+TempCopyResult ReadCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
+                        std::vector<uint8_t>& out, const std::atomic<bool>* stop) {
+  out.clear();
+  const TempCopyPlan plan = PlanTempCopy(file, preview);
+  if (plan.bytes == 0) return TempCopyResult::kRefused;
+  // Whole sectors land in the buffer; the skipped head and the tail beyond
+  // the plan's bytes are cut off at the end.
+  out.resize(plan.sectors * kSectorSize);
+  TempCopyResult result = TempCopyResult::kCopied;
+  const uint64_t blocks = BlockCount(plan);
+  for (uint64_t i = 0; i < blocks; ++i) {
+    if (stop && stop->load()) {
+      result = TempCopyResult::kStopped;
+      break;
+    }
+    const TempCopyBlock block = BlockOf(plan, i);
+    if (!ReadSectors(handle, plan.firstSector + i * kTempCopyBlockSectors, block.sectors, kSectorSize,
+                     out.data() + i * kBlockBytes)) {
+      result = TempCopyResult::kReadFailed;
+      break;
+    }
+  }
+  if (result != TempCopyResult::kCopied) {
+    out.clear();
+    return result;
+  }
+  out.erase(out.begin(), out.begin() + plan.skip);
+  out.resize(plan.bytes);
   return result;
 }
 

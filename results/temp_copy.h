@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "scan/file_types.h"
 #include "scan/raw_preview.h"
@@ -48,6 +49,12 @@ enum class TempCopyResult {
 // so nothing ever decodes a picture with holes in it.
 TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
                              const std::string& path, const std::atomic<bool>* stop = nullptr);
+
+// Reads the plan's bytes from the device `handle` into `out` (replacing its
+// content), for a decoder reading from memory. On any result but kCopied
+// `out` is empty, so nothing decodes a picture with holes in it.
+TempCopyResult ReadCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
+                        std::vector<uint8_t>& out, const std::atomic<bool>* stop = nullptr);
 
 // "temp2.<ext>" in the private temp directory, the extension being the last
 // three characters of the file's name; for the thumbnails.

@@ -62,17 +62,23 @@ uint64_t ReadAheadReach(int fd) {
 // cache, asked of the kernel without touching the pages. Kernels before 6.5
 // cannot tell; the range then counts as not cached, so it is released after
 // the scan has read it.
-bool WholeRangeCached(int fd, uint64_t offset, uint64_t length) {
-  struct {
-    uint64_t off, len;
-  } range{offset, length};
-  struct {
-    uint64_t nrCache, nrDirty, nrWriteback, nrEvicted, nrRecentlyEvicted;
-  } stat{};
-  constexpr long kCachestat = 451;  // the same number on every architecture
-  if (::syscall(kCachestat, fd, &range, &stat, 0) != 0) return false;
+// Which pages of [offset, offset + length) are in the page cache, one bit
+// per page from the page holding `offset`; none when it cannot be told.
+template <size_t N>
+std::bitset<N> CachedPages(int fd, uint64_t offset, uint64_t length, uint64_t& base) {
+  std::bitset<N> out;
   const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
-  return stat.nrCache * page >= length;
+  base = offset / page * page;
+  const uint64_t span = offset + length - base;
+  const size_t pages = static_cast<size_t>((span + page - 1) / page);
+  if (pages > N) return out;
+  void* map = ::mmap(nullptr, span, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(base));
+  if (map == MAP_FAILED) return out;
+  unsigned char resident[N];
+  if (::mincore(map, span, resident) == 0)
+    for (size_t i = 0; i < pages; ++i) out[i] = resident[i] & 1;
+  ::munmap(map, span);
+  return out;
 }
 
 }  // namespace
@@ -102,12 +108,12 @@ BlockReader::~BlockReader() {
   wake_.notify_all();
   thread_.join();
   for (const auto& [offset, length] : drops_) Drop(offset, length);
-  Drop(keptOffset_, keptLength_);
+  std::vector<std::pair<uint64_t, uint64_t>> rest;
+  rest.swap(kept_);
   for (const Chunk& chunk : ring_)
-    if (chunk.ok && chunk.state != SlotState::kFree) {
-      const uint64_t bytes = std::min<uint64_t>(kChunkSectors, total_ - chunk.first) * kSectorSize;
-      if (chunk.cachedBytes < bytes) Drop(chunk.first * kSectorSize + chunk.cachedBytes, bytes - chunk.cachedBytes);
-    }
+    if (chunk.ok && chunk.state != SlotState::kFree)
+      Uncached(chunk, std::min<uint64_t>(kChunkSectors, total_ - chunk.first) * kSectorSize, rest);
+  for (const auto& [offset, length] : rest) Drop(offset, length);
   ::munmap(ringMemory_, ringBytes_);
 }
 
@@ -158,7 +164,7 @@ void BlockReader::ReadChunk(Chunk& chunk, uint64_t first, uint64_t generation) {
   // reads ahead of every read into the chunks that follow (and on, as pages
   // it read ahead are read), never further than readAheadReach_: so each
   // chunk is looked up before the scan reads anything within that reach of
-  // it, and only a chunk cached whole then is taken to be someone else's.
+  // it, and only the pages cached then are taken to be someone else's.
   if (generation != probeGeneration_) {
     probeGeneration_ = generation;
     probes_.clear();
@@ -167,13 +173,16 @@ void BlockReader::ReadChunk(Chunk& chunk, uint64_t first, uint64_t generation) {
   const uint64_t reachSectors = readAheadReach_ / kSectorSize;
   while (probeNext_ < total_ && probeNext_ < first + kChunkSectors + reachSectors) {
     const uint64_t sectors = std::min<uint64_t>(kChunkSectors + 1, total_ - probeNext_);
-    probes_.emplace_back(probeNext_, WholeRangeCached(fd_, probeNext_ * kSectorSize, sectors * kSectorSize));
+    Probe probe{probeNext_, 0, {}};
+    probe.cached = CachedPages<kMaskPages>(fd_, probeNext_ * kSectorSize, sectors * kSectorSize, probe.base);
+    probes_.push_back(probe);
     probeNext_ += kChunkSectors;
   }
   while (!probes_.empty() && probes_.front().first < first) probes_.pop_front();
-  const bool cachedBefore = n != 0 && !probes_.empty() && probes_.front().first == first && probes_.front().second;
+  const bool probed = n != 0 && !probes_.empty() && probes_.front().first == first;
   chunk.ok = n != 0 && ReadSectors(fd_, first, n, kSectorSize, chunk.data);
-  chunk.cachedBytes = cachedBefore ? size_t{n} * kSectorSize : 0;
+  chunk.cached = probed ? probes_.front().cached : PageMask{};
+  chunk.cacheBase = probed ? probes_.front().base : first * kSectorSize;
   chunk.error = chunk.ok ? 0 : (n ? LastReadError() : ERANGE);
   if (chunk.ok) std::memset(chunk.data + size_t{n} * kSectorSize, 0, kChunkBytes - size_t{n} * kSectorSize);
 }
@@ -215,9 +224,7 @@ void BlockReader::ReaderLoop() {
       wake_.notify_all();
     } else {
       // The scan jumped elsewhere while this was read.
-      const uint64_t bytes = std::min<uint64_t>(kChunkSectors, total_ - first) * kSectorSize;
-      if (slot->ok && slot->cachedBytes < bytes)
-        drops_.emplace_back(first * kSectorSize + slot->cachedBytes, bytes - slot->cachedBytes);
+      if (slot->ok) Uncached(*slot, std::min<uint64_t>(kChunkSectors, total_ - first) * kSectorSize, drops_);
       slot->state = SlotState::kFree;
     }
   }
@@ -228,9 +235,7 @@ void BlockReader::Restart(uint64_t first) {
   ++generation_;
   for (Chunk& chunk : ring_)
     if (chunk.state == SlotState::kFilled) {
-      const uint64_t bytes = std::min<uint64_t>(kChunkSectors, total_ - chunk.first) * kSectorSize;
-      if (chunk.ok && chunk.cachedBytes < bytes)
-        drops_.emplace_back(chunk.first * kSectorSize + chunk.cachedBytes, bytes - chunk.cachedBytes);
+      if (chunk.ok) Uncached(chunk, std::min<uint64_t>(kChunkSectors, total_ - chunk.first) * kSectorSize, drops_);
       chunk.state = SlotState::kFree;
     }
   readNext_ = nextFirst_ = first;
@@ -259,15 +264,32 @@ void BlockReader::ReleaseHeld() {
   if (!held_) return;
   std::lock_guard<std::mutex> lock(mutex_);
   if (held_->ok) {
-    if (keptLength_) drops_.emplace_back(keptOffset_, keptLength_);
-    const uint64_t bytes = std::min<uint64_t>(kChunkSectors, total_ - held_->first) * kSectorSize;
-    const uint64_t cached = std::min<uint64_t>(held_->cachedBytes, bytes);
-    keptOffset_ = held_->first * kSectorSize + cached;
-    keptLength_ = bytes - cached;
+    drops_.insert(drops_.end(), kept_.begin(), kept_.end());
+    kept_.clear();
+    Uncached(*held_, std::min<uint64_t>(kChunkSectors, total_ - held_->first) * kSectorSize, kept_);
   }
   held_->state = SlotState::kFree;
   held_ = nullptr;
   wake_.notify_all();
+}
+
+void BlockReader::Uncached(const Chunk& chunk, uint64_t bytes,
+                           std::vector<std::pair<uint64_t, uint64_t>>& out) const {
+  const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+  const uint64_t from = chunk.first * kSectorSize, to = from + bytes;
+  uint64_t runStart = 0;
+  bool inRun = false;
+  for (uint64_t at = chunk.cacheBase, i = 0; at < to; at += page, ++i) {
+    const bool mine = i >= kMaskPages || !chunk.cached[i];
+    if (mine && !inRun) {
+      runStart = std::max(at, from);
+      inRun = true;
+    } else if (!mine && inRun) {
+      out.emplace_back(runStart, at - runStart);
+      inRun = false;
+    }
+  }
+  if (inRun) out.emplace_back(runStart, to - runStart);
 }
 
 void BlockReader::Drop(uint64_t offset, uint64_t length) const {

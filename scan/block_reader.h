@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -39,12 +40,16 @@ class BlockReader {
 
  private:
   enum class SlotState { kFree, kReading, kFilled, kHeld };
+  // One bit per page of a chunk (plus the partial pages at its ends).
+  static constexpr size_t kMaskPages = (kChunkSectors + 1) * 512 / 4096 + 2;
+  using PageMask = std::bitset<kMaskPages>;
   struct Chunk {
     uint8_t* data = nullptr;  // kChunkSectors + 1 sectors inside ringMemory_
     uint64_t first = 0;
     bool ok = false;
     int error = 0;
-    size_t cachedBytes = 0;  // bytes the page cache held before the read (all or none)
+    PageMask cached;  // the pages from cacheBase the page cache held before the read
+    uint64_t cacheBase = 0;
     SlotState state = SlotState::kFree;
     uint64_t generation = 0;  // of the read sequence it was read for
   };
@@ -60,13 +65,21 @@ class BlockReader {
   const uint8_t* ReadSingleBlock(uint64_t first);
   bool ReadSectorsOneByOne(uint64_t first, uint32_t count, uint8_t* out);
   void Drop(uint64_t offset, uint64_t length) const;
+  // The byte ranges of `chunk`'s first `bytes` that were not cached before
+  // it was read: what the scan itself brought in.
+  void Uncached(const Chunk& chunk, uint64_t bytes, std::vector<std::pair<uint64_t, uint64_t>>& out) const;
 
   int fd_;
   uint64_t total_;
   std::atomic<int32_t>& readErrors_;
   const uint64_t readAheadReach_;  // bytes the kernel may read ahead of a read
   // The reader thread's look-ups of chunks ahead: (first sector, cached whole).
-  std::deque<std::pair<uint64_t, bool>> probes_;
+  struct Probe {
+    uint64_t first;
+    uint64_t base;  // byte offset of the mask's first page
+    PageMask cached;
+  };
+  std::deque<Probe> probes_;
   uint64_t probeNext_ = 0, probeGeneration_ = ~uint64_t{0};
   std::array<Chunk, kRingChunks> ring_;
   void* ringMemory_ = nullptr;
@@ -77,7 +90,7 @@ class BlockReader {
   // The chunk before the held one stays cached (a file just found may be
   // read again for its preview); the one before that is released, except
   // for the pages that were cached before the scan read them.
-  uint64_t keptOffset_ = 0, keptLength_ = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> kept_;
   std::vector<uint8_t> single_;
   int lostError_ = 0;
 

@@ -8,13 +8,8 @@ namespace lumicarve {
 
 bool ReportProgress(ScanContext& context, uint64_t sector) {
   const uint64_t total = context.ScannedSectors();
-  const int64_t perMille = total ? static_cast<int64_t>(sector * 1000 / total) : 0;
-  if (context.owner) context.owner->ScanNotify(kNotifyProgress, perMille, nullptr);
-  if (context.scanState.load() == SCAN_CANCEL) {
-    if (context.owner) context.owner->ScanNotify(kNotifyProgress, 0, nullptr);
-    return false;
-  }
-  return true;
+  context.observer.OnProgress(total ? static_cast<int>(sector * 1000 / total) : 0);
+  return !context.Cancelled();
 }
 
 bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset, uint32_t& value) {

@@ -30,8 +30,7 @@ Extent FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type
 // What a rule below answers for an open-ended file; 0 and 1 mean drop.
 inline constexpr uint64_t kUnknownLength = ~uint64_t{0};
 
-// Sends progress for `sector`; false (after sending the end message) when the
-// scan was cancelled.
+// Reports progress for `sector`; false when the scan was cancelled.
 bool ReportProgress(ScanContext& context, uint64_t sector);
 
 // Reads the little-endian 32-bit field at `offset` of the file's first

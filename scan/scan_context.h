@@ -1,105 +1,75 @@
-// The one record of shared state: the device table, the scan's state and
-// counters, the preview temp file, the settings and the type catalogue. The
-// main frame owns it; workers reach the rest of the system through it.
+// One scan: what it reads (the job), whom it reports to (the observer), and
+// the counters and cancel flag that other threads look at while it runs. The
+// scan works on its own copy of the job: the device table and every setting
+// of the front ends stay above the engine.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 
-#include "devices/device_table.h"
 #include "scan/file_types.h"
 
 namespace lumicarve {
 
-enum ScanState : int32_t { SCAN_IDLE = 0, SCAN_RUNNING = 1, SCAN_CANCEL = 2, SCAN_DONE = 3 };
-
-// ActivityFlags bits.
-inline constexpr int32_t kActivityScan = 1;
-inline constexpr int32_t kActivityThumbnails = 2;
-
-// Message codes between the workers and the main frame.
-inline constexpr uint32_t WM_SCAN_NOTIFY = 0x40E;
-inline constexpr uint32_t WM_LIST_REFRESH = 0x410;
-inline constexpr uint32_t WM_CONTROL_REQUEST = 0x411;
-inline constexpr uint32_t WM_RECOVERY_NOTIFY = 0x40E;
-
-// WM_SCAN_NOTIFY codes (the message's wParam).
-inline constexpr int kNotifyProgress = 0;    // arg: per-mille, 0 = scan ended, 1 = activity changed
-inline constexpr int kNotifyFoundFile = 1;   // file: the new record
-inline constexpr int kNotifyThumbnails = 2;  // arg 1: thumbnails must be remade
-
-// What the scan thread reports to. Every call is made on the scan thread and
-// returns only when the receiver has handled it (the window marshals it with a
-// blocking queued call; the command line handles it in place). For a found
-// file the receiver takes ownership of the record.
-class ScanNotifySink {
- public:
-  virtual ~ScanNotifySink() = default;
-  virtual void ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) = 0;
+struct ScanJob {
+  int handle = -1;            // read-only descriptor of the scanned device
+  uint64_t sectors = 0;       // 512-byte sectors the scan covers
+  FileTypeMask types = kAllTypes;
+  uint64_t minimumBytes = 0;  // shorter files are not listed
 };
 
-struct ScanContext {
-  ScanNotifySink* owner = nullptr;
-  int32_t showDriveSerial = 0;
-  int32_t scanABDrives = 0;
-  uint8_t miscParameters[16] = {};
-  std::atomic<int32_t> scanState{SCAN_IDLE};
-  int32_t selectedTests = 0;
+enum class ScanEnd { kCompleted, kCancelled, kDeviceLost };
 
-  DeviceEntry devices[kMaxDevices] = {};
-  int32_t deviceCount = 0;
-  int32_t devicesDenied = 0;  // disks left out for lack of permission
-  int32_t scannedDeviceIndex = -1;
-  int32_t selectedDeviceIndex = 0;
+struct ScanResult {
+  ScanEnd end = ScanEnd::kCompleted;
+  int lostError = 0;        // kDeviceLost: the errno of the failed read
+  uint64_t lostSector = 0;  // kDeviceLost: the sector where reading stopped
+};
 
-  // Written by the scan thread only; atomics so a reader on another thread
-  // never sees a torn value.
+// What the scan reports to. Every call is made on the scan thread; a receiver
+// that hands the calls to another thread must not make the scan wait for it.
+class ScanObserver {
+ public:
+  virtual ~ScanObserver() = default;
+  // The share of the device covered, in per-mille; at most every 0.3 s.
+  virtual void OnProgress(int perMille) = 0;
+  // A file whose end is known and which qualifies; in the order found.
+  virtual void OnFileFound(std::unique_ptr<FoundFile> file) = 0;
+  // The last call of a scan.
+  virtual void OnFinished(const ScanResult& result) = 0;
+};
+
+// Written by the scan thread only; atomics so a reader on another thread
+// never sees a torn value.
+struct ScanCounters {
   std::atomic<int32_t> filesFound{0};
   std::atomic<int32_t> readErrors{0};
   std::atomic<int64_t> totalLength{0};
   std::atomic<int64_t> position{0};
-  // Set by the scan thread when the device stopped answering (unplugged,
-  // medium removed): the errno, and the sector where it happened.
-  std::atomic<int32_t> deviceLostError{0};
-  std::atomic<int64_t> deviceLostSector{0};
+};
 
-  int32_t previewEnabled = 1;
-  int32_t displayFlags = 0;
-  uint32_t scanStartTick = 0;
-  std::atomic<int32_t> activityFlags{0};
-
-  // False where nothing shows previews (the command line): the scan then
-  // writes no preview temp files at all.
-  bool writePreviewFiles = true;
-  int previewTempFd = -1;
-  char previewTempPath[260] = {};
-
-  int32_t createDataFolders = 1;
-  char namingTemplate[260] = "%Y\\%M\\%D\\%4N";
-  TypeCatalogue catalogue{};
-  FileTypeMask typeSelection = kAllTypes;
-  int32_t minimumSize = 0;  // kilobytes
-  uint8_t commandEnable[3] = {1, 0, 0};
-  char thousandsSeparator = ',';
-
-  ScanContext() { FillTypeCatalogue(catalogue); }
+struct ScanContext : ScanCounters {
+  ScanContext(const ScanJob& scanJob, ScanObserver& scanObserver) : job(scanJob), observer(scanObserver) {
+    FillTypeCatalogue(catalogue);
+  }
   ScanContext(const ScanContext&) = delete;
   ScanContext& operator=(const ScanContext&) = delete;
 
-  // The entry all sector reads use, or null while no device is scanned.
-  const DeviceEntry* ScannedDevice() const {
-    if (scannedDeviceIndex < 0 || scannedDeviceIndex >= deviceCount) return nullptr;
-    return &devices[scannedDeviceIndex];
-  }
-  int ScannedHandle() const {
-    const DeviceEntry* d = ScannedDevice();
-    return d ? d->handle : -1;
-  }
-  uint64_t ScannedSectors() const {
-    const DeviceEntry* d = ScannedDevice();
-    return d ? d->totalSectors : 0;
-  }
+  // Any thread, and a signal handler: the scan drops the file in progress
+  // and finishes within one block.
+  void Cancel() { cancel.store(true, std::memory_order_relaxed); }
+  bool Cancelled() const { return cancel.load(std::memory_order_relaxed); }
+
+  int ScannedHandle() const { return job.handle; }
+  uint64_t ScannedSectors() const { return job.sectors; }
+
+  const ScanJob job;
+  ScanObserver& observer;
+  std::atomic<bool> cancel{false};
+  TypeCatalogue catalogue{};
 };
+
+static_assert(std::atomic<bool>::is_always_lock_free, "cancelled from a signal handler");
 
 }  // namespace lumicarve

@@ -15,7 +15,7 @@
 #include "scan/extent.h"
 #include "scan/formats/end_rules.h"
 #include "scan/formats/registry.h"
-#include "scan/preview_temp.h"
+#include "scan/raw_preview.h"
 #include "scan/recognise.h"
 #include "scan/sector_reader.h"
 
@@ -48,17 +48,13 @@ struct FileInProgress {
 class Scanner {
  public:
   explicit Scanner(ScanContext& c)
-      : c_(c), total_(c.ScannedSectors()), enabled_(c.typeSelection),
-        minimum_(uint64_t(uint32_t(c.minimumSize)) * 1024),
+      : c_(c), total_(c.ScannedSectors()), enabled_(c.job.types), minimum_(c.job.minimumBytes),
         reader_(c.ScannedHandle(), total_, c.readErrors),
         geometry_(ReadClusterGeometry(c.ScannedHandle(), total_)) {}
 
-  int Run();
+  ScanResult Run();
 
  private:
-  void Notify(int code, int64_t arg) {
-    if (c_.owner) c_.owner->ScanNotify(code, arg, nullptr);
-  }
   void Emit(FileTypeMask type, uint64_t start, uint64_t length);
   void CloseAt(uint64_t sector);
   void Start(FileTypeMask type, uint64_t sector, const uint8_t* s);
@@ -93,7 +89,12 @@ void Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
   record->startSector = start;
   c_.filesFound.fetch_add(1, std::memory_order_relaxed);
   c_.totalLength.fetch_add(static_cast<int64_t>(length), std::memory_order_relaxed);
-  ExtractToPreviewTemp(c_, std::move(record));
+  // A RAW file is dated from its IFDs here, so every front end files it alike.
+  if (IsRawType(type)) {
+    PreviewInfo info;
+    ReadRawPreview(c_.ScannedHandle(), *record, info, [this] { return c_.Cancelled(); });
+  }
+  c_.observer.OnFileFound(std::move(record));
 }
 
 // Closes the file in progress at `sector`, where a new signature was found.
@@ -102,7 +103,6 @@ void Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
 void Scanner::CloseAt(uint64_t sector) {
   const uint64_t length = (sector - f_.start) * kSectorSize;
   if (Accepts(f_.type, length)) Emit(f_.type, f_.start, length);
-  else DiscardPreviewTemp(c_);
   f_.ResetRules();
 }
 
@@ -119,7 +119,6 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
   const FileFormat* format = f_.format;
   if (!f_.type || !format) return;
   const uint64_t offset = (sector - f_.start) * kSectorSize;
-  if (format->copiesSectorsToPreview) AppendPreviewTemp(c_, s, kSectorSize);
   if (format->sectorEnd) {
     f_.found = format->sectorEnd(s, sector, offset, prev_, f_.rules, ignored);
     return;
@@ -148,7 +147,8 @@ void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored)
   }
 }
 
-int Scanner::Run() {
+ScanResult Scanner::Run() {
+  ScanResult result;
   uint64_t cur = 0, bufFirst = 0;
   const uint8_t* block = nullptr;
   uint32_t clockCountdown = kClockInterval;
@@ -158,17 +158,16 @@ int Scanner::Run() {
       bufFirst = cur;
       block = reader_.Block(cur);
       if (!block) {
-        c_.deviceLostError.store(reader_.lostError());
-        c_.deviceLostSector.store(static_cast<int64_t>(cur));
-        DiscardPreviewTemp(c_);
+        result.end = ScanEnd::kDeviceLost;
+        result.lostError = reader_.lostError();
+        result.lostSector = cur;
         break;
       }
     }
     // 2. Cancel: the file in progress is dropped.
-    if (c_.scanState.load(std::memory_order_relaxed) == SCAN_CANCEL) {
-      DiscardPreviewTemp(c_);
-      Notify(kNotifyProgress, 0);
-      return 0;
+    if (c_.Cancelled()) {
+      result.end = ScanEnd::kCancelled;
+      break;
     }
     // 3. Recognise.
     const uint8_t* s = block + (cur - bufFirst) * kSectorSize;
@@ -184,22 +183,18 @@ int Scanner::Run() {
         Start(m, cur, s);
       }
     }
-    // 5. A picture gets a preview temp file from its first sector.
-    if (m && f_.found == 0 && c_.previewTempFd == -1) OpenPreviewTemp(c_, f_.type);
-    // 6. End search.
+    // 5. End search.
     drop_ = false;
     EndSearch(s, cur, ignored);
     if (drop_) {
       f_.SetType(0);
       f_.found = 0;
-      DiscardPreviewTemp(c_);
     } else if (f_.found != 0 && !(f_.format && f_.found < f_.format->minimumLength)) {
-      // 7. The end is known: list the file if it qualifies, and jump to its
+      // 6. The end is known: list the file if it qualifies, and jump to its
       // last sector either way (backward when it is shorter than what was
       // already examined). Nothing ends past the device end.
       f_.found = std::min(f_.found, (total_ - f_.start) * kSectorSize);
       if (Accepts(f_.type, f_.found)) Emit(f_.type, f_.start, f_.found);
-      else DiscardPreviewTemp(c_);
       if (!f_.cut) {
         cur = f_.start + (f_.found + kSectorSize - 1) / kSectorSize - 1;
         bufFirst = cur - (BlockReader::kBlockSectors - 1);
@@ -208,64 +203,40 @@ int Scanner::Run() {
       f_.found = 0;
       f_.ResetRules();
     }
-    // 8. Sector end.
+    // 7. Sector end.
     prev_.last = s[511];
     prev_.last4 = uint32_t{s[508]} << 24 | uint32_t{s[509]} << 16 | uint32_t{s[510]} << 8 | s[511];
     c_.position.store(static_cast<int64_t>(cur), std::memory_order_relaxed);
     ++cur;
-    // 9. Progress.
+    // 8. Progress.
     if (--clockCountdown == 0) {
       clockCountdown = kClockInterval;
       if (ElapsedSeconds() > 0.3) {
-        Notify(kNotifyProgress, static_cast<int64_t>(cur * 1000 / total_));
+        c_.observer.OnProgress(static_cast<int>(cur * 1000 / total_));
         ResetStopwatch();
       }
     }
-    // 10. Activity: the thumbnail worker started meanwhile.
-    if (c_.activityFlags.load() != kActivityScan) {
-      Notify(kNotifyProgress, 1);
-      Notify(kNotifyThumbnails, 1);
-      if (c_.scanState.load() == SCAN_RUNNING) c_.activityFlags.store(kActivityScan);
-    }
   }
-  // A file still in progress at the end is not listed.
-  if (f_.type) DiscardPreviewTemp(c_);
-  if (c_.activityFlags.load() & kActivityScan) c_.activityFlags.fetch_sub(kActivityScan);
-  c_.scanState.store(SCAN_DONE);
-  Notify(kNotifyProgress, 0);
-  return c_.deviceLostError.load() ? 0 : 1;
+  // A file still in progress at the end (or at a cancel) is not listed.
+  c_.observer.OnFinished(result);
+  return result;
 }
 
 }  // namespace
 
-int ScanThread(ScanContext* context) {
-  ScanContext& c = *context;
-  // A cancel that arrived before this thread ran must not be overwritten.
-  int32_t state = c.scanState.load();
-  while (state != SCAN_CANCEL && !c.scanState.compare_exchange_weak(state, SCAN_RUNNING)) {
-  }
-  c.position.store(0);
-  c.totalLength.store(0);
-  c.filesFound.store(0);
-  c.readErrors.store(0);
-  c.deviceLostError.store(0);
-  c.deviceLostSector.store(0);
+ScanResult RunScan(ScanContext& context) {
   InitStopwatch();
   ResetStopwatch();
-  Scanner scanner(c);
+  Scanner scanner(context);
   return scanner.Run();
 }
 
 std::thread StartScanThread(ScanContext& context) {
-  context.scannedDeviceIndex = context.selectedDeviceIndex;
   SetReadLimit(context.ScannedSectors());
-  context.activityFlags.store(kActivityScan);
-  context.previewTempFd = -1;
-  context.scanState.store(SCAN_RUNNING);
   return std::thread([&context] {
     // Best effort: an unprivileged process may not raise its priority.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), -5);
-    ScanThread(&context);
+    RunScan(context);
   });
 }
 

@@ -23,6 +23,5 @@ list(APPEND CORE_SOURCES
   scan/formats/mpeg.cpp
   scan/formats/avchd.cpp
   scan/raw_preview.cpp
-  scan/preview_temp.cpp
   scan/scan_loop.cpp
 )

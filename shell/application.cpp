@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "scan/preview_temp.h"
+#include "results/temp_dir.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
 #include "text/string_table.h"

@@ -5,7 +5,7 @@
 #include <QPainter>
 
 #include "controls/gradient.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/icons.h"
 #include "text/string_table.h"
 #include "shell/window_strings.h"

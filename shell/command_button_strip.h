@@ -11,7 +11,7 @@
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 
 class CommandButtonStrip : public QWidget {
   Q_OBJECT
@@ -25,7 +25,7 @@ class CommandButtonStrip : public QWidget {
 
   explicit CommandButtonStrip(QWidget* parent = nullptr);
 
-  void setContext(ScanContext* context) { context_ = context; }
+  void setContext(AppContext* context) { context_ = context; }
   // Stores CommandEnable[index] and redraws the buttons.
   void setCommandEnable(int index, bool value);
   bool commandEnabled(int index) const;
@@ -51,7 +51,7 @@ class CommandButtonStrip : public QWidget {
   void hoverTick();
   void renderLooks();
 
-  ScanContext* context_ = nullptr;
+  AppContext* context_ = nullptr;
   int hover_ = -1;
   int pressed_ = -1;
   QTimer hoverTimer_;

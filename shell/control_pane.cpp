@@ -9,7 +9,7 @@
 #include "controls/transparent_static.h"
 #include "devices/device_list.h"
 #include "results/ui/pane_preview.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/command_button_strip.h"
 #include "shell/icons.h"
 #include "shell/progress_display.h"
@@ -32,7 +32,7 @@ constexpr LabelSpec kStatusLabels[] = {{"Elapsed:", 116, 28},     {"Remaining:",
 
 }  // namespace
 
-ControlPane::ControlPane(ScanContext* context, QWidget* parent)
+ControlPane::ControlPane(AppContext* context, QWidget* parent)
     : QWidget(parent), context_(context) {
   // Dialog units follow the pane's font: x × average width / 4, y × height / 8.
   QFontMetrics fm(font());

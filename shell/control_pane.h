@@ -17,13 +17,13 @@ class CImagePreviewStatic;
 class CTransparentStatic;
 class CommandButtonStrip;
 struct ProgressTexts;
-struct ScanContext;
+struct AppContext;
 
 class ControlPane : public QWidget {
   Q_OBJECT
 
  public:
-  ControlPane(ScanContext* context, QWidget* parent = nullptr);
+  ControlPane(AppContext* context, QWidget* parent = nullptr);
 
   // Builds the device table and lists every device.
   void initialise();
@@ -64,7 +64,7 @@ class ControlPane : public QWidget {
   void previewClicked();
   void thumbnailsClicked();
 
-  ScanContext* context_;
+  AppContext* context_;
   int unitX_ = 0, unitY_ = 0;  // average character width and height
   CommandButtonStrip* strip_ = nullptr;
   QComboBox* devices_ = nullptr;

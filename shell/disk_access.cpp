@@ -15,7 +15,7 @@
 #include <string>
 
 #include "devices/device_list.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/settings.h"
 #include "shell/window_strings.h"
 #include "text/string_table.h"
@@ -52,7 +52,7 @@ bool ServiceMissing(const QString& errorName) {
 
 }  // namespace
 
-DiskAccess::DiskAccess(ScanContext& context, QWidget* window)
+DiskAccess::DiskAccess(AppContext& context, QWidget* window)
     : QObject(window), context_(context), window_(window) {}
 
 bool DiskAccess::serviceAvailable() {

@@ -15,13 +15,13 @@ class QWidget;
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 
 class DiskAccess : public QObject {
   Q_OBJECT
 
  public:
-  DiskAccess(ScanContext& context, QWidget* window);
+  DiskAccess(AppContext& context, QWidget* window);
 
   // Whether the disk service runs, or can be started, on the system bus.
   static bool serviceAvailable();
@@ -43,7 +43,7 @@ class DiskAccess : public QObject {
   // it, and the reason the service gave, if any, after it.
   void tell(uint32_t textId, const QString& path, const QString& reason = QString());
 
-  ScanContext& context_;
+  AppContext& context_;
   QWidget* window_;
   QString pendingPath_;
   bool thenScan_ = false;

@@ -55,7 +55,6 @@ CMainFrame::CMainFrame() {
   LoadSettings(context_);
   context_.scannedDeviceIndex = -1;
   context_.previewEnabled = 1;
-  context_.owner = this;
   std::setlocale(LC_ALL, "");
   context_.thousandsSeparator = LocaleThousandsSeparator();
   context_.typeSelection = kAllTypes;
@@ -74,16 +73,12 @@ CMainFrame::CMainFrame() {
 
 CMainFrame::~CMainFrame() {
   // A scan still running (the window is going away without a close) is
-  // cancelled and waited for while events are pumped, so its last blocking
-  // call can be served before the thread is joined.
-  if (scanThread_.joinable()) {
-    CancelScan();
-    waitForScanThread();
-  }
+  // cancelled and joined; it never waits for this thread.
+  if (relay_) relay_->detach();
+  waitForScanThread();
   ClearResults();
   SaveSettings(context_);
   SaveWindowLayout(*this);
-  context_.owner = nullptr;
 }
 
 void CMainFrame::createPanes() {
@@ -266,10 +261,6 @@ void CMainFrame::showOptions() {
 void CMainFrame::StartScan() {
   // The thumbnail worker must be gone before the results it reads are freed.
   view_->StopThumbnails();
-  while (context_.activityFlags.load() & kActivityThumbnails) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-    QThread::msleep(100);
-  }
   int selected = context_.selectedDeviceIndex;
   if (selected >= 0 && selected < context_.deviceCount && context_.devices[selected].needsAccess) {
     // The scan starts once the system has given a descriptor for the disk.
@@ -286,7 +277,6 @@ void CMainFrame::StartScan() {
   waitForScanThread();
   storage_.CreateRoot(*folderPane_, context_.thousandsSeparator);
   view_->clear();
-  context_.previewTempFd = -1;
   context_.scanStartTick = TickCountMs();
   context_.activityFlags.store(kActivityScan);
   setCommandEnable(0, false);
@@ -295,25 +285,33 @@ void CMainFrame::StartScan() {
   previewPacer_->drop();
   PaintPanePreview(*controlPane_->previewBox(), std::string(), nullptr, context_);
   update();
-  scanThread_ = StartScanThread(context_);
+  if (relay_) {
+    relay_->detach();
+    relay_->deleteLater();
+  }
+  context_.scannedDeviceIndex = selected;
+  ScanJob job;
+  job.handle = context_.devices[selected].handle;
+  job.sectors = context_.devices[selected].totalSectors;
+  job.types = context_.typeSelection;
+  job.minimumBytes = uint64_t(uint32_t(context_.minimumSize)) * 1024;
+  relay_ = new ScanRelay(job.handle, [this](ScanRelay::Report& r) { handleReport(r); }, this);
+  scan_ = std::make_unique<ScanContext>(job, *relay_);
+  relay_->watch(scan_.get());
+  lastResult_ = ScanResult{};
+  context_.scanState.store(SCAN_RUNNING);
+  scanThread_ = StartScanThread(*scan_);
 }
 
-void CMainFrame::CancelScan() { context_.scanState.store(SCAN_CANCEL); }
+void CMainFrame::CancelScan() {
+  context_.scanState.store(SCAN_CANCEL);
+  if (scan_) scan_->Cancel();
+}
 
 void CMainFrame::waitForScanThread() {
   if (!scanThread_.joinable()) return;
-  // The scan thread may be blocked in a call to this thread: join it from a
-  // helper while this thread keeps serving events.
-  std::atomic<bool> joined{false};
-  std::thread joiner([this, &joined] {
-    scanThread_.join();
-    joined.store(true);
-  });
-  while (!joined.load()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    QThread::msleep(2);
-  }
-  joiner.join();
+  if (scan_) scan_->Cancel();
+  scanThread_.join();
 }
 
 void CMainFrame::EnableScanControls(bool enabled) {

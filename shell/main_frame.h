@@ -1,6 +1,6 @@
-// The main window. It owns the ScanContext and the results, lays out the two
+// The main window. It owns the AppContext, the running scan and the results, lays out the two
 // docking panes and the file list, routes every command, starts and cancels
-// scans, receives the scan thread's notifications, and refuses to close
+// scans, receives the scan's reports through a ScanRelay, and refuses to close
 // while a scan runs.
 #pragma once
 
@@ -12,6 +12,8 @@
 
 #include "results/results_storage.h"
 #include "scan/scan_context.h"
+#include "shell/app_context.h"
+#include "shell/scan_relay.h"
 #include "shell/progress_display.h"
 
 class QDockWidget;
@@ -26,7 +28,7 @@ class DiskAccess;
 class FolderViewPane;
 class PanePreviewPacer;
 
-class CMainFrame : public QMainWindow, public ScanNotifySink {
+class CMainFrame : public QMainWindow {
   Q_OBJECT
 
  public:
@@ -42,10 +44,10 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   // the user why and returns false.
   bool openDiskImage(const QString& path);
 
-  // Called on the scan thread; returns once the window has handled it.
-  void ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) override;
-  // The handler itself, on the window's thread.
-  void handleScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file);
+  // The scan's reports, on the window's thread, in the order they happened.
+  void scanProgress(int perMille);
+  void scanFileFound(std::unique_ptr<FoundFile> file);
+  void scanFinished(const ScanResult& result);
 
   // WM_CONTROL_REQUEST: 0 start a scan, 1 recover, 2 cancel; others nothing.
   int controlRequest(int code);
@@ -65,7 +67,10 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   // Brings the menu's enable states and check marks in line with the flags.
   void updateCommandUi();
 
-  ScanContext& context() { return context_; }
+  AppContext& context() { return context_; }
+  // The counters of the running or last scan (zeros before the first).
+  ScanCounters& scanCounters() { return scan_ ? static_cast<ScanCounters&>(*scan_) : idleCounters_; }
+  const ScanResult& lastScanResult() const { return lastResult_; }
   ResultsStorage& storage() { return storage_; }
   ControlPane* controlPane() const { return controlPane_; }
   FolderViewPane* folderPane() const { return folderPane_; }
@@ -75,7 +80,8 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   QDockWidget* folderDock() const { return folderDock_; }
   DiskAccess* diskAccess() const { return access_; }
   QAction* action(const char* name) const;
-  // Waits, pumping events, until a started scan thread has ended, and joins it.
+  // Joins a scan thread that has reported its end; a scan still running is
+  // cancelled first (the scan never waits for this thread, so this is short).
   void waitForScanThread();
 
  protected:
@@ -85,6 +91,7 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   void createMenus();
   void createPanes();
   void togglePane(QDockWidget* dock);
+  void handleReport(ScanRelay::Report& report);
   ProgressCounters counters() const;
   void progressTick(int64_t perMille);
   void foundFile(std::unique_ptr<FoundFile> file);
@@ -97,7 +104,12 @@ class CMainFrame : public QMainWindow, public ScanNotifySink {
   void showAbout();
   int message(QMessageBox::Icon icon, const QString& text);
 
-  ScanContext context_;
+  AppContext context_;
+  // The last scan: its job, counters and end, kept for the texts after it.
+  std::unique_ptr<ScanContext> scan_;
+  ScanRelay* relay_ = nullptr;
+  ScanResult lastResult_;
+  ScanCounters idleCounters_;
   ResultsStorage storage_;
   ProgressDisplay progress_;
   ControlPane* controlPane_ = nullptr;

@@ -58,7 +58,7 @@ QFrame* Line(const QRect& where, QWidget* parent) {
 
 }  // namespace
 
-OptionsDialog::OptionsDialog(const ScanContext& context, QWidget* parent) : QDialog(parent) {
+OptionsDialog::OptionsDialog(const AppContext& context, QWidget* parent) : QDialog(parent) {
   std::memcpy(copy_.namingTemplate, context.namingTemplate, sizeof copy_.namingTemplate);
   copy_.namingTemplate[sizeof copy_.namingTemplate - 1] = '\0';
   copy_.typeSelection = context.typeSelection;
@@ -171,7 +171,7 @@ void OptionsDialog::accept() {
   QDialog::accept();
 }
 
-void OptionsDialog::applyTo(ScanContext& context) const {
+void OptionsDialog::applyTo(AppContext& context) const {
   std::memcpy(context.namingTemplate, copy_.namingTemplate, sizeof context.namingTemplate);
   context.typeSelection = copy_.typeSelection;
   context.minimumSize = copy_.minimumSize;

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 
 class QLineEdit;
 class QListWidget;
@@ -19,7 +19,7 @@ inline constexpr uint32_t IDS_POSITIVE_INTEGER = 61300;
 inline constexpr uint32_t kMaxMinimumSizeKb = 2097151;
 inline constexpr int kMaxTemplateLength = 259;
 
-// The three settings the dialog edits, as the frame's ScanContext holds them.
+// The three settings the dialog edits, as the frame's AppContext holds them.
 struct OptionsCopy {
   char namingTemplate[260] = {};
   FileTypeMask typeSelection = kAllTypes;
@@ -30,12 +30,12 @@ class OptionsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  OptionsDialog(const ScanContext& context, QWidget* parent = nullptr);
+  OptionsDialog(const AppContext& context, QWidget* parent = nullptr);
 
   const OptionsCopy& copy() const { return copy_; }
   // Writes the template, the type selection and the minimum size into
   // `context`, nothing else.
-  void applyTo(ScanContext& context) const;
+  void applyTo(AppContext& context) const;
 
   QLineEdit* templateEdit() const { return templateEdit_; }
   QListWidget* formatList() const { return formatList_; }

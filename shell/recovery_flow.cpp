@@ -10,7 +10,7 @@
 
 #include "results/ui/folder_view_pane.h"
 #include "results/ui/lumicarve_view.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/recovery_dialog.h"
 #include "recovery/recovery_worker.h"
 #include "shell/settings.h"
@@ -76,7 +76,7 @@ std::vector<FoundFile> CollectRecoveryFiles(const QTreeWidget& tree, const QAbst
   return files;
 }
 
-bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const ScanContext& context,
+bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const AppContext& context,
                QWidget* parent) {
   const int handle = context.ScannedHandle();
   std::string detail;
@@ -110,7 +110,7 @@ bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const S
   return true;
 }
 
-void RunRecoveryFlow(std::vector<FoundFile> files, const ScanContext& context, QWidget* parent) {
+void RunRecoveryFlow(std::vector<FoundFile> files, const AppContext& context, QWidget* parent) {
   const QString destination = QFileDialog::getExistingDirectory(parent, Text(IDS_SELECT_DESTINATION));
   if (destination.isEmpty()) return;
   RecoverTo(destination, std::move(files), context, parent);

@@ -15,7 +15,7 @@ class QWidget;
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 
 // The files a recovery takes, each once, in scan order. `selectedOnly`: the
 // selected list entries. Otherwise the files below every checked folder of
@@ -27,11 +27,11 @@ std::vector<FoundFile> CollectRecoveryFiles(const QTreeWidget& tree, const QAbst
 
 // Checks `destination` and runs the recovery dialog over `files`. Returns
 // false when the destination was refused (the user has been told why).
-bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const ScanContext& context,
+bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const AppContext& context,
                QWidget* parent);
 
 // Asks for the destination folder, then RecoverTo. Nothing happens when the
 // user cancels the chooser.
-void RunRecoveryFlow(std::vector<FoundFile> files, const ScanContext& context, QWidget* parent);
+void RunRecoveryFlow(std::vector<FoundFile> files, const AppContext& context, QWidget* parent);
 
 }  // namespace lumicarve

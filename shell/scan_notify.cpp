@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include <unistd.h>
-
 #include "controls/tri_check_tree.h"
 #include "shell/control_pane.h"
 #include "results/ui/folder_view_pane.h"
@@ -17,50 +15,55 @@
 
 namespace lumicarve {
 
-void CMainFrame::ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) {
-  if (QThread::currentThread() == thread()) {
-    handleScanNotify(code, arg, std::move(file));
-    return;
+void CMainFrame::handleReport(ScanRelay::Report& report) {
+  switch (report.kind) {
+    case ScanRelay::Report::kProgress:
+      scanProgress(report.perMille);
+      break;
+    case ScanRelay::Report::kFile:
+      scanFileFound(std::move(report.file));
+      break;
+    case ScanRelay::Report::kFinished:
+      scanFinished(report.result);
+      break;
   }
-  // The scan thread waits here until the handler has run, so a message box
-  // shown by the handler holds the scan as well.
-  FoundFile* raw = file.release();
-  QMetaObject::invokeMethod(
-      this, [this, code, arg, raw] { handleScanNotify(code, arg, std::unique_ptr<FoundFile>(raw)); },
-      Qt::BlockingQueuedConnection);
 }
 
-void CMainFrame::handleScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) {
-  switch (context_.scanState.load()) {
-    case SCAN_RUNNING:
-      if (code == kNotifyProgress)
-        progressTick(arg);
-      else if (code == kNotifyFoundFile)
-        foundFile(std::move(file));
-      else if (code == kNotifyThumbnails && view_->workerRunning())
-        // A worker running beside the scan is stopped; a new one starts
-        // only where thumbnails are allowed, and never while a scan runs.
-        view_->StopThumbnails();
-      break;
-    case SCAN_CANCEL:
-      progress_.ShowCounters(counters(), context_.thousandsSeparator);
-      EndScan();
-      break;
-    case SCAN_DONE:
-      if (code == kNotifyProgress) completionReport();
-      break;
-    default:
-      break;
+void CMainFrame::scanProgress(int perMille) {
+  if (context_.scanState.load() != SCAN_RUNNING) return;
+  progressTick(perMille);
+  controlPane_->transferTexts(progress_.Texts());
+}
+
+void CMainFrame::scanFileFound(std::unique_ptr<FoundFile> file) {
+  // Files found before a cancel are still listed: the counters include them.
+  const int32_t state = context_.scanState.load();
+  if (state != SCAN_RUNNING && state != SCAN_CANCEL) return;
+  foundFile(std::move(file));
+  controlPane_->transferTexts(progress_.Texts());
+}
+
+void CMainFrame::scanFinished(const ScanResult& result) {
+  // The thread's last act was this report: the join is immediate.
+  if (scanThread_.joinable()) scanThread_.join();
+  lastResult_ = result;
+  if (result.end == ScanEnd::kCancelled || context_.scanState.load() == SCAN_CANCEL) {
+    progress_.ShowCounters(counters(), context_.thousandsSeparator);
+    EndScan();
+  } else {
+    context_.scanState.store(SCAN_DONE);
+    completionReport();
   }
   controlPane_->transferTexts(progress_.Texts());
 }
 
 ProgressCounters CMainFrame::counters() const {
+  const ScanCounters& scan = const_cast<CMainFrame*>(this)->scanCounters();
   ProgressCounters c;
-  c.filesFound = context_.filesFound.load();
-  c.readErrors = context_.readErrors.load();
-  c.totalLength = context_.totalLength.load();
-  c.position = context_.position.load();
+  c.filesFound = scan.filesFound.load();
+  c.readErrors = scan.readErrors.load();
+  c.totalLength = scan.totalLength.load();
+  c.position = scan.position.load();
   c.deviceSectors = static_cast<int64_t>(context_.ScannedSectors());
   // Unsigned 32-bit arithmetic: the tick counter's wrap-around is harmless.
   c.elapsedSeconds = (TickCountMs() - context_.scanStartTick) / 1000;
@@ -73,24 +76,18 @@ void CMainFrame::progressTick(int64_t perMille) {
 
 void CMainFrame::foundFile(std::unique_ptr<FoundFile> file) {
   if (!file) return;
-  // The pacer writes a JPEG's capture date into the record, so it runs
-  // before the record is filed under that date.
-  if (context_.previewTempFd != -1) {
-    previewPacer_->pictureFound(context_.previewTempPath, *file);
-    ::unlink(context_.previewTempPath);
-    context_.previewTempFd = -1;
-  }
+  if (IsPictureType(file->type) || IsRawType(file->type)) previewPacer_->pictureFound(scan_->ScannedHandle(), *file);
   storage_.AddFoundFile(*file);
 }
 
 void CMainFrame::completionReport() {
   previewPacer_->flush();
-  int found = context_.filesFound.load();
+  const int found = scan_ ? scan_->filesFound.load() : 0;
   // The final counts show while the user reads the report.
   progress_.ShowCounters(counters(), context_.thousandsSeparator);
   controlPane_->transferTexts(progress_.Texts());
-  if (context_.deviceLostError.load() != 0) {
-    std::string mb = FormatWithSeparators(context_.deviceLostSector.load() / 2048,
+  if (lastResult_.end == ScanEnd::kDeviceLost) {
+    std::string mb = FormatWithSeparators(static_cast<int64_t>(lastResult_.lostSector / 2048),
                                           context_.thousandsSeparator);
     // What was found before the loss stays listed and can be recovered.
     message(QMessageBox::Warning,
@@ -115,14 +112,8 @@ void CMainFrame::completionReport() {
 
 void CMainFrame::EndScan() {
   previewPacer_->flush();
-  // The scan thread closes the temp file before it reports a file; closing
-  // the number again could close another file that now has it.
-  if (context_.previewTempFd != -1) {
-    ::unlink(context_.previewTempPath);
-    context_.previewTempFd = -1;
-  }
   setCommandEnable(0, true);
-  setCommandEnable(1, context_.filesFound.load() > 0);
+  setCommandEnable(1, scan_ && scan_->filesFound.load() > 0);
   setCommandEnable(2, false);
   EnableScanControls(true);
   // A files folder selected during the scan was listed with small icons;

@@ -3,7 +3,7 @@
 #include <QMainWindow>
 #include <QSettings>
 
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/settings_text.h"
 
 namespace lumicarve {
@@ -24,7 +24,7 @@ constexpr auto kState = "Window State";
 
 }  // namespace
 
-void LoadSettings(ScanContext& context) {
+void LoadSettings(AppContext& context) {
   QSettings s = Store();
   context.scanABDrives = s.value(kScanAB, 0).toInt();
   context.showDriveSerial = s.value(kShowSerial, 0).toInt();
@@ -35,7 +35,7 @@ void LoadSettings(ScanContext& context) {
   ParseMiscParameters(s.value(kMisc, QString()).toString().toStdString(), context.miscParameters);
 }
 
-void SaveSettings(const ScanContext& context) {
+void SaveSettings(const AppContext& context) {
   QSettings s = Store();
   s.setValue(kScanAB, context.scanABDrives);
   s.setValue(kShowSerial, context.showDriveSerial);

@@ -6,7 +6,7 @@ class QMainWindow;
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 
 inline constexpr const char* kOrganisation = "Lumicarve";
 inline constexpr const char* kApplication = "Lumicarve";
@@ -14,9 +14,9 @@ inline constexpr const char* kApplication = "Lumicarve";
 // "Scan A B Drives", "Show Drive Serial", "Create Data Folders", "File Filter",
 // "Selected Tests" (read only) and "Misc. Parameters", in that order; a
 // missing value gives its default.
-void LoadSettings(ScanContext& context);
+void LoadSettings(AppContext& context);
 // The same without "Selected Tests".
-void SaveSettings(const ScanContext& context);
+void SaveSettings(const AppContext& context);
 
 // The window's size, position and dock layout, under names of their own.
 void RestoreWindowLayout(QMainWindow& window);

@@ -12,6 +12,7 @@ list(APPEND UI_SOURCES
   shell/recovery_dialog.cpp
   shell/recovery_flow.cpp
   shell/scan_notify.cpp
+  shell/scan_relay.cpp
   shell/settings.cpp
   shell/settings_text.cpp
   shell/termination.cpp

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "scan/preview_temp.h"
+#include "results/temp_dir.h"
 
 namespace lumicarve {
 namespace {

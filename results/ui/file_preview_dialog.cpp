@@ -17,7 +17,7 @@
 #include "results/temp_copy.h"
 #include "results/ui/thumbnail_tiles.h"
 #include "scan/filetime.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "text/string_table.h"
 #include "text/text_format.h"
 #include "shell/window_strings.h"
@@ -57,7 +57,7 @@ QString PreviewCameraText(const std::string& make, const std::string& model) {
   return QStringLiteral("%1 %2").arg(m, md).trimmed();
 }
 
-FilePreviewDialog::FilePreviewDialog(ScanContext* context, FoundFile* file, QWidget* parent)
+FilePreviewDialog::FilePreviewDialog(AppContext* context, FoundFile* file, QWidget* parent)
     : QDialog(parent), context_(context), file_(file) {
   setWindowTitle(tr("File preview"));
   QFontMetrics fm(font());

@@ -11,7 +11,7 @@
 namespace lumicarve {
 
 struct FoundFile;
-struct ScanContext;
+struct AppContext;
 class CImagePreviewStatic;
 class CTransparentStatic;
 
@@ -28,7 +28,7 @@ class FilePreviewDialog : public QDialog {
   Q_OBJECT
 
  public:
-  FilePreviewDialog(ScanContext* context, FoundFile* file, QWidget* parent = nullptr);
+  FilePreviewDialog(AppContext* context, FoundFile* file, QWidget* parent = nullptr);
 
   // Shows the file in the picture box: a picture copied from the device,
   // fitted into the box; the film strip or the camera for other files.
@@ -47,7 +47,7 @@ class FilePreviewDialog : public QDialog {
  private:
   QRect dialogRect(int x, int y, int w, int h) const;
 
-  ScanContext* context_;
+  AppContext* context_;
   FoundFile* file_;
   CImagePreviewStatic* box_;
   CTransparentStatic* values_[4] = {};

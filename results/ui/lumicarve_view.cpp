@@ -12,7 +12,7 @@
 
 #include "results/ui/thumbnail_tiles.h"
 #include "results/ui/thumbnail_worker.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "text/string_table.h"
 #include "text/text_format.h"
 #include "shell/window_strings.h"
@@ -23,14 +23,14 @@ namespace {
 // The bit of DisplayFlags a running scan adds.
 constexpr int32_t kSuspendThumbnails = 0x1000;
 
-bool ThumbnailsWanted(const ScanContext& context, int32_t kind) {
+bool ThumbnailsWanted(const AppContext& context, int32_t kind) {
   // Exactly 1: a running scan adds its suspend bit and so turns them off.
   return kind == NODE_FILES && context.displayFlags == 1;
 }
 
 }  // namespace
 
-CLumicarveView::CLumicarveView(ScanContext* context, QWidget* parent)
+CLumicarveView::CLumicarveView(AppContext* context, QWidget* parent)
     : QListView(parent), context_(context), model_(new FileListModel(this)) {
   model_->setIcons(style()->standardIcon(QStyle::SP_DirOpenIcon),
                    QIcon::fromTheme(QStringLiteral("image-x-generic"),

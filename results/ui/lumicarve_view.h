@@ -23,7 +23,7 @@ class QMenu;
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 struct ThumbnailTile;
 class ThumbnailQueue;
 
@@ -38,7 +38,7 @@ class CLumicarveView : public QListView {
   // they come into view.
   static constexpr int kMaxHeldTiles = 2500;
 
-  CLumicarveView(ScanContext* context, QWidget* parent = nullptr);
+  CLumicarveView(AppContext* context, QWidget* parent = nullptr);
   ~CLumicarveView() override;
 
   // Lists what lies directly below a tree item with `data`. appendOnly adds
@@ -98,7 +98,7 @@ class CLumicarveView : public QListView {
   std::pair<int, int> visibleRows() const;
   void evictFarthest();
 
-  ScanContext* context_;
+  AppContext* context_;
   FileListModel* model_;
   const FileFolder* listSource_ = nullptr;
   QPixmap blankTile_;

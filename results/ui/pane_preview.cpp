@@ -1,14 +1,19 @@
 #include "results/ui/pane_preview.h"
 
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtConcurrent/QtConcurrentRun>
 
-#include <unistd.h>
+#include <vector>
 
 #include "recovery/jpeg_exif_date.h"
-#include "scan/scan_context.h"
+#include "results/temp_copy.h"
+#include "results/ui/thumbnail_tiles.h"
+#include "scan/raw_preview.h"
+#include "shell/app_context.h"
 
 namespace lumicarve {
 namespace {
@@ -79,10 +84,8 @@ void CImagePreviewStatic::paintEvent(QPaintEvent*) {
 namespace {
 
 
-// Decodes the picture at `path` fitted into the box and shows it with `name`.
-void DrawPicture(CImagePreviewStatic& box, const std::string& path, const char* name) {
-  const int bw = box.width(), bh = box.height();
-  QImageReader reader(QString::fromStdString(path));
+// The box's bitmap: the picture fitted and centred, the frame and the name.
+QImage ComposePreview(QImageReader& reader, int bw, int bh, const char* name) {
   reader.setAutoTransform(false);
   QSize size = reader.size();
   QRect target = FitPicture(size.width(), size.height(), bw, bh);
@@ -101,13 +104,34 @@ void DrawPicture(CImagePreviewStatic& box, const std::string& path, const char* 
   p.drawRect(QRect(0, 0, bw - 1, bh - 1));
   DrawName(p, name);
   p.end();
-  box.setImage(bitmap);
+  return bitmap;
+}
+
+// Decodes the picture at `path` fitted into the box and shows it with `name`.
+void DrawPicture(CImagePreviewStatic& box, const std::string& path, const char* name) {
+  QImageReader reader(QString::fromStdString(path));
+  box.setImage(ComposePreview(reader, box.width(), box.height(), name));
 }
 
 }  // namespace
 
+QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh) {
+  FoundFile record = file;
+  PreviewInfo info{};
+  const bool raw = IsRawType(record.type) && ReadRawPreview(deviceFd, record, info) == 1 &&
+                   PreviewCopyRange(record, &info).has_value();
+  std::vector<uint8_t> bytes;
+  if (raw || IsPictureType(record.type))
+    ReadCopy(deviceFd, record, raw ? &info : nullptr, bytes);
+  QBuffer buffer;
+  buffer.setData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, DecoderFormat(record.type));
+  return ComposePreview(reader, bw, bh, record.name);
+}
+
 void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFile* file,
-                      const ScanContext& context) {
+                      const AppContext& context) {
   int bw = box.width(), bh = box.height();
   if (bw <= 0 || bh <= 0) return;
   if (!file) {
@@ -123,68 +147,68 @@ void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFi
   DrawPicture(box, path, file->name);
 }
 
-PanePreviewPacer::PanePreviewPacer(CImagePreviewStatic& box, const ScanContext& context, QObject* parent)
+PanePreviewPacer::PanePreviewPacer(CImagePreviewStatic& box, const AppContext& context, QObject* parent)
     : QObject(parent), box_(box), context_(context) {
   timer_.setSingleShot(true);
-  connect(&timer_, &QTimer::timeout, this, &PanePreviewPacer::flush);
+  connect(&timer_, &QTimer::timeout, this, &PanePreviewPacer::startDecode);
+  connect(&watcher_, &QFutureWatcherBase::finished, this, &PanePreviewPacer::decoded);
 }
 
-PanePreviewPacer::~PanePreviewPacer() { drop(); }
+// A decode still running finishes on its own; its picture is not shown.
+PanePreviewPacer::~PanePreviewPacer() { watcher_.disconnect(this); }
 
-void PanePreviewPacer::paint(const std::string& path, FoundFile& file) {
-  if (box_.width() <= 0 || box_.height() <= 0) return;
-  DrawPicture(box_, path, file.name);
-  ++paints_;
-  sincePaint_.start();
-}
-
-void PanePreviewPacer::pictureFound(const std::string& path, FoundFile& file) {
-  DateJpegFromPath(path, file);
+void PanePreviewPacer::pictureFound(int deviceFd, const FoundFile& file) {
   if (!context_.previewEnabled) return;
-  const bool due = !sincePaint_.isValid() || sincePaint_.elapsed() >= kIntervalMs;
-  if (due && !timer_.isActive()) {
-    drop();
-    paint(path, file);
+  held_ = Held{deviceFd, file};
+  if (decoding_ || timer_.isActive()) return;
+  const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : kIntervalMs;
+  if (since >= kIntervalMs) startDecode();
+  else timer_.start(static_cast<int>(kIntervalMs - since));
+}
+
+void PanePreviewPacer::startDecode() {
+  timer_.stop();
+  if (decoding_ || !held_) return;
+  const int bw = box_.width(), bh = box_.height();
+  if (bw <= 0 || bh <= 0) {
+    held_.reset();
     return;
   }
-  // The held copy keeps the temp file's extension, by which the decoder
-  // knows a picture whose content does not tell its format.
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  const std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? std::string()
-                                                                                                  : path.substr(dot);
-  const std::string held = path.substr(0, slash == std::string::npos ? 0 : slash + 1) + "shown" + ext;
-  // Removed first: a rename over an existing file makes some file systems
-  // (ext4) write the renamed file out at once, milliseconds per picture.
-  if (!heldPath_.empty()) ::unlink(heldPath_.c_str());
-  heldPath_.clear();
-  if (::rename(path.c_str(), held.c_str()) != 0) {
-    // Without a copy to hold, this picture is shown now rather than never.
-    timer_.stop();
-    paint(path, file);
-    return;
+  const Held job = *held_;
+  held_.reset();
+  decoding_ = true;
+  watcher_.setFuture(QtConcurrent::run([job, bw, bh] { return RenderPreview(job.fd, job.file, bw, bh); }));
+}
+
+void PanePreviewPacer::decoded() {
+  if (!decoding_) return;  // dropped meanwhile
+  decoding_ = false;
+  // A preview switched off meanwhile has cleared the box; it stays clear.
+  if (context_.previewEnabled) {
+    box_.setImage(watcher_.result());
+    ++paints_;
   }
-  heldPath_ = held;
-  held_ = file;
-  if (!timer_.isActive()) {
-    const qint64 left = sincePaint_.isValid() ? kIntervalMs - sincePaint_.elapsed() : 0;
-    timer_.start(static_cast<int>(left < 0 ? 0 : left));
+  sincePaint_.start();
+  if (!held_) {
+    flushing_ = false;
+  } else if (flushing_) {
+    startDecode();
+  } else {
+    timer_.start(kIntervalMs);
   }
 }
 
 void PanePreviewPacer::flush() {
-  timer_.stop();
-  if (heldPath_.empty()) return;
-  // A preview switched off meanwhile has cleared the box; it stays clear.
-  if (context_.previewEnabled) paint(heldPath_, held_);
-  drop();
+  flushing_ = true;
+  if (!decoding_) startDecode();
+  if (!decoding_) flushing_ = false;
 }
 
 void PanePreviewPacer::drop() {
   timer_.stop();
-  if (heldPath_.empty()) return;
-  ::unlink(heldPath_.c_str());
-  heldPath_.clear();
+  held_.reset();
+  decoding_ = false;
+  flushing_ = false;
 }
 
 }  // namespace lumicarve

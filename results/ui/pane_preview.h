@@ -3,18 +3,20 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QImage>
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
 #include <string>
 
 #include "scan/file_types.h"
 
 namespace lumicarve {
 
-struct ScanContext;
+struct AppContext;
 
 // Where a picture of iw × ih lands in a box of bw × bh: a picture larger than
 // the box is scaled down (a wide one to the box's width, a tall or square one
@@ -43,44 +45,58 @@ class CImagePreviewStatic : public QWidget {
 // capture date into `file` (whether or not the preview is enabled); with the
 // preview enabled, draws the picture and the file's name.
 void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFile* file,
-                      const ScanContext& context);
+                      const AppContext& context);
 
-// The pane preview during a scan. Decoding a picture and drawing its name
-// costs milliseconds, and a scan may find a million small pictures, so the
-// box is painted at most once per kIntervalMs with the picture found last;
-// the capture date of every JPEG is still read as it is found.
+// The pane preview during a scan. A scan may find a million small pictures,
+// so the box is painted at most once per kIntervalMs with the picture found
+// last. The picture is read from the device and decoded on a worker thread;
+// the window's thread only sets the finished bitmap.
 class PanePreviewPacer : public QObject {
   Q_OBJECT
 
  public:
   static constexpr int kIntervalMs = 100;
 
-  PanePreviewPacer(CImagePreviewStatic& box, const ScanContext& context, QObject* parent = nullptr);
+  PanePreviewPacer(CImagePreviewStatic& box, const AppContext& context, QObject* parent = nullptr);
   ~PanePreviewPacer() override;
 
-  // A picture just found, complete in the temp file at `path`: dates a JPEG
-  // record at once. With the preview on, paints it when the last paint is
-  // kIntervalMs old; otherwise moves the file aside (same folder, "shown.*")
-  // for the timer to paint, replacing a picture held before.
-  void pictureFound(const std::string& path, FoundFile& file);
-  // Paints a held picture now: the scan has ended and its last picture shows.
+  // A picture just found on the device `deviceFd`. With the preview on, it is
+  // painted when the last paint is kIntervalMs old and no decode is under
+  // way; otherwise it is held for the next paint, replacing one held before.
+  void pictureFound(int deviceFd, const FoundFile& file);
+  // Paints a held picture as soon as the decoder is free: the scan has ended
+  // and its last picture shows.
   void flush();
-  // Forgets a held picture: the box is about to be cleared.
+  // Forgets a held picture and any decode under way: the box is about to be
+  // cleared.
   void drop();
 
-  // The pictures decoded and drawn so far.
+  // The pictures drawn into the box so far.
   int paints() const { return paints_; }
 
  private:
-  void paint(const std::string& path, FoundFile& file);
+  void startDecode();
+  void decoded();
+
+  struct Held {
+    int fd = -1;
+    FoundFile file{};
+  };
 
   CImagePreviewStatic& box_;
-  const ScanContext& context_;
+  const AppContext& context_;
   QTimer timer_;
   QElapsedTimer sincePaint_;
-  std::string heldPath_;  // empty: nothing held
-  FoundFile held_{};
+  QFutureWatcher<QImage> watcher_;
+  std::optional<Held> held_;
+  bool decoding_ = false;
+  bool flushing_ = false;
   int paints_ = 0;
 };
+
+// Reads the picture (a RAW file's embedded preview) of `file` from the device
+// and draws the box's bitmap of bw x bh with it and the file's name. Runs on
+// any thread.
+QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh);
 
 }  // namespace lumicarve

@@ -1,5 +1,6 @@
 #include "results/ui/thumbnail_tiles.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QImageReader>
 #include <QLoggingCategory>
@@ -10,6 +11,7 @@
 #include <mutex>
 
 #include "results/ui/pane_preview.h"
+#include "scan/file_types.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -103,10 +105,11 @@ QImage BlankTile() {
 QImage FilmStripPlaceholder() { return Render(":/placeholders/film_strip.svg"); }
 QImage CameraPlaceholder() { return Render(":/placeholders/camera.svg"); }
 
-DecodedPicture DecodeFitted(const QString& path, int bw, int bh) {
+namespace {
+
+DecodedPicture Decode(QImageReader& reader, int bw, int bh) {
   WatchJpegWarnings();
   DecodedPicture out;
-  QImageReader reader(path);
   reader.setAutoTransform(false);
   const QSize size = reader.size();
   const bool jpeg = reader.format() == "jpeg";
@@ -122,6 +125,33 @@ DecodedPicture DecodeFitted(const QString& path, int bw, int bh) {
   out.width = size.isValid() ? size.width() : image.width();
   out.height = size.isValid() ? size.height() : image.height();
   return out;
+}
+
+}  // namespace
+
+DecodedPicture DecodeFitted(const QString& path, int bw, int bh) {
+  QImageReader reader(path);
+  return Decode(reader, bw, bh);
+}
+
+DecodedPicture DecodeFitted(const QByteArray& bytes, const QByteArray& format, int bw, int bh) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, format);
+  return Decode(reader, bw, bh);
+}
+
+QByteArray DecoderFormat(uint32_t type) {
+  if (IsRawType(type)) return "jpeg";
+  switch (type) {
+    case FT_JPG: return "jpeg";
+    case FT_PNG: return "png";
+    case FT_GIF: return "gif";
+    case FT_BMP: return "bmp";
+    case FT_TIF: return "tiff";
+    default: return QByteArray();
+  }
 }
 
 }  // namespace lumicarve

@@ -39,5 +39,10 @@ struct DecodedPicture {
 // the JPEG decoder scales while it decodes. A JPEG whose decoder reports
 // corrupt data counts as not decoded, never as a picture with a grey hole.
 DecodedPicture DecodeFitted(const QString& path, int bw, int bh);
+// The same for a picture held in memory; `format` ("jpeg", "png", ...) is
+// tried first, as a file's extension would be.
+DecodedPicture DecodeFitted(const QByteArray& bytes, const QByteArray& format, int bw, int bh);
+// The decoder's name for a found picture's type; a RAW file's preview is a JPEG.
+QByteArray DecoderFormat(uint32_t type);
 
 }  // namespace lumicarve

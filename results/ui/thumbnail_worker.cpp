@@ -7,6 +7,7 @@
 #include "scan/raw_preview.h"
 
 namespace lumicarve {
+
 ThumbnailQueue::ThumbnailQueue(std::vector<FoundFile> files)
     : files_(std::move(files)), onTheirWay_(files_.size(), 0) {}
 
@@ -73,20 +74,20 @@ int RunThumbnailWorker(const ThumbnailInput& input, ThumbnailQueue& queue,
       // A RAW file without an embedded preview is not decoded.
       tile.image = input.camera;
     } else {
-      const std::string path = preview ? RawPreviewTempPath() : ThumbnailTempPath(file);
-      const TempCopyResult copied =
-          WriteTempCopy(input.handle, file, preview ? &info : nullptr, path, &stop);
-      if (copied == TempCopyResult::kCannotCreate || copied == TempCopyResult::kStopped) {
+      // Read into memory and decoded from there: nothing goes through a temp file.
+      std::vector<uint8_t> bytes;
+      const TempCopyResult copied = ReadCopy(input.handle, file, preview ? &info : nullptr, bytes, &stop);
+      if (copied == TempCopyResult::kStopped) {
         queue.dropped(job.row);
         break;
       }
-      if (copied == TempCopyResult::kReadFailed || copied == TempCopyResult::kRefused) {
+      if (copied != TempCopyResult::kCopied) {
         // An unreadable sector or a copy out of bounds leaves no true picture to show.
         tile.image = MakeTile(QImage(), 0, 0);
       } else {
-        DecodedPicture picture =
-            DecodeFitted(QString::fromStdString(path), kTileWidth, kTileHeight);
-        ::unlink(path.c_str());
+        const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                        static_cast<qsizetype>(bytes.size()));
+        DecodedPicture picture = DecodeFitted(data, DecoderFormat(file.type), kTileWidth, kTileHeight);
         tile.image = MakeTile(picture.image, picture.width, picture.height);
       }
     }

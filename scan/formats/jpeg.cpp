@@ -265,7 +265,6 @@ uint64_t JpegEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSect
 
 extern const FileFormat kJpegFormat{.type = FT_JPG, .extension = "JPG", .description = 61230,
                                     .group = TypeGroup::kPicture, .signature = JpegSignature,
-                                    .firstBytes = "\xFF", .sectorEnd = JpegEnd, .begin = JpegBegin,
-                                    .copiesSectorsToPreview = true};
+                                    .firstBytes = "\xFF", .sectorEnd = JpegEnd, .begin = JpegBegin};
 
 }  // namespace lumicarve

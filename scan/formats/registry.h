@@ -53,8 +53,6 @@ struct FileFormat {
   ExtentRule extent = nullptr;
   // Called when a file of this type starts.
   void (*begin)(FileRuleState& state, uint64_t sector, const uint8_t* s) = nullptr;
-  // Every sector of the file goes to the preview temp file as it is examined.
-  bool copiesSectorsToPreview = false;
   // A new signature within this many bytes of the start does not close the file.
   uint64_t signaturesIgnoredBelow = 0;
   // A header length below `minimumLength` is not trusted: the file runs on

@@ -132,7 +132,7 @@ bool TiffSignature(const uint8_t* s) {
 
 uint64_t TiffExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
   return WalkTiff(context.ScannedHandle(), startSector, type,
-                  [&context] { return context.scanState.load() == SCAN_CANCEL; });
+                  [&context] { return context.Cancelled(); });
 }
 
 // Panasonic RAW headers understate the file: below 10,000,000 bytes the file

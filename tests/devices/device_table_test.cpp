@@ -13,7 +13,7 @@
 
 #include "devices/device_list.h"
 #include "devices_test_data.h"
-#include "scan/scan_context.h"
+#include "devices/device_table.h"
 
 namespace lumicarve {
 namespace {
@@ -28,7 +28,7 @@ int OpenDescriptorCount() {
 }
 
 struct Table {
-  std::unique_ptr<ScanContext> context = std::make_unique<ScanContext>();
+  std::unique_ptr<DeviceTable> context = std::make_unique<DeviceTable>();
   ~Table() {
     for (int i = 0; i < context->deviceCount; ++i) ::close(context->devices[i].handle);
   }
@@ -42,7 +42,6 @@ TEST(BuildDeviceTable, fillsTheSlotsDenselyWithTheDisksThatCanBeRead) {
   ASSERT_EQ(t.context->deviceCount, 3);
   EXPECT_EQ(t.context->devicesDenied, 0);
   EXPECT_EQ(t.context->scannedDeviceIndex, 0);
-  EXPECT_EQ(t.context->selectedDeviceIndex, 0);
   EXPECT_STREQ(t[0].label, "Loop card.img [0 MB]");
   EXPECT_STREQ(t[1].label, "[/media/ann/EOS DIGITAL] SD32G [0 MB]");
   EXPECT_STREQ(t[2].label, "[/media/ann/CARD] Generic SD Reader [0 MB]");

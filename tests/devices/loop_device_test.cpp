@@ -111,20 +111,17 @@ class AttachedImage {
   bool mounted_ = false;
 };
 
-class RecordingSink : public ScanNotifySink {
+class RecordingSink : public ScanObserver {
  public:
-  void ScanNotify(int code, int64_t, std::unique_ptr<FoundFile> file) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (code == kNotifyFoundFile && file) found.push_back(*file);
-  }
+  void OnProgress(int) override {}
+  void OnFileFound(std::unique_ptr<FoundFile> file) override { found.push_back(*file); }
+  void OnFinished(const ScanResult& r) override { result = r; }
   std::vector<FoundFile> found;
-
- private:
-  std::mutex mutex_;
+  ScanResult result{ScanEnd::kCancelled, 0, 0};
 };
 
 struct OwnedTable {
-  std::unique_ptr<ScanContext> context = std::make_unique<ScanContext>();
+  std::unique_ptr<DeviceTable> context = std::make_unique<DeviceTable>();
   ~OwnedTable() {
     for (int i = 0; i < context->deviceCount; ++i) ::close(context->devices[i].handle);
   }
@@ -175,11 +172,13 @@ TEST(LoopDevice, isListedWithItsVolumeScannedThroughTheTableAndLeftUnchanged) {
     EXPECT_EQ(errno, EBADF);
 
     RecordingSink sink;
-    t.context->owner = &sink;
-    t.context->selectedDeviceIndex = index;
-    StartScanThread(*t.context).join();
-    EXPECT_EQ(t.context->scanState.load(), SCAN_DONE);
-    EXPECT_EQ(t.context->readErrors.load(), 0);
+    ScanJob job;
+    job.handle = entry.handle;
+    job.sectors = entry.totalSectors;
+    ScanContext scan(job, sink);
+    StartScanThread(scan).join();
+    EXPECT_EQ(sink.result.end, ScanEnd::kCompleted);
+    EXPECT_EQ(scan.readErrors.load(), 0);
     const std::vector<uint8_t> image = ReadAll(card.image());
     for (const char* name : kCardFiles) {
       const std::vector<uint8_t> file = ReadAll(std::string(LUMICARVE_TEST_DATA) + "/devices/card/" + name);

@@ -33,19 +33,16 @@ TEST(DeviceLoss, everyLostDeviceErrorStopsTheScanAndKeepsTheFilesBeforeIt) {
   for (int error : {ENODEV, ENXIO, ENOMEDIUM}) {
     test::ScanRun run(bytes);
     FaultScope faults({{20580, ~uint64_t{0} - 1, error}});
-    EXPECT_EQ(run.Run().result, 0) << error;
-    EXPECT_EQ(run.context->deviceLostError.load(), error);
+    EXPECT_EQ(run.Run().result.end, ScanEnd::kDeviceLost) << error;
+    EXPECT_EQ(run.result.lostError, error);
     // Reads go 4096 sectors at a time: the one that touches the loss fails.
-    EXPECT_GT(run.context->deviceLostSector.load(), 20580 - 4097);
-    EXPECT_LE(run.context->deviceLostSector.load(), 20580);
-    EXPECT_EQ(run.context->scanState.load(), SCAN_DONE);
+    EXPECT_GT(static_cast<int64_t>(run.result.lostSector), 20580 - 4097);
+    EXPECT_LE(static_cast<int64_t>(run.result.lostSector), 20580);
     EXPECT_EQ(run.files().size(), 2u);
     // The loss is not a string of read errors for every block left.
     EXPECT_LE(run.context->readErrors.load(), 1);
-    // The last message is the end of the scan, sent once.
-    ASSERT_FALSE(run.sink->notes.empty());
-    EXPECT_EQ(run.sink->notes.back().code, kNotifyProgress);
-    EXPECT_EQ(run.sink->notes.back().arg, 0);
+    // The end of the scan is reported once.
+    EXPECT_EQ(run.sink->finished.size(), 1u);
   }
 }
 
@@ -54,8 +51,8 @@ TEST(DeviceLoss, aPlainReadErrorIsNoLossAndTheScanRunsToTheEnd) {
   const auto bytes = ThreePictureImage(late);
   test::ScanRun run(bytes);
   FaultScope faults({{20580, 20580, EIO}});
-  EXPECT_EQ(run.Run().result, 1);
-  EXPECT_EQ(run.context->deviceLostError.load(), 0);
+  EXPECT_EQ(run.Run().result.end, ScanEnd::kCompleted);
+  EXPECT_EQ(run.result.lostError, 0);
   EXPECT_EQ(run.context->readErrors.load(), 1);
   ASSERT_EQ(run.files().size(), 3u);
   EXPECT_EQ(run.files()[2].startSector, late);
@@ -70,7 +67,7 @@ TEST(DeviceLoss, theCommandLineExitsOneAndSaysWhereTheScanStopped) {
   // Where the engine stops on this image, in whole MB.
   test::ScanRun engine(test::Slurp(image));
   engine.Run();
-  const int64_t mb = engine.context->deviceLostSector.load() / 2048;
+  const int64_t mb = static_cast<int64_t>(engine.result.lostSector) / 2048;
   ASSERT_GT(mb, 0);
   const test::CliResult r = test::RunCliScan({image.string()});
   EXPECT_EQ(r.exitCode, 1);

@@ -61,7 +61,7 @@ void ScanAmong(bool random) {
   img.Zeros(8);
 
   ScanRun run(img.bytes());
-  ASSERT_EQ(run.Run().result, 1);
+  ASSERT_EQ(run.Run().result.end, ScanEnd::kCompleted);
   ASSERT_EQ(run.files().size(), kFiles.size() + 1);
   for (size_t i = 0; i < kFiles.size(); ++i) {
     const FoundFile& f = run.files()[i];

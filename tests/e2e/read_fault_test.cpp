@@ -53,9 +53,9 @@ TEST(ReadFaults, anUnreadableSectorInsideAJpegCostsOneBlockAndSparesTheFilesArou
   img.Zeros(64);
   ScanRun run(img.bytes());
   FaultScope faults({{jpeg.start + 300, jpeg.start + 300, EIO}});
-  EXPECT_EQ(run.Run().result, 1);
+  EXPECT_EQ(run.Run().result.end, ScanEnd::kCompleted);
   EXPECT_EQ(run.context->readErrors.load(), 1);
-  EXPECT_EQ(run.context->deviceLostError.load(), 0);
+  EXPECT_EQ(run.result.lostError, 0);
   ExpectFound(run, before);
   ExpectFound(run, after);
   ExpectFound(run, last);
@@ -77,7 +77,7 @@ TEST(ReadFaults, anUnreadableIfdEndsTheTiffChainAndTheScanGoesOn) {
   img.Zeros(64);
   ScanRun run(img.bytes());
   FaultScope faults({{raw.start + 16, raw.start + 16, EIO}});
-  EXPECT_EQ(run.Run().result, 1);
+  EXPECT_EQ(run.Run().result.end, ScanEnd::kCompleted);
   // The walk's failed read only ends the chain; the loop jumps over the file
   // and never reads that block itself, so no scan error is counted.
   EXPECT_EQ(run.context->readErrors.load(), 0);
@@ -104,8 +104,7 @@ TEST(ReadFaults, unreadableSectorsAcrossTheLastBlockEndTheScanNormally) {
   for (uint64_t from : {lastBlock, lastBlock - 5}) {
     ScanRun run(img.bytes());
     FaultScope faults({{from, total + 100, EIO}});
-    EXPECT_EQ(run.Run().result, 1);
-    EXPECT_EQ(run.context->scanState.load(), SCAN_DONE);
+    EXPECT_EQ(run.Run().result.end, ScanEnd::kCompleted);
     EXPECT_EQ(run.context->readErrors.load(), from == lastBlock ? 1 : 2);
     ExpectFound(run, first);
     ExpectFound(run, second);
@@ -124,7 +123,7 @@ TEST(ReadFaults, aDamagedRangeOfThreeBlocksCountsThreeErrors) {
   img.Zeros(64);
   ScanRun run(img.bytes());
   FaultScope faults({{128, 128 + 192 - 1, EIO}});
-  EXPECT_EQ(run.Run().result, 1);
+  EXPECT_EQ(run.Run().result.end, ScanEnd::kCompleted);
   EXPECT_EQ(run.context->readErrors.load(), 3);
   ExpectFound(run, a);
   ExpectFound(run, b);
@@ -149,7 +148,7 @@ TEST(ReadFaults, faultsAnywhereInAnImageOfEveryTypeNeverLoseAFileOutsideThem) {
   for (size_t i = 1; i < placed.size(); i += 2) faults.push_back({placed[i].start, placed[i].start, EIO});
   ScanRun run(img.bytes());
   FaultScope scope(faults);
-  EXPECT_EQ(run.Run().result, 1);
+  EXPECT_EQ(run.Run().result.end, ScanEnd::kCompleted);
   EXPECT_EQ(run.context->readErrors.load(), static_cast<int>(faults.size()));
   for (size_t i = 0; i < placed.size(); i += 2) ExpectFound(run, placed[i]);
 }
@@ -236,17 +235,13 @@ TEST_F(FailingDevice, aScanOfARealFailingDiskCountsAndFindsWhatTheInjectedFaults
     FaultScope faults(bad);
     predicted.Run();
   }
-  ScanContext c;
-  test::RecordingSink sink(c);
-  c.devices[0].handle = fd;
-  c.devices[0].totalSectors = total;
-  c.deviceCount = 1;
-  c.selectedDeviceIndex = 0;
-  c.scannedDeviceIndex = 0;
+  test::RecordingObserver sink;
+  ScanJob job;
+  job.handle = fd;
+  job.sectors = total;
+  ScanContext c(job, sink);
   SetReadLimit(total);
-  c.activityFlags.store(kActivityScan);
-  EXPECT_EQ(ScanThread(&c), 1);
-  EXPECT_EQ(c.deviceLostError.load(), 0);
+  EXPECT_EQ(RunScan(c).end, ScanEnd::kCompleted);
   EXPECT_GE(c.readErrors.load(), 3);
   EXPECT_EQ(c.readErrors.load(), predicted.context->readErrors.load());
   ASSERT_EQ(sink.files.size(), predicted.files().size());

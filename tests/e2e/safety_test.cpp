@@ -16,6 +16,7 @@
 #include "devices/device_list.h"
 #include "e2e/e2e_support.h"
 #include "results/temp_copy.h"
+#include "results/temp_dir.h"
 #include "scan/raw_preview.h"
 #include "scan/test_device.h"
 
@@ -78,7 +79,7 @@ TEST(ReadOnlyPromise, everyDeviceTableEntryAndEveryImageIsOpenedReadOnly) {
   // As root a loop device over the image puts a real disk into the table.
   std::string loop;
   if (::geteuid() == 0) loop = test::ShellLine("losetup -f --show " + image.string() + " 2>/dev/null");
-  auto c = std::make_unique<ScanContext>();
+  auto c = std::make_unique<DeviceTable>();
   BuildDeviceTable(*c);
   std::string error;
   const int index = AddImageDevice(*c, image.string(), &error);
@@ -162,13 +163,6 @@ TEST(PrivateTemp, theFolderIsOwnerOnlyAndEveryTempFileInItToo) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u) << path;
   }
-  ScanContext c;
-  OpenPreviewTemp(c, FT_JPG);
-  ASSERT_GE(c.previewTempFd, 0);
-  ASSERT_EQ(::fstat(c.previewTempFd, &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
-  EXPECT_EQ(fs::path(c.previewTempPath).parent_path().string(), dir);
-  DiscardPreviewTemp(c);
 }
 
 // Bytes the process `pid` has read so far, from /proc.

@@ -38,7 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lumicarve::fuzz::FuzzDevice device(bytes.data(), bytes.size());
   if (device.fd < 0) return 0;
   lumicarve::ScanContext& c = *device.context;
-  c.scanState.store(lumicarve::SCAN_RUNNING);
 
   FileTypeMask type = shape.type;
   lumicarve::FindExtent(c, 0, type);

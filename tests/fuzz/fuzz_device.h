@@ -27,25 +27,26 @@ inline int MakeMemoryDevice(const uint8_t* data, size_t size) {
   return fd;
 }
 
-// Makes `fd` (holding `size` bytes) the scanned device of `c`.
-inline void InstallDevice(ScanContext& c, int fd, size_t size) {
-  DeviceEntry& d = c.devices[0];
-  d = DeviceEntry{};
-  d.handle = fd;
-  d.totalSectors = (size + kSectorSize - 1) / kSectorSize;
-  c.deviceCount = 1;
-  c.scannedDeviceIndex = 0;
-  c.selectedDeviceIndex = 0;
-  SetReadLimit(d.totalSectors);
-}
+// Ignores what the scan reports.
+class NullObserver : public ScanObserver {
+ public:
+  void OnProgress(int) override {}
+  void OnFileFound(std::unique_ptr<FoundFile>) override {}
+  void OnFinished(const ScanResult&) override {}
+};
 
-// A scan context with the memfd closed again when it goes.
+// A scan context over the memfd, closed again when it goes.
 struct FuzzDevice {
-  std::unique_ptr<ScanContext> context = std::make_unique<ScanContext>();
+  NullObserver observer;
+  std::unique_ptr<ScanContext> context;
   int fd = -1;
 
-  FuzzDevice(const uint8_t* data, size_t size) : fd(MakeMemoryDevice(data, size)) {
-    if (fd >= 0) InstallDevice(*context, fd, size);
+  FuzzDevice(const uint8_t* data, size_t size, ScanObserver* reportTo = nullptr) : fd(MakeMemoryDevice(data, size)) {
+    ScanJob job;
+    job.handle = fd;
+    job.sectors = (size + kSectorSize - 1) / kSectorSize;
+    context = std::make_unique<ScanContext>(job, reportTo ? *reportTo : observer);
+    SetReadLimit(job.sectors);
   }
   ~FuzzDevice() {
     if (fd >= 0) ::close(fd);

@@ -1,8 +1,6 @@
 // A whole scan, all types enabled, of the fuzzer's bytes as a device. Every
-// reported record must start and end inside the device, and every preview
-// temp file is removed again as the window would.
-#include <unistd.h>
-
+// reported record must start and end inside the device, and the end is
+// reported once.
 #include <cstdlib>
 
 #include "fuzz_device.h"
@@ -10,36 +8,32 @@
 
 namespace {
 
-class CheckingSink : public lumicarve::ScanNotifySink {
+class CheckingSink : public lumicarve::ScanObserver {
  public:
-  explicit CheckingSink(lumicarve::ScanContext& c) : c_(c) {}
-  void ScanNotify(int, int64_t, std::unique_ptr<lumicarve::FoundFile> file) override {
-    if (c_.previewTempFd != -1) {
-      ::unlink(c_.previewTempPath);
-      c_.previewTempFd = -1;
-    }
-    if (!file) return;
-    const uint64_t total = c_.ScannedSectors();
-    if (file->startSector >= total || file->length < 2 || file->length > (total - file->startSector) * 512)
+  explicit CheckingSink(uint64_t sectors) : sectors_(sectors) {}
+  void OnProgress(int) override {}
+  void OnFileFound(std::unique_ptr<lumicarve::FoundFile> file) override {
+    if (file->startSector >= sectors_ || file->length < 2 || file->length > (sectors_ - file->startSector) * 512)
       std::abort();
   }
+  void OnFinished(const lumicarve::ScanResult& result) override {
+    if (result.end != lumicarve::ScanEnd::kCompleted) std::abort();
+    ++finished;
+  }
+  int finished = 0;
 
  private:
-  lumicarve::ScanContext& c_;
+  uint64_t sectors_;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > (1u << 20)) return 0;
-  lumicarve::fuzz::FuzzDevice device(data, size);
+  CheckingSink sink((size + lumicarve::kSectorSize - 1) / lumicarve::kSectorSize);
+  lumicarve::fuzz::FuzzDevice device(data, size, &sink);
   if (device.fd < 0) return 0;
-  lumicarve::ScanContext& c = *device.context;
-  CheckingSink sink(c);
-  c.owner = &sink;
-  c.typeSelection = lumicarve::kAllTypes;
-  c.activityFlags.store(lumicarve::kActivityScan);
-  lumicarve::ScanThread(&c);
-  if (c.scanState.load() != lumicarve::SCAN_DONE) std::abort();
+  lumicarve::RunScan(*device.context);
+  if (sink.finished != 1) std::abort();
   return 0;
 }

@@ -57,7 +57,7 @@ TEST(JpegExifDate, aFoundJpegOnTheDeviceGetsItsDateAndOtherTypesAreLeftAlone) {
   f.startSector = img.Place(canon);
   f.length = canon.size();
   f.type = FT_JPG;
-  ScanContext context;
+  DeviceTable context;
   const int fd = test::InstallDevice(context, img.bytes());
   ASSERT_TRUE(DateJpegFromExif(fd, f));
   EXPECT_EQ(Calendar(f.date).year, 2008);

@@ -114,7 +114,7 @@ class RecoveryWorkerTest : public ::testing::Test {
     job.deviceFd = fd;
     job.files = files;
     job.destination = destination;
-    job.catalogue = context.catalogue;
+    FillTypeCatalogue(job.catalogue);
     return job;
   }
   std::vector<int32_t> States() const {
@@ -123,7 +123,7 @@ class RecoveryWorkerTest : public ::testing::Test {
     return s;
   }
 
-  ScanContext context;
+  DeviceTable context;
   int fd = -1;
   std::vector<std::vector<uint8_t>> originals;
   std::vector<FoundFile> files;

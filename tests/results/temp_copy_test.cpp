@@ -14,7 +14,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "scan/preview_temp.h"
+#include "results/temp_dir.h"
 #include "scan/test_device.h"
 
 namespace lumicarve {
@@ -77,7 +77,7 @@ class TempCopyTest : public ::testing::Test {
     if (fd_ >= 0) ::close(fd_);
   }
   void Install(ImageBuilder& image) { fd_ = InstallDevice(context_, image.bytes()); }
-  ScanContext context_;
+  DeviceTable context_;
   int fd_ = -1;
 };
 

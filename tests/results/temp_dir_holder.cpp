@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "scan/preview_temp.h"
+#include "results/temp_dir.h"
 
 int main() {
   const std::string dir = lumicarve::PrivateTempDir();

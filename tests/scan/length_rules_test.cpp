@@ -9,7 +9,6 @@
 namespace lumicarve {
 namespace {
 
-using test::InstallDevice;
 using test::ReadTestFile;
 
 void PutBe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
@@ -40,8 +39,12 @@ struct Measured {
 
 Measured Measure(std::vector<uint8_t> bytes, FileTypeMask type, uint64_t padSectors = 4) {
   bytes.resize((bytes.size() + 511) / 512 * 512 + padSectors * 512, 0);
-  ScanContext c;
-  const int fd = InstallDevice(c, bytes);
+  const int fd = test::MakeDevice(bytes);
+  test::RecordingObserver observer;
+  ScanJob job;
+  job.handle = fd;
+  job.sectors = bytes.size() / 512;
+  ScanContext c(job, observer);
   const Extent extent = FindExtent(c, 0, type);
   ::close(fd);
   return {extent.length, extent.kind, type, c.readErrors.load()};

@@ -79,15 +79,16 @@ TEST(PageCache, aScanKeepsWhatWasCachedBeforeAndReleasesWhatItReadItself) {
   }
   ASSERT_EQ(Count(before, 0, warm / pageSize), warm / pageSize);
 
-  auto c = std::make_unique<ScanContext>();
+  auto table = std::make_unique<DeviceTable>();
   std::string error;
-  ASSERT_EQ(AddImageDevice(*c, path, &error), 0) << error;
-  test::RecordingSink sink(*c);
-  c->selectedDeviceIndex = 0;
-  c->writePreviewFiles = false;
-  c->activityFlags.store(kActivityScan);
-  ScanThread(c.get());
-  c.reset();
+  ASSERT_EQ(AddImageDevice(*table, path, &error), 0) << error;
+  test::RecordingObserver sink;
+  ScanJob job;
+  job.handle = table->devices[0].handle;
+  job.sectors = table->devices[0].totalSectors;
+  ScanContext c(job, sink);
+  StartScanThread(c).join();
+  table.reset();
 
   const std::vector<bool> after = Resident(probe, size);
   size_t lost = 0, added = 0;

@@ -32,7 +32,7 @@ Preview ReadPreview(const std::vector<uint8_t>& file) {
   img.Zeros(3);
   img.Place(file);
   img.Zeros(8);
-  ScanContext c;
+  DeviceTable c;
   const int fd = test::InstallDevice(c, img.bytes());
   Preview p{};
   p.record.startSector = 3;
@@ -110,7 +110,7 @@ TEST(ReadRawPreview, aStripCountsOnlyWhenItsIfdIsJpegCompressed) {
 }
 
 TEST(ReadRawPreview, anUnreadableStartSectorLeavesTheRecordAlone) {
-  ScanContext c;
+  DeviceTable c;
   const int fd = test::InstallDevice(c, std::vector<uint8_t>(512, 0));
   FoundFile record{};
   record.startSector = 5;  // past the device's end

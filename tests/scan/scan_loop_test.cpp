@@ -6,6 +6,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "results/temp_dir.h"
 #include "scan/sector_reader.h"
 #include "test_device.h"
 
@@ -42,7 +43,7 @@ TEST(ScanLoop, findsAFileInTheFirstSectorAndNamesRecordsDensely) {
   const uint64_t bmpAt = img.Place(bmp);
   img.Zeros(10);
   ScanRun run(img.bytes());
-  EXPECT_EQ(run.Run().result, 1);
+  EXPECT_EQ(run.Run().result.end, ScanEnd::kCompleted);
   ASSERT_EQ(run.files().size(), 2u);
   EXPECT_STREQ(run.files()[0].name, "00000001.PNG");
   EXPECT_EQ(run.files()[0].startSector, 0u);
@@ -51,12 +52,8 @@ TEST(ScanLoop, findsAFileInTheFirstSectorAndNamesRecordsDensely) {
   EXPECT_EQ(run.files()[1].startSector, bmpAt);
   EXPECT_EQ(run.context->filesFound.load(), 2);
   EXPECT_EQ(run.context->totalLength.load(), int64_t(png.size() + bmp.size()));
-  EXPECT_EQ(run.context->scanState.load(), SCAN_DONE);
-  // One final end message, after the records.
-  ASSERT_FALSE(run.sink->notes.empty());
-  EXPECT_EQ(run.sink->notes.back().code, kNotifyProgress);
-  EXPECT_EQ(run.sink->notes.back().arg, 0);
-  EXPECT_EQ(run.sink->notes.back().state, SCAN_DONE);
+  ASSERT_EQ(run.sink->finished.size(), 1u);
+  EXPECT_EQ(run.sink->finished[0].end, ScanEnd::kCompleted);
   for (const FoundFile& f : run.files()) {
     EXPECT_EQ(f.next, nullptr);
     EXPECT_EQ(f.reserved, 0u);
@@ -204,12 +201,9 @@ TEST(ScanLoop, aFileStillInProgressAtTheDeviceEndIsNotListed) {
   ImageBuilder img;
   img.Place(ReadTestFile("generated/image/truncated_no_eoi.jpg"));
   ScanRun run(img.bytes());
-  EXPECT_EQ(run.Run().result, 1);
+  EXPECT_EQ(run.Run().result.end, ScanEnd::kCompleted);
   EXPECT_TRUE(run.files().empty());
-  EXPECT_EQ(run.context->scanState.load(), SCAN_DONE);
-  int ends = 0;
-  for (const auto& n : run.sink->notes) ends += n.code == kNotifyProgress && n.arg == 0;
-  EXPECT_EQ(ends, 1);
+  EXPECT_EQ(run.sink->finished.size(), 1u);
 }
 
 TEST(ScanLoop, theTailOfADeviceThatIsNotAWholeBlockIsScanned) {
@@ -228,18 +222,15 @@ TEST(ScanLoop, cancelInsideTheAsfWalkDropsTheCandidateAndEndsTheThread) {
   img.Place(ReadTestFile("generated/video/video.wmv"));
   img.Zeros(4);
   ScanRun run(img.bytes());
-  run.sink->onNotify = [&](int code, int64_t arg) {
-    // The walk reports progress when it moves to the next header sector.
-    if (code == kNotifyProgress && arg >= 0 && run.context->scanState.load() == SCAN_RUNNING)
-      run.context->scanState.store(SCAN_CANCEL);
-  };
-  EXPECT_EQ(run.Run().result, 0);
+  // The walk reports progress (0 per-mille here) when it moves to the next
+  // header sector; the cancel is raised there.
+  run.sink->onProgress = [&](int) { run.context->Cancel(); };
+  EXPECT_EQ(run.Run().result.end, ScanEnd::kCancelled);
   EXPECT_TRUE(run.files().empty());
-  int ends = 0;
-  for (const auto& n : run.sink->notes)
-    ends += n.code == kNotifyProgress && n.arg == 0 && n.state == SCAN_CANCEL;
-  EXPECT_EQ(ends, 2);  // one from the walk, one from the loop
-  EXPECT_EQ(run.context->scanState.load(), SCAN_CANCEL);
+  ASSERT_FALSE(run.sink->progress.empty());
+  EXPECT_EQ(run.sink->progress[0], 0);
+  ASSERT_EQ(run.sink->finished.size(), 1u);
+  EXPECT_EQ(run.sink->finished[0].end, ScanEnd::kCancelled);
 }
 
 // A failed block is read again sector by sector from both ends, so a bad
@@ -279,60 +270,25 @@ TEST(ScanLoop, aDeviceThatGoesAwayStopsTheScanAndKeepsWhatWasFound) {
   img.Zeros(100);
   ScanRun run(img.bytes());
   SetReadFaults({{10000, ~uint64_t{0} - 1, ENODEV}});
-  EXPECT_EQ(run.Run().result, 0);
+  const ScanResult result = run.Run().result;
   ClearReadFaults();
   ASSERT_EQ(run.files().size(), 1u);
-  EXPECT_EQ(run.context->deviceLostError.load(), ENODEV);
-  EXPECT_GE(run.context->deviceLostSector.load(), 4096);
-  EXPECT_LE(run.context->deviceLostSector.load(), 10000);
-  EXPECT_EQ(run.context->scanState.load(), SCAN_DONE);
+  EXPECT_EQ(result.end, ScanEnd::kDeviceLost);
+  EXPECT_EQ(result.lostError, ENODEV);
+  EXPECT_GE(result.lostSector, 4096u);
+  EXPECT_LE(result.lostSector, 10000u);
+  ASSERT_EQ(run.sink->finished.size(), 1u);
+  EXPECT_EQ(run.sink->finished[0].end, ScanEnd::kDeviceLost);
 }
 
-TEST(PreviewTemp, aJpegIsStreamedWhileScannedAndAPngIsCopiedInWholeSectors) {
-  ImageBuilder img;
-  const auto jpeg = ReadTestFile("corpus/Kodak.jpg");  // 3,375 bytes: 7 sectors
-  const auto png = ReadTestFile("generated/image/plasma.png");
-  img.Place(jpeg);
-  img.Zeros(3);
-  img.Place(png);
-  img.Zeros(3);
-  img.Place(ReadTestFile("generated/video/video.avi"));
-  img.Zeros(3);
-  ScanRun run(img.bytes());
-  run.Run();
-  ASSERT_EQ(run.files().size(), 3u);
-  EXPECT_EQ(run.sink->previewSizes[0], 7 * 512);
-  EXPECT_EQ(run.sink->previewSizes[1], long((png.size() + 511) / 512 * 512));
-  EXPECT_EQ(run.sink->previewSizes[2], -1);  // a video has none
-  EXPECT_NE(run.sink->previewPaths[0].find("/temp.JPG"), std::string::npos);
-  EXPECT_NE(run.sink->previewPaths[1].find("/temp.PNG"), std::string::npos);
-}
-
-TEST(PreviewTemp, aRawFileGivesItsEmbeddedJpegAndItsDate) {
+TEST(ScanLoop, aRawFileIsDatedFromItsIfdsBeforeItIsReported) {
   ImageBuilder img;
   img.Place(ReadTestFile("corpus/Panasonic.rw2"));
   img.Zeros(40000000 / 512 + 100);
   ScanRun run(img.bytes(), FT_RW2);
   run.Run();
   ASSERT_EQ(run.files().size(), 1u);
-  // JPEG at 1,536, 10,785 bytes: 3 sectors skipped, 22 sectors copied
-  // starting 0 bytes in.
-  EXPECT_EQ(run.sink->previewSizes[0], long((10785 + 511) / 512 * 512));
-  EXPECT_NE(run.sink->previewPaths[0].find("/temp.jpg"), std::string::npos);
   EXPECT_NE(run.files()[0].date, 0u);
-}
-
-TEST(PreviewTemp, aDroppedCandidateLeavesNoBytesForTheNextPicture) {
-  ImageBuilder img;
-  img.Place(ReadTestFile("corpus/PNG.png"));  // too small: not listed
-  img.Zeros(2);
-  const auto big = ReadTestFile("generated/image/plasma.gif");
-  img.Place(big);
-  img.Zeros(2);
-  ScanRun run(img.bytes(), kAllTypes, 10);
-  run.Run();
-  ASSERT_EQ(run.files().size(), 1u);
-  EXPECT_EQ(run.sink->previewSizes[0], long((big.size() + 511) / 512 * 512));
 }
 
 TEST(PrivateTempDir, isPrivateAndRemovable) {

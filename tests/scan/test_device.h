@@ -1,5 +1,5 @@
 // Test support: a device made of real bytes (an in-memory file read through
-// the real ReadSectors path), and a sink that records what the scan reports.
+// the real ReadSectors path), and an observer that records what the scan reports.
 #pragma once
 
 #include <sys/mman.h>
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/preview_temp.h"
+#include "devices/device_table.h"
 #include "scan/scan_context.h"
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
@@ -70,8 +70,8 @@ class ImageBuilder {
   std::vector<uint8_t> bytes_;
 };
 
-// A memfd holding `bytes`, installed as the context's only device.
-inline int InstallDevice(ScanContext& c, const std::vector<uint8_t>& bytes) {
+// A memfd holding `bytes`; the sector reader is bounded to its size.
+inline int MakeDevice(const std::vector<uint8_t>& bytes) {
   const int fd = ::memfd_create("lumicarve-test-device", MFD_CLOEXEC);
   size_t done = 0;
   while (done < bytes.size()) {
@@ -79,72 +79,56 @@ inline int InstallDevice(ScanContext& c, const std::vector<uint8_t>& bytes) {
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  DeviceEntry& d = c.devices[0];
-  d = DeviceEntry{};
-  d.handle = fd;
-  d.totalSectors = (bytes.size() + kSectorSize - 1) / kSectorSize;
-  c.deviceCount = 1;
-  c.scannedDeviceIndex = 0;
-  c.selectedDeviceIndex = 0;
-  SetReadLimit(d.totalSectors);
+  SetReadLimit((bytes.size() + kSectorSize - 1) / kSectorSize);
   return fd;
 }
 
-struct Notification {
-  int code;
-  int64_t arg;
-  int32_t state;
-};
+// The same, installed as the table's only device and the scanned one.
+inline int InstallDevice(DeviceTable& t, const std::vector<uint8_t>& bytes) {
+  const int fd = MakeDevice(bytes);
+  DeviceEntry& d = t.devices[0];
+  d = DeviceEntry{};
+  d.handle = fd;
+  d.totalSectors = (bytes.size() + kSectorSize - 1) / kSectorSize;
+  t.deviceCount = 1;
+  t.scannedDeviceIndex = 0;
+  return fd;
+}
 
-class RecordingSink : public ScanNotifySink {
+// Records what the scan reports, in order.
+class RecordingObserver : public ScanObserver {
  public:
-  explicit RecordingSink(ScanContext& c) : c_(c) { c.owner = this; }
-  void ScanNotify(int code, int64_t arg, std::unique_ptr<FoundFile> file) override {
-    notes.push_back({code, arg, c_.scanState.load()});
-    if (file) {
-      if (c_.previewTempFd != -1) {
-        previewSizes.push_back(FileSize(c_.previewTempPath));
-        previewPaths.push_back(c_.previewTempPath);
-        ::unlink(c_.previewTempPath);
-        c_.previewTempFd = -1;
-      } else {
-        previewSizes.push_back(-1);
-        previewPaths.emplace_back();
-      }
-      files.push_back(*file);
-    }
-    if (onNotify) onNotify(code, arg);
+  void OnProgress(int perMille) override {
+    progress.push_back(perMille);
+    if (onProgress) onProgress(perMille);
   }
-  static long FileSize(const char* path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    return in ? static_cast<long>(in.tellg()) : -1;
-  }
+  void OnFileFound(std::unique_ptr<FoundFile> file) override { files.push_back(*file); }
+  void OnFinished(const ScanResult& result) override { finished.push_back(result); }
 
-  std::vector<Notification> notes;
+  std::vector<int> progress;
   std::vector<FoundFile> files;
-  std::vector<long> previewSizes;  // bytes of the preview temp file per record, -1 = none
-  std::vector<std::string> previewPaths;
-  std::function<void(int, int64_t)> onNotify;
-
- private:
-  ScanContext& c_;
+  std::vector<ScanResult> finished;
+  std::function<void(int)> onProgress;
 };
 
 // Scans `bytes` on the calling thread with the given settings.
 struct ScanRun {
-  std::unique_ptr<ScanContext> context = std::make_unique<ScanContext>();
-  std::unique_ptr<RecordingSink> sink = std::make_unique<RecordingSink>(*context);
-  int result = -1;
   int fd = -1;
+  std::unique_ptr<RecordingObserver> sink = std::make_unique<RecordingObserver>();
+  std::unique_ptr<ScanContext> context;
+  ScanResult result;
 
   explicit ScanRun(const std::vector<uint8_t>& bytes, FileTypeMask types = kAllTypes, int32_t minimumKb = 0) {
-    context->typeSelection = types;
-    context->minimumSize = minimumKb;
-    fd = InstallDevice(*context, bytes);
+    fd = MakeDevice(bytes);
+    ScanJob job;
+    job.handle = fd;
+    job.sectors = (bytes.size() + kSectorSize - 1) / kSectorSize;
+    job.types = types;
+    job.minimumBytes = uint64_t(uint32_t(minimumKb)) * 1024;
+    context = std::make_unique<ScanContext>(job, *sink);
   }
   ScanRun& Run() {
-    context->activityFlags.store(kActivityScan);
-    result = ScanThread(context.get());
+    result = RunScan(*context);
     return *this;
   }
   ~ScanRun() {

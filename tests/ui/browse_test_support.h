@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "results/results_storage.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "scan/sector_reader.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"
@@ -61,7 +61,7 @@ class TestCard {
     return true;
   }
   // write(), then opens the image read-only as device 0 of `context`.
-  bool install(ScanContext& context) {
+  bool install(AppContext& context) {
     if (!write()) return false;
     fd_ = ::open(imagePath().toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return false;

@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/command_button_strip.h"
 #include "ui_test_support.h"
 
@@ -21,7 +21,7 @@ class CommandStripTest : public QObject {
 
  private slots:
   void init() {
-    context_ = std::make_unique<ScanContext>();
+    context_ = std::make_unique<AppContext>();
     strip_ = std::make_unique<CommandButtonStrip>();
     strip_->setContext(context_.get());
     strip_->resize(300, 100);
@@ -92,7 +92,7 @@ class CommandStripTest : public QObject {
   }
 
  private:
-  std::unique_ptr<ScanContext> context_;
+  std::unique_ptr<AppContext> context_;
   std::unique_ptr<CommandButtonStrip> strip_;
 };
 

@@ -30,7 +30,7 @@ QStringList Labels(const CLumicarveView& view) {
 
 // A list over a card holding Kodak.jpg and, when given, one more file.
 struct Listing {
-  ScanContext context;
+  AppContext context;
   CLumicarveView view{&context};
   TestCard card;
   bool install(const char* second = nullptr, uint32_t type = 0, const char* ext = nullptr) {
@@ -79,7 +79,7 @@ class FileListTest : public QObject {
   }
 
   void aYearListsItsMonthsInCalendarOrderAndAMonthItsDays() {
-    ScanContext context;
+    AppContext context;
     CLumicarveView view(&context);
     auto year = std::make_unique<YearRecord>();
     year->months[11].count = 2;
@@ -163,7 +163,7 @@ class FileListTest : public QObject {
   }
 
   void aDoubleClickOpensTheEntryUnderTheCursor() {
-    ScanContext context;
+    AppContext context;
     CLumicarveView view(&context);
     auto year = std::make_unique<YearRecord>();
     year->months[2].count = 1;

@@ -16,7 +16,7 @@
 #include "results/ui/pane_preview.h"
 #include "results/ui/thumbnail_tiles.h"
 #include "scan/filetime.h"
-#include "scan/preview_temp.h"
+#include "results/temp_dir.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"
 
@@ -55,7 +55,7 @@ class FilePreviewTest : public QObject {
   }
 
   void aJpegShowsItsCameraAndPictureAndGetsItsDate() {
-    ScanContext context;
+    AppContext context;
     TestCard card;
     FoundFile* canon = card.add(QStringLiteral("ui/make_in_model_canon.jpg"), FT_JPG);
     FoundFile* fuji = card.add(QStringLiteral("ui/make_not_in_model_fuji.jpg"), FT_JPG);
@@ -85,7 +85,7 @@ class FilePreviewTest : public QObject {
   }
 
   void aVideoShowsTheFilmStripWithoutAnyTempCopy() {
-    ScanContext context;
+    AppContext context;
     TestCard card;
     FoundFile* video = card.add(QStringLiteral("generated/video/video.avi"), FT_AVI, "AVI");
     QVERIFY(card.install(context));
@@ -100,7 +100,7 @@ class FilePreviewTest : public QObject {
   }
 
   void anUnreadableFileKeepsTheBoxButShowsTheTexts() {
-    ScanContext context;
+    AppContext context;
     TestCard card;
     FoundFile* jpeg = card.add(QStringLiteral("ui/make_in_model_canon.jpg"), FT_JPG);
     QVERIFY(card.install(context));

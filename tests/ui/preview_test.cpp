@@ -16,9 +16,10 @@
 #include "results/ui/exif_reader.h"
 #include "results/ui/pane_preview.h"
 #include "scan/filetime.h"
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/application.h"
 #include "shell/main_frame.h"
+#include "../scan/test_device.h"
 #include "ui_test_support.h"
 
 using namespace lumicarve;
@@ -35,15 +36,29 @@ FoundFile Jpeg() {
   return f;
 }
 
-// Copies `source` to `temp` as the scan writes a found picture, hands it to
-// the pacer and removes it as the window does; `count` times in a row.
-std::vector<FoundFile> FindBurst(PanePreviewPacer& pacer, const QString& source, const QString& temp, int count) {
+// A device holding the picture `source` from its first sector.
+struct PictureDevice {
+  explicit PictureDevice(const QString& source) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return;
+    const QByteArray bytes = in.readAll();
+    length = static_cast<uint64_t>(bytes.size());
+    fd = test::MakeDevice(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  }
+  ~PictureDevice() {
+    if (fd >= 0) ::close(fd);
+  }
+  int fd = -1;
+  uint64_t length = 0;
+};
+
+// Hands the device's picture to the pacer as found `count` times in a row.
+std::vector<FoundFile> FindBurst(PanePreviewPacer& pacer, const PictureDevice& device, int count) {
   std::vector<FoundFile> files(count, Jpeg());
   for (int i = 0; i < count; ++i) {
     std::snprintf(files[i].name, sizeof files[i].name, "%08d.JPG", i + 1);
-    if (!QFile::copy(source, temp)) return {};
-    pacer.pictureFound(temp.toStdString(), files[i]);
-    QFile::remove(temp);
+    files[i].length = device.length;
+    pacer.pictureFound(device.fd, files[i]);
   }
   return files;
 }
@@ -52,7 +67,7 @@ std::vector<FoundFile> FindBurst(PanePreviewPacer& pacer, const QString& source,
 QImage PaintedAlone(QSize size, const QString& source, FoundFile file) {
   CImagePreviewStatic box;
   box.resize(size);
-  ScanContext context;
+  AppContext context;
   PaintPanePreview(box, source.toStdString(), &file, context);
   return box.image();
 }
@@ -84,7 +99,7 @@ class PreviewTest : public QObject {
   }
 
   void aJpegIsShownWithItsNameAndGetsItsCaptureDate() {
-    ScanContext context;
+    AppContext context;
     FoundFile file = Jpeg();
     PaintPanePreview(*box_, DataPath("make_in_model_canon.jpg").toStdString(), &file, context);
     CalendarTime t;
@@ -101,7 +116,7 @@ class PreviewTest : public QObject {
   }
 
   void aSwitchedOffPreviewStillDatesTheJpegButKeepsTheBox() {
-    ScanContext context;
+    AppContext context;
     PaintPanePreview(*box_, std::string(), nullptr, context);
     QImage cleared = box_->image();
     context.previewEnabled = 0;
@@ -112,7 +127,7 @@ class PreviewTest : public QObject {
   }
 
   void anUndecodablePictureGivesABlackBoxWithFrameAndName() {
-    ScanContext context;
+    AppContext context;
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("temp.JPG"));
     QFile bad(path);
@@ -152,17 +167,15 @@ class PreviewTest : public QObject {
     QCOMPARE(QString::fromStdString(good.model), QStringLiteral("Canon EOS 5D"));
   }
 
-  void aBurstOfFoundPicturesIsPaintedOnceAndThenItsLastPictureEveryJpegDated() {
-    ScanContext context;
+  void aBurstOfFoundPicturesIsPaintedOnceAndThenItsLastPictureReadFromTheDevice() {
+    AppContext context;
     PanePreviewPacer pacer(*box_, context);
-    QTemporaryDir dir;
     const QString source = DataPath("make_in_model_canon.jpg");
-    const std::vector<FoundFile> files = FindBurst(pacer, source, dir.filePath(QStringLiteral("temp.JPG")), 300);
-    QCOMPARE(files.size(), size_t{300});
-    for (const FoundFile& f : files) QVERIFY(f.date != 0);
-    // The first picture shows at once; the rest wait for the timer, which
-    // shows only the one found last.
-    QCOMPARE(pacer.paints(), 1);
+    PictureDevice device(source);
+    QVERIFY(device.fd >= 0);
+    const std::vector<FoundFile> files = FindBurst(pacer, device, 300);
+    // The first picture is decoded at once; the rest wait for the timer,
+    // which shows only the one found last.
     QElapsedTimer clock;
     clock.start();
     QTRY_COMPARE(pacer.paints(), 2);
@@ -170,32 +183,30 @@ class PreviewTest : public QObject {
     QCOMPARE(box_->image(), PaintedAlone(box_->size(), source, files.back()));
     QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
     QCOMPARE(pacer.paints(), 2);
-    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
   }
 
   void aHeldPictureShowsAtFlushAndNotAfterThePreviewIsSwitchedOff() {
-    ScanContext context;
+    AppContext context;
     PanePreviewPacer pacer(*box_, context);
-    QTemporaryDir dir;
     const QString source = DataPath("make_not_in_model_fuji.jpg");
-    const QString temp = dir.filePath(QStringLiteral("temp.JPG"));
-    std::vector<FoundFile> files = FindBurst(pacer, source, temp, 3);
+    PictureDevice device(source);
+    std::vector<FoundFile> files = FindBurst(pacer, device, 3);
     pacer.flush();  // the scan's end
-    QCOMPARE(pacer.paints(), 2);
+    QTRY_COMPARE(pacer.paints(), 2);
     QCOMPARE(box_->image(), PaintedAlone(box_->size(), source, files.back()));
 
     PaintPanePreview(*box_, std::string(), nullptr, context);
     const QImage cleared = box_->image();
-    FindBurst(pacer, source, temp, 2);
+    QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
+    FindBurst(pacer, device, 2);
     context.previewEnabled = 0;
     QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
     QCOMPARE(box_->image(), cleared);
-    // Switched off, nothing is painted or held, but every JPEG is dated.
-    files = FindBurst(pacer, source, temp, 50);
+    // Switched off, nothing is painted or held.
+    FindBurst(pacer, device, 50);
     pacer.flush();
+    QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
     QCOMPARE(pacer.paints(), 2);
-    for (const FoundFile& f : files) QVERIFY(f.date != 0);
-    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
   }
 
   void uncheckingPreviewClearsTheBoxAtOnce() {

@@ -29,7 +29,7 @@ class ProgressTest : public QObject {
     QVERIFY(MakeCardImage(image, {}, 1000000));
     frame_ = std::make_unique<CMainFrame>();
     QVERIFY(frame_->openDiskImage(image));
-    ScanContext& c = frame_->context();
+    AppContext& c = frame_->context();
     c.scannedDeviceIndex = c.selectedDeviceIndex;
     c.thousandsSeparator = ',';
     c.scanState.store(SCAN_RUNNING);
@@ -40,13 +40,13 @@ class ProgressTest : public QObject {
   }
 
   void aTickWritesEveryCounterWithSeparatorsAndUnits() {
-    ScanContext& c = frame_->context();
-    c.filesFound.store(1234567);
-    c.readErrors.store(12);
-    c.totalLength.store(int64_t{5000} * 1048576 + 1048575);
-    c.position.store(int64_t{2048} * 1500);
+    AppContext& c = frame_->context();
+    frame_->scanCounters().filesFound.store(1234567);
+    frame_->scanCounters().readErrors.store(12);
+    frame_->scanCounters().totalLength.store(int64_t{5000} * 1048576 + 1048575);
+    frame_->scanCounters().position.store(int64_t{2048} * 1500);
     c.scanStartTick = TickCountMs() - 3723 * 1000;
-    frame_->handleScanNotify(0, 453, nullptr);
+    frame_->scanProgress(453);
     ControlPane* p = frame_->controlPane();
     QCOMPARE(p->value(kFilesFound)->text(), QStringLiteral("1,234,567"));
     QCOMPARE(p->value(kErrors)->text(), QStringLiteral("12"));
@@ -59,42 +59,42 @@ class ProgressTest : public QObject {
 
   void hoursAreNotWrapped() {
     frame_->context().scanStartTick = TickCountMs() - 360000u * 1000u;
-    frame_->handleScanNotify(0, 10, nullptr);
+    frame_->scanProgress(10);
     QCOMPARE(frame_->controlPane()->value(kElapsed)->text(), QStringLiteral("100:00:00"));
   }
 
   void theRemainingTimeChangesOnlyOnEveryFourthTick() {
-    ScanContext& c = frame_->context();
+    AppContext& c = frame_->context();
     ControlPane* p = frame_->controlPane();
     // 100 s for a quarter of the device: 300 s remain.
     c.scanStartTick = TickCountMs() - 100 * 1000;
-    c.position.store(250000);
-    frame_->handleScanNotify(0, 250, nullptr);
+    frame_->scanCounters().position.store(250000);
+    frame_->scanProgress(250);
     QCOMPARE(p->value(kRemaining)->text(), QStringLiteral("0:05:00"));
     // Half way after 200 s: 200 s would remain, but only the fourth tick on
     // shows it; the elapsed time moves on every tick.
     c.scanStartTick = TickCountMs() - 200 * 1000;
-    c.position.store(500000);
+    frame_->scanCounters().position.store(500000);
     for (int tick = 2; tick <= 4; ++tick) {
-      frame_->handleScanNotify(0, 500, nullptr);
+      frame_->scanProgress(500);
       QCOMPARE(p->value(kRemaining)->text(), QStringLiteral("0:05:00"));
       QCOMPARE(p->value(kElapsed)->text(), QStringLiteral("0:03:20"));
     }
-    frame_->handleScanNotify(0, 500, nullptr);
+    frame_->scanProgress(500);
     QCOMPARE(p->value(kRemaining)->text(), QStringLiteral("0:03:20"));
   }
 
   void aTickAtPositionZeroLeavesTheRemainingTimeAlone() {
-    ScanContext& c = frame_->context();
+    AppContext& c = frame_->context();
     c.scanStartTick = TickCountMs() - 10 * 1000;
-    c.position.store(0);
-    frame_->handleScanNotify(0, 0, nullptr);
+    frame_->scanCounters().position.store(0);
+    frame_->scanProgress(0);
     QCOMPARE(frame_->controlPane()->value(kRemaining)->text(), QString());
     QCOMPARE(frame_->controlPane()->value(kElapsed)->text(), QStringLiteral("0:00:10"));
   }
 
   void aValueAbove1000IsShownAs1000() {
-    frame_->handleScanNotify(0, 1500, nullptr);
+    frame_->scanProgress(1500);
     QCOMPARE(frame_->controlPane()->value(kPercentage)->text(), QStringLiteral("100.0 %"));
     QCOMPARE(frame_->controlPane()->progressBar()->value(), 1000);
   }

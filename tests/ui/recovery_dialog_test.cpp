@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "../scan/test_device.h"
+#include "shell/app_context.h"
 #include "shell/recovery_dialog.h"
 #include "ui_test_support.h"
 
@@ -166,7 +167,7 @@ class RecoveryDialogTest : public QObject {
   }
 
   std::unique_ptr<QTemporaryDir> out_;
-  ScanContext context_;
+  AppContext context_;
   int fd_ = -1;
   std::vector<FoundFile> files_;
 };

@@ -45,13 +45,13 @@ class ScanFaultTest : public QObject {
     frame.waitForScanThread();
     ClearReadFaults();
 
-    const int64_t lostSector = frame.context().deviceLostSector.load();
+    const int64_t lostSector = static_cast<int64_t>(frame.lastScanResult().lostSector);
     QVERIFY(lostSector > 0 && lostSector <= int64_t(lostFrom));
     QCOMPARE(boxes.texts, QStringList(QStringLiteral("The device is no longer available. The scan was "
                                                      "stopped at %1 MB.")
                                           .arg(lostSector / 2048)));
     QCOMPARE(boxes.icons.at(0), QMessageBox::Warning);
-    QCOMPARE(frame.context().filesFound.load(), 7);
+    QCOMPARE(frame.scanCounters().filesFound.load(), 7);
     QTreeWidget* tree = frame.folderPane()->tree();
     QCOMPARE(tree->topLevelItem(tree->topLevelItemCount() - 1)->text(0), QStringLiteral("unsorted (3)"));
     QVERIFY(frame.context().commandEnable[0]);

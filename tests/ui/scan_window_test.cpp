@@ -193,7 +193,7 @@ class ScanWindowTest : public QObject {
     connect(frame.folderPane()->tree()->model(), &QAbstractItemModel::rowsInserted, &frame, [&] {
       if (frame.context().scanState.load() != SCAN_RUNNING) return;
       // A progress tick first, so there is a percentage to keep.
-      frame.handleScanNotify(0, 120, nullptr);
+      frame.scanProgress(120);
       percentageAtCancel = pane->value(6)->text();
       frame.controlRequest(CMainFrame::kCancelScan);
     });

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "scan/scan_context.h"
+#include "shell/app_context.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
 #include "ui_test_support.h"
@@ -22,7 +22,7 @@ class SettingsTest : public QObject {
   void init() { QSettings(kOrganisation, kApplication).clear(); }
 
   void aFirstRunGivesTheDefaults() {
-    ScanContext context;
+    AppContext context;
     context.createDataFolders = 0;
     context.selectedTests = 0;
     LoadSettings(context);
@@ -54,7 +54,7 @@ class SettingsTest : public QObject {
     // The window's layout is kept in the same store under names of its own.
     QVERIFY(keys.contains(QStringLiteral("Window State")));
     // And read back by the next run.
-    ScanContext context;
+    AppContext context;
     LoadSettings(context);
     QCOMPARE(QByteArray(context.namingTemplate), QByteArray("%Y-%M\\%N"));
     QCOMPARE(context.showDriveSerial, 1);
@@ -63,7 +63,7 @@ class SettingsTest : public QObject {
   void miscParametersReadBackIntoTheSameBytesAndAreWrittenUnchanged() {
     const QString stored = QStringLiteral("00 01 7F 80 FF 10 A5 5A C3 3C 99 66 0F F0 12 EF");
     QSettings(kOrganisation, kApplication).setValue("Misc. Parameters", stored);
-    ScanContext context;
+    AppContext context;
     LoadSettings(context);
     const uint8_t expected[16] = {0x00, 0x01, 0x7F, 0x80, 0xFF, 0x10, 0xA5, 0x5A,
                                   0xC3, 0x3C, 0x99, 0x66, 0x0F, 0xF0, 0x12, 0xEF};
@@ -77,7 +77,7 @@ class SettingsTest : public QObject {
     s.setValue("Misc. Parameters", QStringLiteral("AB 1"));
     s.setValue("File Filter", QString(400, QLatin1Char('x')));
     s.sync();
-    ScanContext context;
+    AppContext context;
     LoadSettings(context);
     QCOMPARE(int(context.miscParameters[0]), 0xAB);
     QCOMPARE(int(context.miscParameters[1]), 0x1);

@@ -21,7 +21,7 @@
 #include "results/ui/lumicarve_view.h"
 #include "results/ui/thumbnail_tiles.h"
 #include "results/ui/thumbnail_worker.h"
-#include "scan/preview_temp.h"
+#include "results/temp_dir.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"
 
@@ -84,7 +84,7 @@ class ThumbnailTest : public QObject {
   }
 
   void damagedUnreadableAndVideoFilesGetHonestTiles() {
-    ScanContext context;
+    AppContext context;
     context.displayFlags = 1;
     CLumicarveView view(&context);
     TestCard card;
@@ -128,7 +128,7 @@ class ThumbnailTest : public QObject {
   }
 
   void selectingAnotherFolderStopsTheWorkerBeforeItsNextPicture() {
-    ScanContext context;
+    AppContext context;
     context.displayFlags = 1;
     CLumicarveView view(&context);
     TestCard card;
@@ -240,7 +240,7 @@ class ThumbnailTest : public QObject {
   }
 
   void aLargeFolderHoldsNoMoreTilesThanTheBoundAndRemakesThoseScrolledBackTo() {
-    ScanContext context;
+    AppContext context;
     context.displayFlags = 1;
     CLumicarveView view(&context);
     const int bound = 6;
