@@ -25,13 +25,21 @@ void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot = "/", bo
 bool AdoptDeviceDescriptor(DeviceTable& context, int index, int fd, std::string* error,
                            const std::string& sysRoot = "/");
 
+// Brings the table in line with the disks present now: a disk that went
+// away is closed and taken out (except the entry at `keep`, whose results
+// are still shown, and disk images), a new disk is opened and appended. The
+// selected (`selected`) and scanned indices follow their entries. Returns whether the
+// table changed.
+bool RefreshDeviceTable(DeviceTable& context, int keep, int32_t& selected, const std::string& sysRoot = "/",
+                        bool listDenied = false);
+
 // Opens `path` read-only and appends it to the table: a regular file as a disk
 // image ("[image] <file name> [<capacity>]"), a block device as a disk. Returns
 // the new entry's index, or -1 with the reason in `error` (for example
 // "cannot open /dev/sdz: No such file or directory", or a full table).
 int AddImageDevice(DeviceTable& context, const std::string& path, std::string* error);
 
-// "%d MB" up to 1,000,000,000 bytes, else "%d GB", both decimal and truncated.
+// The capacity in a device label: FormatSize ("315 MB", "7.9 GB").
 std::string CapacityText(uint64_t bytes);
 
 }  // namespace lumicarve

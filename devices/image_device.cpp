@@ -11,17 +11,11 @@
 
 #include "devices/device_list.h"
 #include "scan/sector_reader.h"
+#include "text/text_format.h"
 
 namespace lumicarve {
 
-std::string CapacityText(uint64_t bytes) {
-  char text[32];
-  if (bytes <= 1000000000u)
-    std::snprintf(text, sizeof text, "%" PRIu64 " MB", bytes / uint64_t{1000000});
-  else
-    std::snprintf(text, sizeof text, "%" PRIu64 " GB", bytes / uint64_t{1000000000});
-  return text;
-}
+std::string CapacityText(uint64_t bytes) { return FormatSize(bytes); }
 
 int AddImageDevice(DeviceTable& context, const std::string& path, std::string* error) {
   auto fail = [&](const std::string& why) {

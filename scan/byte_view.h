@@ -52,6 +52,12 @@ class ByteView {
     v = uint64_t{hi} << 32 | lo;
     return true;
   }
+  bool u64le(size_t off, uint64_t& v) const {
+    uint32_t lo = 0, hi = 0;
+    if (!u32le(off, lo) || !u32le(off + 4, hi)) return false;
+    v = uint64_t{hi} << 32 | lo;
+    return true;
+  }
   bool u16(size_t off, bool bigEndian, uint16_t& v) const {
     return bigEndian ? u16be(off, v) : u16le(off, v);
   }

@@ -15,6 +15,7 @@
 #include "scan/extent.h"
 #include "scan/formats/end_rules.h"
 #include "scan/formats/registry.h"
+#include "scan/formats/video_date.h"
 #include "scan/raw_preview.h"
 #include "scan/recognise.h"
 #include "scan/sector_reader.h"
@@ -87,6 +88,9 @@ void Scanner::Emit(FileTypeMask type, uint64_t start, uint64_t length) {
   record->length = length;
   record->type = static_cast<uint32_t>(type);
   record->startSector = start;
+  // A video is filed under the day its container says it was taken, with
+  // the pictures of that day.
+  if (IsVideoType(type)) ReadVideoDate(c_.ScannedHandle(), *record, record->date);
   c_.filesFound.fetch_add(1, std::memory_order_relaxed);
   c_.totalLength.fetch_add(static_cast<int64_t>(length), std::memory_order_relaxed);
   // A RAW file is dated from its IFDs here, so every front end files it alike.

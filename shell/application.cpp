@@ -61,9 +61,15 @@ int OpenManualAt(QWidget* owner, const QString& path) {
   else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
     error = 1;
   if (error) {
-    QString text = QStringLiteral("%1 (%2 %3)")
+    // The path lets the user open the manual by other means.
+    const QString why = error == 2
+                            ? QCoreApplication::translate("OpenManual", "%1 does not exist.")
+                            : QCoreApplication::translate(
+                                  "OpenManual", "No program to show PDF files opened %1.");
+    QString text = QStringLiteral("%1 (%2 %3)\n%4")
                        .arg(Text(IDS_ERROR_OPENING_MANUAL), Text(IDS_ERROR_CODE))
-                       .arg(error);
+                       .arg(error)
+                       .arg(why.arg(QDir::toNativeSeparators(path)));
     QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kApplication), text,
                     QMessageBox::Ok, owner);
     box.exec();

@@ -3,6 +3,8 @@
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include "controls/gradient.h"
 #include "shell/app_context.h"
@@ -35,14 +37,22 @@ const uint32_t kCaptions[CommandButtonStrip::kButtons] = {IDS_SEARCH_FILES, IDS_
                                                           IDS_CANCEL};
 const ButtonIcon kIcons[CommandButtonStrip::kButtons] = {ButtonIcon::kSearch, ButtonIcon::kRecover,
                                                          ButtonIcon::kCancel};
+const char* const kNames[CommandButtonStrip::kButtons] = {"searchButton", "recoverButton",
+                                                          "cancelButton"};
 
 }  // namespace
 
 CommandButtonStrip::CommandButtonStrip(QWidget* parent) : QWidget(parent) {
-  setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
-  hoverTimer_.setInterval(kHoverTimerMs);
-  connect(&hoverTimer_, &QTimer::timeout, this, &CommandButtonStrip::hoverTick);
+  for (int k = 0; k < kButtons; ++k) {
+    auto* b = new CommandButton(this, k);
+    b->setGeometry(kButtonWidth * k, 0, kButtonWidth, kButtonHeight);
+    b->setEnabled(false);
+    connect(b, &QAbstractButton::clicked, this, [this, k] {
+      if (commandEnabled(k)) emit controlRequest(k);
+    });
+    buttons_[k] = b;
+  }
 }
 
 QSize CommandButtonStrip::sizeHint() const { return {kButtonWidth * kButtons, kButtonHeight}; }
@@ -54,14 +64,32 @@ bool CommandButtonStrip::commandEnabled(int index) const {
 void CommandButtonStrip::setCommandEnable(int index, bool value) {
   if (!context_ || index < 0 || index >= kButtons) return;
   context_->commandEnable[index] = value ? 1 : 0;
+  buttons_[index]->setEnabled(value);
   update();
+}
+
+int CommandButtonStrip::hoverIndex() const {
+  for (int k = 0; k < kButtons; ++k)
+    if (static_cast<CommandButton*>(buttons_[k])->hovered()) return k;
+  return -1;
+}
+
+int CommandButtonStrip::pressedIndex() const {
+  for (int k = 0; k < kButtons; ++k)
+    if (buttons_[k]->isDown()) return k;
+  return -1;
 }
 
 CommandButtonStrip::Look CommandButtonStrip::lookOf(int index) const {
   if (!commandEnabled(index)) return kDisabled;
-  if (index == pressed_) return kPressed;
-  if (index == hover_) return kHover;
+  if (buttons_[index]->isDown()) return kPressed;
+  if (static_cast<CommandButton*>(buttons_[index])->hovered()) return kHover;
   return kNormal;
+}
+
+const QPixmap& CommandButtonStrip::face(int index, Look look) {
+  if (!looksRendered_) renderLooks();
+  return looks_[index][look];
 }
 
 void CommandButtonStrip::renderLooks() {
@@ -87,39 +115,65 @@ void CommandButtonStrip::renderLooks() {
 }
 
 void CommandButtonStrip::paintEvent(QPaintEvent*) {
-  if (!looksRendered_) renderLooks();
   QPainter p(this);
   PaintVerticalGradient(p, rect(), QColor(0x30, 0x30, 0x30), QColor(0x80, 0x80, 0x80));
-  for (int k = 0; k < kButtons; ++k) p.drawPixmap(kButtonWidth * k, 0, looks_[k][lookOf(k)]);
 }
 
-void CommandButtonStrip::mouseMoveEvent(QMouseEvent* event) {
-  hover_ = buttonAt(event->position().toPoint());
-  update();
+CommandButton::CommandButton(CommandButtonStrip* strip, int index)
+    : QAbstractButton(strip), strip_(strip), index_(index) {
+  setObjectName(QString::fromLatin1(kNames[index]));
+  setText(Text(kCaptions[index]));
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  hoverTimer_.setInterval(CommandButtonStrip::kHoverTimerMs);
+  connect(&hoverTimer_, &QTimer::timeout, this, &CommandButton::hoverTick);
+  // The look follows the press as it follows the hover.
+  connect(this, &QAbstractButton::pressed, this, qOverload<>(&QWidget::update));
+  connect(this, &QAbstractButton::released, this, qOverload<>(&QWidget::update));
+}
+
+QSize CommandButton::sizeHint() const {
+  return {CommandButtonStrip::kButtonWidth, CommandButtonStrip::kButtonHeight};
+}
+
+void CommandButton::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.drawPixmap(0, 0, strip_->face(index_, strip_->lookOf(index_)));
+  if (hasFocus()) {
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(3, 3, -3, -3);
+    option.backgroundColor = Qt::black;
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+  }
+}
+
+void CommandButton::mouseMoveEvent(QMouseEvent* event) {
+  if (!hovered_) {
+    hovered_ = true;
+    update();
+  }
   if (!hoverTimer_.isActive()) hoverTimer_.start();
+  QAbstractButton::mouseMoveEvent(event);
 }
 
-void CommandButtonStrip::hoverTick() {
+void CommandButton::leaveEvent(QEvent* event) {
+  hoverTick();
+  QAbstractButton::leaveEvent(event);
+}
+
+void CommandButton::changeEvent(QEvent* event) {
+  // A disabled button shows no press that began before it was disabled.
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) setDown(false);
+  QAbstractButton::changeEvent(event);
+}
+
+void CommandButton::hoverTick() {
   if (rect().contains(mapFromGlobal(QCursor::pos()))) return;
-  hover_ = -1;
-  update();
+  hovered_ = false;
   hoverTimer_.stop();
-}
-
-void CommandButtonStrip::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  pressed_ = buttonAt(event->position().toPoint());
   update();
-}
-
-void CommandButtonStrip::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  pressed_ = -1;
-  update();
-  int k = buttonAt(event->position().toPoint());
-  // Right of the third button lies no button.
-  if (k >= 0 && k < kButtons && rect().contains(event->position().toPoint()) && commandEnabled(k))
-    emit controlRequest(k);
 }
 
 }  // namespace lumicarve

@@ -1,8 +1,11 @@
 // The three large buttons "Search files", "Recover files" and "Cancel" at the
-// top of the control pane. They follow the context's CommandEnable flags and
-// turn a click into a control request to the main frame.
+// top of the control pane. Each is a real button: it takes the keyboard
+// focus (Tab, then Space or Enter), follows the context's CommandEnable
+// flag of its command and turns a click into a control request to the main
+// frame.
 #pragma once
 
+#include <QAbstractButton>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
@@ -26,14 +29,16 @@ class CommandButtonStrip : public QWidget {
   explicit CommandButtonStrip(QWidget* parent = nullptr);
 
   void setContext(AppContext* context) { context_ = context; }
-  // Stores CommandEnable[index] and redraws the buttons.
+  // Stores CommandEnable[index] and enables the button to match.
   void setCommandEnable(int index, bool value);
   bool commandEnabled(int index) const;
 
-  int hoverIndex() const { return hover_; }
-  int pressedIndex() const { return pressed_; }
-  bool hoverTimerRunning() const { return hoverTimer_.isActive(); }
+  QAbstractButton* button(int index) const { return buttons_[index]; }
+  int hoverIndex() const;
+  int pressedIndex() const;
   Look lookOf(int index) const;
+  // The face of button `index` in `look`, rendered once.
+  const QPixmap& face(int index, Look look);
   QSize sizeHint() const override;
 
  signals:
@@ -42,21 +47,41 @@ class CommandButtonStrip : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  static int buttonAt(const QPoint& pos) { return pos.x() < 0 ? -1 : pos.x() / kButtonWidth; }
-  void hoverTick();
   void renderLooks();
 
   AppContext* context_ = nullptr;
-  int hover_ = -1;
-  int pressed_ = -1;
-  QTimer hoverTimer_;
+  std::array<QAbstractButton*, kButtons> buttons_{};
   std::array<std::array<QPixmap, 4>, kButtons> looks_;
   bool looksRendered_ = false;
+};
+
+// One button of the strip, drawn with the strip's faces.
+class CommandButton : public QAbstractButton {
+  Q_OBJECT
+
+ public:
+  CommandButton(CommandButtonStrip* strip, int index);
+  bool hovered() const { return hovered_; }
+  bool hoverTimerRunning() const { return hoverTimer_.isActive(); }
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void hoverTick();
+
+  CommandButtonStrip* strip_;
+  int index_;
+  bool hovered_ = false;
+  // The hover look goes soon after the cursor leaves, even when no leave
+  // event comes (a window that lost the pointer).
+  QTimer hoverTimer_;
 };
 
 }  // namespace lumicarve

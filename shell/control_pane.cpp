@@ -4,6 +4,9 @@
 #include <QComboBox>
 #include <QPainter>
 #include <QProgressBar>
+#include <QSignalBlocker>
+
+#include <algorithm>
 
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
@@ -50,10 +53,16 @@ ControlPane::ControlPane(AppContext* context, QWidget* parent)
   devices_->setGeometry(combo.x(), combo.y(), combo.width(), devices_->sizeHint().height());
   devices_->setIconSize(QSize(16, 16));
   connect(devices_, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (index >= 0) context_->selectedDeviceIndex = index;
+    if (index < 0 || index == context_->selectedDeviceIndex) return;
+    if (deviceGuard_ && !deviceGuard_(index)) {
+      QSignalBlocker quiet(devices_);
+      devices_->setCurrentIndex(context_->selectedDeviceIndex);
+      return;
+    }
+    context_->selectedDeviceIndex = index;
   });
 
-  addStatic(tr("Progress"), dialogRect(7, 101, 70, 8), Qt::white);
+  progressCaption_ = addStatic(tr("Progress"), dialogRect(7, 101, 150, 8), Qt::white);
   for (int i = 0; i < 6; ++i) {
     const LabelSpec& l = kStatusLabels[i];
     addStatic(tr(l.text), dialogRect(7, l.y, l.w, 8), kGrey);
@@ -77,7 +86,7 @@ ControlPane::ControlPane(AppContext* context, QWidget* parent)
   previewSwitch_ = new QCheckBox(this);
   previewSwitch_->setGeometry(dialogRect(7, 191, 10, 10));
   previewSwitch_->setPalette(boxPalette);
-  previewSwitch_->setChecked(true);
+  previewSwitch_->setChecked(context_->previewEnabled != 0);
   previewLabel_ = addStatic(tr("Preview"), dialogRect(18, 192, 42, 8), Qt::white);
   connect(previewSwitch_, &QCheckBox::clicked, this, &ControlPane::previewClicked);
   // Both the click and the double-click of the label toggle the switch.
@@ -95,6 +104,7 @@ ControlPane::ControlPane(AppContext* context, QWidget* parent)
   thumbnailSwitch_ = new QCheckBox(this);
   thumbnailSwitch_->setGeometry(dialogRect(7, 321, 10, 10));
   thumbnailSwitch_->setPalette(boxPalette);
+  thumbnailSwitch_->setChecked((context_->displayFlags & 1) != 0);
   thumbnailLabel_ = addStatic(tr("Show thumbnails"), dialogRect(18, 322, 98, 8), Qt::white);
   connect(thumbnailSwitch_, &QCheckBox::clicked, this, &ControlPane::thumbnailsClicked);
   connect(thumbnailLabel_, &CTransparentStatic::clicked, this, [this] {
@@ -144,6 +154,20 @@ void ControlPane::AddDeviceItem(const QString& label) {
   devices_->addItem(DeviceIcon(), label);
 }
 
+void ControlPane::reloadDevices() {
+  QSignalBlocker quiet(devices_);
+  devices_->clear();
+  for (int i = 0; i < context_->deviceCount; ++i)
+    AddDeviceItem(QString::fromUtf8(context_->devices[i].label));
+  if (context_->deviceCount > 0)
+    devices_->setCurrentIndex(std::clamp(context_->selectedDeviceIndex, 0, context_->deviceCount - 1));
+  context_->selectedDeviceIndex = std::max(devices_->currentIndex(), 0);
+}
+
+void ControlPane::setProgressCaption(const QString& caption) {
+  progressCaption_->setText(caption.isEmpty() ? tr("Progress") : caption);
+}
+
 void ControlPane::selectDevice(int index) {
   devices_->setCurrentIndex(index);
   if (index >= 0) context_->selectedDeviceIndex = index;
@@ -169,6 +193,7 @@ void ControlPane::previewClicked() {
     context_->previewEnabled = 0;
     PaintPanePreview(*preview_, std::string(), nullptr, *context_);
   }
+  emit switchesChanged();
 }
 
 void ControlPane::thumbnailsClicked() {
@@ -176,6 +201,7 @@ void ControlPane::thumbnailsClicked() {
     context_->displayFlags |= 1;
   else
     context_->displayFlags &= ~1;
+  emit switchesChanged();
   emit listRefreshRequested();
 }
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -29,6 +30,14 @@ class ControlPane : public QWidget {
   void initialise();
   void AddDeviceItem(const QString& label);
   void selectDevice(int index);
+  // Lists the device table again, keeping the selected device.
+  void reloadDevices();
+  // Asked before a device chosen in the list becomes the selected one;
+  // false puts the previous choice back.
+  void setDeviceChangeGuard(std::function<bool(int)> guard) { deviceGuard_ = std::move(guard); }
+  // The heading above the status values: "Progress", or what became of the
+  // last scan (empty: "Progress").
+  void setProgressCaption(const QString& caption);
 
   // Copies the texts into the value labels, all in one step.
   void transferTexts(const ProgressTexts& texts);
@@ -55,6 +64,8 @@ class ControlPane : public QWidget {
  signals:
   // The "Show thumbnails" switch changed: the list is to be redrawn.
   void listRefreshRequested();
+  // "Preview" or "Show thumbnails" changed.
+  void switchesChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -75,6 +86,8 @@ class ControlPane : public QWidget {
   CTransparentStatic* thumbnailLabel_ = nullptr;
   CImagePreviewStatic* preview_ = nullptr;
   std::array<CTransparentStatic*, 7> values_{};
+  CTransparentStatic* progressCaption_ = nullptr;
+  std::function<bool(int)> deviceGuard_;
 };
 
 }  // namespace lumicarve

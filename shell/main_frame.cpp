@@ -54,7 +54,6 @@ CMainFrame::CMainFrame() {
   setWindowIcon(ApplicationIcon());
   LoadSettings(context_);
   context_.scannedDeviceIndex = -1;
-  context_.previewEnabled = 1;
   std::setlocale(LC_ALL, "");
   context_.thousandsSeparator = LocaleThousandsSeparator();
   context_.typeSelection = kAllTypes;
@@ -65,8 +64,10 @@ CMainFrame::CMainFrame() {
   connect(view_, &CLumicarveView::entryOpened, this, &CMainFrame::OpenListEntry);
   // The list's "Recover selected files" takes only the selected entries.
   connect(view_, &CLumicarveView::recoverRequested, this, [this] { recoverFiles(true); });
+  createActions();
   createPanes();
   createMenus();
+  view_->setEmptyHint(tr("Choose a device and press \"Search files\" (F5) to look for lost photos and videos."));
   resize(1000, 720);
   RestoreWindowLayout(*this);
 }
@@ -102,10 +103,17 @@ void CMainFrame::createPanes() {
   splitDockWidget(controlDock_, folderDock_, Qt::Horizontal);
   resizeDocks({folderDock_}, {260}, Qt::Horizontal);
 
+  // The big buttons are the same commands as the menu items and shortcuts.
   CommandButtonStrip* strip = controlPane_->strip();
-  connect(strip, &CommandButtonStrip::controlRequest, this, &CMainFrame::controlRequest);
+  connect(strip, &CommandButtonStrip::controlRequest, this, [this](int code) {
+    static const char* const kActions[] = {"searchFiles", "recoverFiles", "cancelScan"};
+    if (code >= 0 && code < 3) action(kActions[code])->trigger();
+  });
+  controlPane_->setDeviceChangeGuard([this](int index) { return deviceChosen(index); });
   connect(controlPane_, &ControlPane::listRefreshRequested, this,
           [this] { RefreshList(nullptr, false); });
+  // The switches are settings: kept the moment they change.
+  connect(controlPane_, &ControlPane::switchesChanged, this, [this] { SaveSettings(context_); });
   connect(folderPane_, &FolderViewPane::listRefresh, this, &CMainFrame::RefreshList);
   access_ = new DiskAccess(context_, this);
   // Only the user's own choice asks for permission, not the start-up selection.
@@ -117,81 +125,12 @@ void CMainFrame::createPanes() {
   setCommandEnable(2, false);
 }
 
-void CMainFrame::createMenus() {
-  auto add = [this](QMenu* menu, const QString& text, const char* name, auto handler) {
-    QAction* a = menu->addAction(text);
-    a->setObjectName(QString::fromLatin1(name));
-    connect(a, &QAction::triggered, this, handler);
-    return a;
-  };
-  QMenu* file = menuBar()->addMenu(tr("&File"));
-  add(file, Text(IDS_SEARCH_FILES), "searchFiles", [this] {
-    if (context_.commandEnable[0]) controlRequest(kStartScan);
-  });
-  add(file, Text(IDS_RECOVER_FILES), "recoverFiles", [this] {
-    if (context_.commandEnable[1]) controlRequest(kRecoverFiles);
-  });
-  add(file, tr("Open disk image..."), "openDiskImage", &CMainFrame::openDiskImageDialog);
-  add(file, tr("Options"), "options", &CMainFrame::showOptions);
-  file->addSeparator();
-  add(file, tr("E&xit"), "exit", &QWidget::close);
-  connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);
-
-  QMenu* view = menuBar()->addMenu(tr("&View"));
-  QAction* control = add(view, tr("Control toolbar"), "toggleControlToolbar",
-                         [this] { togglePane(controlDock_); });
-  QAction* folder =
-      add(view, tr("Folder view"), "toggleFolderView", [this] { togglePane(folderDock_); });
-  control->setCheckable(true);
-  folder->setCheckable(true);
-  connect(view, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);
-
-  QMenu* help = menuBar()->addMenu(tr("&Help"));
-  add(help, tr("Manual"), "manual", [this] { OpenManual(this); });
-  add(help, tr("&About Lumicarve..."), "about", &CMainFrame::showAbout);
-  updateCommandUi();
-}
-
-QAction* CMainFrame::action(const char* name) const {
-  return findChild<QAction*>(QString::fromLatin1(name));
-}
-
-void CMainFrame::updateCommandUi() {
-  action("searchFiles")->setEnabled(context_.commandEnable[0]);
-  action("recoverFiles")->setEnabled(context_.commandEnable[1]);
-  // The device list stays as it is while a scan reads it.
-  const bool scanning = context_.commandEnable[2] != 0;
-  action("openDiskImage")->setEnabled(!scanning);
-  controlPane_->deviceSelector()->setEnabled(!scanning);
-  action("toggleControlToolbar")->setChecked(!controlDock_->isHidden());
-  action("toggleFolderView")->setChecked(!folderDock_->isHidden());
-}
-
-void CMainFrame::setCommandEnable(int index, bool value) {
-  controlPane_->strip()->setCommandEnable(index, value);
-  if (menuBar()->actions().size() > 0) updateCommandUi();
-}
-
-void CMainFrame::togglePane(QDockWidget* dock) {
-  dock->setVisible(dock->isHidden());
-  updateCommandUi();
-}
-
 void CMainFrame::initialiseDevices() {
   controlPane_->initialise();
   showDeniedDisks();
-}
-
-void CMainFrame::showDeniedDisks() {
-  int denied = context_.devicesDenied;
-  if (denied <= 0) {
-    statusBar()->clearMessage();
-    return;
-  }
-  QString text = DiskAccess::serviceAvailable()
-                     ? Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED)
-                     : Text(denied == 1 ? IDS_DISK_DENIED_NO_SERVICE : IDS_DISKS_DENIED_NO_SERVICE);
-  statusBar()->showMessage(text.replace(QLatin1String("%d"), QString::number(denied)));
+  // From now on the list follows disks as they come and go.
+  watch_ = new DeviceWatch(this);
+  connect(watch_, &DeviceWatch::devicesChanged, this, &CMainFrame::refreshDevices);
 }
 
 void CMainFrame::deviceOpened(int index, bool thenScan) {
@@ -203,6 +142,8 @@ void CMainFrame::deviceOpened(int index, bool thenScan) {
 
 bool CMainFrame::openDiskImage(const QString& path) {
   if (context_.commandEnable[2] || context_.scanState.load() == SCAN_RUNNING) return false;
+  // The image is chosen at once, which would discard the results shown.
+  if (!confirmDiscard()) return false;
   std::string error;
   int index = AddImageDevice(context_, path.toStdString(), &error);
   if (index < 0) {
@@ -250,12 +191,16 @@ int CMainFrame::controlRequest(int code) {
 
 void CMainFrame::recoverFiles(bool selectedOnly) {
   if (!context_.commandEnable[1] || context_.scanState.load() == SCAN_RUNNING) return;
-  RunRecoveryFlow(CollectRecoveryFiles(*folderPane_->tree(), *view_, selectedOnly), context_, this);
+  if (RunRecoveryFlow(CollectRecoveryFiles(*folderPane_->tree(), *view_, selectedOnly, listed_),
+                      context_, this))
+    unrecovered_ = false;
 }
 
 void CMainFrame::showOptions() {
   OptionsDialog dialog(context_, this);
-  if (dialog.exec() == QDialog::Accepted) dialog.applyTo(context_);
+  if (dialog.exec() != QDialog::Accepted) return;
+  dialog.applyTo(context_);
+  SaveSettings(context_);
 }
 
 void CMainFrame::StartScan() {
@@ -275,6 +220,7 @@ void CMainFrame::StartScan() {
     return;
   }
   waitForScanThread();
+  unrecovered_ = false;
   storage_.CreateRoot(*folderPane_, context_.thousandsSeparator);
   view_->clear();
   context_.scanStartTick = TickCountMs();
@@ -284,6 +230,9 @@ void CMainFrame::StartScan() {
   setCommandEnable(2, true);
   previewPacer_->drop();
   PaintPanePreview(*controlPane_->previewBox(), std::string(), nullptr, context_);
+  controlPane_->setProgressCaption(QString());
+  setStatusText(QString());
+  showResultsSource(context_.selectedDeviceIndex);
   update();
   if (relay_) {
     relay_->detach();
@@ -301,6 +250,7 @@ void CMainFrame::StartScan() {
   lastResult_ = ScanResult{};
   context_.scanState.store(SCAN_RUNNING);
   scanThread_ = StartScanThread(*scan_);
+  updateCommandUi();
 }
 
 void CMainFrame::CancelScan() {
@@ -324,7 +274,10 @@ void CMainFrame::EnableScanControls(bool enabled) {
 }
 
 void CMainFrame::ClearResults() {
+  listed_ = nullptr;
+  unrecovered_ = false;
   view_->clear();
+  view_->setEmptyHint(tr("Choose a device and press \"Search files\" (F5) to look for lost photos and videos."));
   storage_.Clear();
   folderPane_->DeleteAllItems();
 }
@@ -334,7 +287,29 @@ void CMainFrame::RefreshList(QTreeWidgetItem* item, bool appendOnly) {
   if (!item) item = tree->currentItem();
   if (!item) item = tree->topLevelItem(0);
   if (!item) return;
-  view_->RefreshList(FolderViewPane::DataOf(item), appendOnly);
+  if (!appendOnly) listed_ = item;
+  TreeItemData data = FolderViewPane::DataOf(item);
+  if (data.kind == NODE_UNSORTED) {
+    // Undated files are listed from "unsorted" itself once the scan is over:
+    // its one group's files, or its groups when there are several.
+    const YearRecord* unsorted = storage_.Unsorted();
+    const bool scanning = context_.scanState.load() == SCAN_RUNNING;
+    if (!unsorted || scanning)
+      data.target = nullptr;
+    else if (unsorted->firstGroup && !unsorted->firstGroup->next)
+      data = {NODE_FILES, unsorted->firstGroup};
+    else
+      data.target = const_cast<YearRecord*>(unsorted);
+  }
+  view_->RefreshList(data, appendOnly);
+  view_->setEmptyHint(view_->count() > 0 ? QString() : emptyListHint(data.kind));
+}
+
+QString CMainFrame::emptyListHint(int kind) const {
+  if (kind == NODE_UNSORTED && context_.scanState.load() == SCAN_RUNNING)
+    return tr("Files without a date are listed here when the scan is over.");
+  if (kind == NODE_FILES || kind == NODE_UNSORTED) return tr("No files in this folder.");
+  return tr("Select a folder in the Folder View to list its files.");
 }
 
 void CMainFrame::OpenListEntry(int index) {
@@ -343,11 +318,19 @@ void CMainFrame::OpenListEntry(int index) {
   if (!entry || !selected) return;
   TreeItemData data = FolderViewPane::DataOf(selected);
   QString text = entry->text();
-  if (data.kind == NODE_FILES) {
+  if (data.kind == NODE_FILES || entry->file) {
     if (context_.scanState.load() == SCAN_RUNNING) {
       message(QMessageBox::Warning, Text(IDS_PREVIEW_WHILE_SCANNING));
     } else if (entry->file) {
-      FilePreviewDialog dialog(&context_, entry->file, this);
+      // Every file of the list, so the dialog can step to its neighbours.
+      std::vector<FoundFile*> files;
+      int shown = 0;
+      for (int row = 0; row < view_->count(); ++row) {
+        if (!view_->item(row)->file) continue;
+        if (row == index) shown = static_cast<int>(files.size());
+        files.push_back(view_->item(row)->file);
+      }
+      FilePreviewDialog dialog(&context_, std::move(files), shown, this);
       dialog.exec();
     }
     return;
@@ -355,7 +338,7 @@ void CMainFrame::OpenListEntry(int index) {
   for (int i = 0; i < selected->childCount(); ++i) {
     QTreeWidgetItem* child = selected->child(i);
     bool match = false;
-    if (data.kind == NODE_MONTH)
+    if (data.kind == NODE_MONTH || data.kind == NODE_UNSORTED)
       match = std::atoi(child->text(0).toLatin1().constData()) ==
               std::atoi(text.toLatin1().constData());
     else if (data.kind == NODE_YEAR)
@@ -370,6 +353,10 @@ void CMainFrame::OpenListEntry(int index) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (context_.scanState.load() == SCAN_RUNNING) {
     message(QMessageBox::Critical, Text(IDS_RECOVERY_IN_PROGRESS));
+    event->ignore();
+    return;
+  }
+  if (!confirmDiscard()) {
     event->ignore();
     return;
   }

@@ -17,6 +17,7 @@
 #include "shell/progress_display.h"
 
 class QDockWidget;
+class QLabel;
 class QTreeWidgetItem;
 
 namespace lumicarve {
@@ -84,11 +85,30 @@ class CMainFrame : public QMainWindow {
   // cancelled first (the scan never waits for this thread, so this is short).
   void waitForScanThread();
 
+  // Brings the device list in line with the disks present now (View >
+  // Refresh, and whatever notices a disk come or go). The device whose
+  // results are shown stays. Does nothing while a scan runs.
+  void refreshDevices();
+  // Found files not yet recovered: asks before they are thrown away. True
+  // when there are none or the user agrees.
+  bool confirmDiscard();
+  // The text of the status bar's lasting message.
+  QString statusText() const;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void createActions();
   void createMenus();
+  // A device chosen in the list: the shown results go (after asking).
+  // False keeps the previous choice.
+  bool deviceChosen(int index);
+  // The window title names the disk the results come from (-1: none).
+  void showResultsSource(int deviceIndex);
+  void setStatusText(const QString& text);
+  // What the list says when it is empty after showing a folder of `kind`.
+  QString emptyListHint(int kind) const;
   void createPanes();
   void togglePane(QDockWidget* dock);
   void handleReport(ScanRelay::Report& report);
@@ -121,6 +141,14 @@ class CMainFrame : public QMainWindow {
   QDockWidget* controlDock_ = nullptr;
   QDockWidget* folderDock_ = nullptr;
   std::thread scanThread_;
+  // The tree item whose contents the list shows.
+  QTreeWidgetItem* listed_ = nullptr;
+  // Files were found and no recovery has completed since.
+  bool unrecovered_ = false;
+  QLabel* statusText_ = nullptr;
+  // The status text about disks that could not be opened, while shown.
+  QString deniedText_;
+  bool refreshAfterScan_ = false;
 };
 
 }  // namespace lumicarve

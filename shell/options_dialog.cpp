@@ -1,15 +1,18 @@
 #include "shell/options_dialog.h"
 
+#include <QDialogButtonBox>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <cstring>
 
-#include "shell/dialog_units.h"
+#include "shell/recovery_target_dialog.h"
 #include "shell/settings.h"
 #include "shell/settings_text.h"
 #include "text/string_table.h"
@@ -43,16 +46,10 @@ bool ParseUnsigned(const QString& text, uint64_t& value) {
   return value <= 0xFFFFFFFFu;
 }
 
-QLabel* Label(const QString& text, const QRect& where, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(where);
-  return label;
-}
-
-QFrame* Line(const QRect& where, QWidget* parent) {
+QFrame* Line(QWidget* parent) {
   auto* line = new QFrame(parent);
   line->setFrameShape(QFrame::HLine);
-  line->setGeometry(where);
+  line->setFrameShadow(QFrame::Sunken);
   return line;
 }
 
@@ -70,24 +67,24 @@ OptionsDialog::OptionsDialog(const AppContext& context, QWidget* parent) : QDial
 
 void OptionsDialog::buildControls() {
   setWindowTitle(tr("Options"));
-  setFixedSize(DluSize(342, 269));
-  Label(tr("Folder / filename"), DluRect(7, 7, 54, 8), this)->adjustSize();
+  // Laid out by Qt, so no text is cut at any font size.
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(tr("Folder / filename"), this));
   templateEdit_ = new QLineEdit(QString::fromStdString(copy_.namingTemplate), this);
   templateEdit_->setObjectName(QStringLiteral("templateEdit"));
   templateEdit_->setMaxLength(kMaxTemplateLength);
-  templateEdit_->setGeometry(DluRect(7, 17, 328, 14));
   connect(templateEdit_, &QLineEdit::textChanged, this, &OptionsDialog::templateChanged);
-  QLabel* help = Label(
-      tr("%Y: year\n%M: month\n%D: day\n%xN: sequence number where x = number of digits\n folder"),
-      DluRect(7, 35, 328, 43), this);
+  layout->addWidget(templateEdit_);
+  auto* help = new QLabel(TemplateLegend(), this);
   help->setObjectName(QStringLiteral("templateHelp"));
   help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Line(DluRect(7, 82, 328, 1), this);
-  Label(tr("File scan options"), DluRect(7, 89, 54, 8), this)->adjustSize();
+  layout->addWidget(help);
+  layout->addWidget(Line(this));
+  layout->addWidget(new QLabel(tr("File scan options"), this));
 
+  auto* formats = new QHBoxLayout;
   formatList_ = new QListWidget(this);
   formatList_->setObjectName(QStringLiteral("formatList"));
-  formatList_->setGeometry(DluRect(7, 100, 164, 117));
   for (const TypeEntry& e : catalogue_) {
     if (e.mask == kAllTypes) break;
     auto* row = new QListWidgetItem(
@@ -96,32 +93,45 @@ void OptionsDialog::buildControls() {
     row->setCheckState(Qt::Unchecked);
     ++rows_;
   }
+  formatList_->setMinimumWidth(formatList_->sizeHintForColumn(0) + 2 * formatList_->frameWidth() + 24);
+  formats->addWidget(formatList_, 1);
+  auto* presets = new QVBoxLayout;
   const QString presetTexts[4] = {tr("Only pictures"), tr("Only videos"), tr("Select all"), tr("Select none")};
-  const int presetY[4] = {108, 129, 156, 177};
   for (int i = 0; i < 4; ++i) {
     presets_[i] = new QPushButton(presetTexts[i], this);
     presets_[i]->setAutoDefault(false);
-    presets_[i]->setGeometry(DluRect(187, presetY[i], 50, 14));
     connect(presets_[i], &QPushButton::clicked, this, [this, i] { applyPreset(kPresets[i]); });
+    presets->addWidget(presets_[i]);
+    if (i == 1) presets->addSpacing(fontMetrics().height());
   }
+  presets->addStretch(1);
+  formats->addLayout(presets);
+  layout->addLayout(formats, 1);
 
-  Label(tr("Ignore files with a file size below"), DluRect(7, 226, 121, 8), this)->adjustSize();
+  auto* minimum = new QHBoxLayout;
+  auto* minimumLabel = new QLabel(tr("Ignore files with a file size below"), this);
   minimumSizeEdit_ = new QLineEdit(QString::number(copy_.minimumSize), this);
   minimumSizeEdit_->setObjectName(QStringLiteral("minimumSizeEdit"));
-  minimumSizeEdit_->setGeometry(DluRect(134, 224, 40, 12));
-  Label(Text(IDS_KB), DluRect(185, 226, 10, 8), this)->adjustSize();
-  Line(DluRect(7, 239, 328, 1), this);
+  minimumSizeEdit_->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000000")));
+  minimumLabel->setBuddy(minimumSizeEdit_);
+  minimum->addWidget(minimumLabel);
+  minimum->addWidget(minimumSizeEdit_);
+  minimum->addWidget(new QLabel(Text(IDS_KB), this));
+  minimum->addStretch(1);
+  layout->addLayout(minimum);
+  layout->addWidget(Line(this));
 
-  auto* ok = new QPushButton(tr("OK"), this);
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* ok = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setDefault(true);
-  ok->setGeometry(DluRect(91, 248, 50, 14));
-  connect(ok, &QPushButton::clicked, this, &OptionsDialog::accept);
-  auto* cancel = new QPushButton(tr("Cancel"), this);
+  QPushButton* cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
   cancel->setObjectName(QStringLiteral("cancel"));
   cancel->setAutoDefault(false);
-  cancel->setGeometry(DluRect(203, 248, 50, 14));
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
+  layout->setSizeConstraint(QLayout::SetMinimumSize);
 }
 
 void OptionsDialog::setChecksFromSelection() {

@@ -3,28 +3,24 @@
 #include <chrono>
 #include <cstdio>
 
-#include "text/string_table.h"
 #include "text/text_format.h"
 
 namespace lumicarve {
 namespace {
 
-constexpr int64_t kBytesPerMiB = 1048576;
-constexpr int64_t kSectorsPerMiB = 2048;
-
-std::string Megabytes(int64_t value, char separator) {
-  return FormatWithSeparators(value, separator) + " " + LoadString(IDS_MB);
-}
+// The device list writes capacities the same way, so the end of a scan's
+// position matches the size the user picked.
+std::string Size(int64_t bytes) { return FormatSize(bytes < 0 ? 0 : static_cast<uint64_t>(bytes)); }
 
 }  // namespace
 
 void ProgressDisplay::ShowCounters(const ProgressCounters& c, char separator) {
   char text[32];
   texts_.filesFound = FormatWithSeparators(c.filesFound, separator);
-  texts_.totalLength = Megabytes(c.totalLength / kBytesPerMiB, separator);
+  texts_.totalLength = Size(c.totalLength);
   std::snprintf(text, sizeof text, "%d", c.readErrors);
   texts_.errors = text;
-  texts_.position = Megabytes(c.position / kSectorsPerMiB, separator);
+  texts_.position = Size(c.position * 512);
   texts_.elapsed = FormatDuration(static_cast<int32_t>(c.elapsedSeconds));
 }
 

@@ -1,6 +1,10 @@
 #include "shell/recovery_dialog.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGridLayout>
+#include <QUrl>
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
@@ -8,6 +12,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+
+#include <cstring>
 
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
@@ -20,18 +26,24 @@
 namespace lumicarve {
 namespace {
 
-QLabel* Static(const QString& text, const QRect& where, QWidget* parent) {
+QLabel* Static(const QString& text, QWidget* parent) {
   auto* label = new CTransparentStatic(text, parent);
   label->setTextColour(Qt::white);
-  label->setGeometry(where);
   return label;
 }
 
-void Etched(const QRect& where, QWidget* parent) {
+QFrame* Etched(QWidget* parent) {
   auto* line = new QFrame(parent);
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
-  line->setGeometry(where);
+  return line;
+}
+
+QString Size(int64_t bytes) { return QString::fromStdString(FormatSize(bytes < 0 ? 0 : static_cast<uint64_t>(bytes))); }
+
+// "28: No space left on device": the number and what it means.
+QString SystemError(int error) {
+  return QStringLiteral("%1: %2").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
 }
 
 }  // namespace
@@ -43,18 +55,19 @@ QString RecoveryErrorText(const RecoveryReport& r) {
       return Text(IDS_NO_FILES_SELECTED);
     case RECOVERY_INSUFFICIENT_SPACE:
       return QStringLiteral("%1 %2\n%3: %4, %5: %6")
-          .arg(Text(IDS_INSUFFICIENT_SPACE), QString::fromStdString(r.destination), Text(IDS_REQUIRED))
-          .arg(r.bytesRequired)
-          .arg(Text(IDS_AVAILABLE))
-          .arg(r.bytesAvailable);
+          .arg(Text(IDS_INSUFFICIENT_SPACE), QString::fromStdString(r.destination), Text(IDS_REQUIRED),
+               Size(r.bytesRequired), Text(IDS_AVAILABLE), Size(r.bytesAvailable));
     case RECOVERY_READ_FAILED:
-      return QStringLiteral("%1 %2 (%3)").arg(Text(IDS_ERROR_READING), name).arg(r.systemError);
+      return QStringLiteral("%1 %2 (%3)").arg(Text(IDS_ERROR_READING), name, SystemError(r.systemError));
     default:
-      return QStringLiteral("%1 %2 (%3)").arg(Text(IDS_ERROR_WRITING), name).arg(r.systemError);
+      return QStringLiteral("%1 %2 (%3)").arg(Text(IDS_ERROR_WRITING), name, SystemError(r.systemError));
   }
 }
 
-RecoveryDialog::RecoveryDialog(RecoveryJob job, QWidget* parent) : QDialog(parent) {
+RecoveryDialog::RecoveryDialog(RecoveryJob job, QWidget* parent)
+    : QDialog(parent),
+      destination_(QString::fromStdString(job.destination)),
+      fileCount_(static_cast<int>(job.files.size())) {
   worker_ = std::make_unique<RecoveryWorker>(std::move(job), *this);
   buildControls();
   timer_.setInterval(kTimerMs);
@@ -68,33 +81,36 @@ RecoveryDialog::~RecoveryDialog() {
 
 void RecoveryDialog::buildControls() {
   setWindowTitle(tr("Recovering files"));
-  setFixedSize(DluSize(302, 125));
-  Etched(DluRect(7, 7, 287, 1), this);
-  Static(tr("Writing"), DluRect(7, 20, 32, 8), this);
-  writing_ = Static(QString(), DluRect(50, 20, 245, 8), this);
-  Static(tr("Elapsed:"), DluRect(7, 35, 42, 8), this);
-  elapsed_ = Static(QString(), DluRect(50, 35, 80, 8), this);
-  Static(tr("Remaining:"), DluRect(7, 50, 42, 8), this);
-  remaining_ = Static(QString(), DluRect(50, 50, 80, 8), this);
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(Etched(this), 0, 0, 1, 3);
+  grid->addWidget(Static(tr("Writing:"), this), 1, 0);
+  writing_ = Static(QString(), this);
+  writing_->setMinimumWidth(DluSize(245, 8).width());
+  grid->addWidget(writing_, 1, 1, 1, 2);
+  grid->addWidget(Static(tr("Elapsed:"), this), 2, 0);
+  elapsed_ = Static(QString(), this);
+  grid->addWidget(elapsed_, 2, 1, 1, 2);
+  grid->addWidget(Static(tr("Remaining:"), this), 3, 0);
+  remaining_ = Static(QString(), this);
+  grid->addWidget(remaining_, 3, 1, 1, 2);
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 1000);
   progress_->setValue(0);
   progress_->setTextVisible(false);
-  progress_->setGeometry(DluRect(7, 65, 254, 14));
-  percentage_ = Static(QStringLiteral("0 %"), DluRect(263, 68, 32, 8), this);
+  grid->addWidget(progress_, 4, 0, 1, 2);
+  percentage_ = Static(QStringLiteral("0 %"), this);
   percentage_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  Etched(DluRect(7, 95, 288, 1), this);
-  ok_ = new QPushButton(tr("OK"), this);
-  ok_->setDefault(true);
-  ok_->setGeometry(DluRect(75, 104, 50, 14));
-  // Closing the dialog must not leave a worker writing behind it: OK waits
-  // for the outcome.
-  ok_->setEnabled(false);
-  connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-  cancel_ = new QPushButton(tr("Cancel"), this);
-  cancel_->setAutoDefault(false);
-  cancel_->setGeometry(DluRect(173, 104, 50, 14));
-  connect(cancel_, &QPushButton::clicked, this, &RecoveryDialog::reject);
+  percentage_->setMinimumWidth(QFontMetrics(percentage_->font()).horizontalAdvance(QStringLiteral("100 %")));
+  grid->addWidget(percentage_, 4, 2);
+  grid->addWidget(Etched(this), 5, 0, 1, 3);
+  // One button: Cancel while the worker writes, Close once it has ended.
+  button_ = new QPushButton(Text(IDS_CANCEL), this);
+  button_->setObjectName(QStringLiteral("closeButton"));
+  button_->setDefault(true);
+  connect(button_, &QPushButton::clicked, this, &RecoveryDialog::reject);
+  grid->addWidget(button_, 6, 0, 1, 3, Qt::AlignHCenter);
+  grid->setColumnStretch(1, 1);
+  grid->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void RecoveryDialog::showEvent(QShowEvent* event) {
@@ -135,21 +151,18 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
     case RECOVERY_COMPLETE:
       stopTimer();
       finished();
-      if (r.filesSkipped == 0) {
-        showMessage(QMessageBox::Information, Text(IDS_EXTRACTION_COMPLETE));
-      } else {
-        // A link or a file stood where a folder should be: those files alone were not saved.
-        showMessage(QMessageBox::Warning, QStringLiteral("%1\n%2 %3 (%4) [%5]")
-                                              .arg(Text(IDS_EXTRACTION_COMPLETE), Text(IDS_ERROR_WRITING),
-                                                   QString::fromStdString(r.firstSkipped))
-                                              .arg(r.skippedError)
-                                              .arg(r.filesSkipped));
-      }
+      transferTexts();
+      showCompletion(r);
+      // The report has said all there is; the box would only wait for a click.
+      QDialog::accept();
       break;
     case RECOVERY_ERROR:
       stopTimer();
       finished();
+      transferTexts();
       showMessage(QMessageBox::Critical, RecoveryErrorText(r));
+      // Nothing was written: no progress to look at.
+      if (r.error == RECOVERY_NOTHING_SELECTED || r.error == RECOVERY_INSUFFICIENT_SPACE) QDialog::reject();
       break;
     default:
       break;
@@ -160,7 +173,26 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
 
 void RecoveryDialog::finished() {
   workerDone_ = true;
-  ok_->setEnabled(true);
+  button_->setText(tr("Close"));
+}
+
+void RecoveryDialog::showCompletion(const RecoveryReport& r) {
+  const QString& folder = destination_;
+  QString text = Text(IDS_EXTRACTION_COMPLETE);
+  // A link or a file stood where a folder should be: those files alone were not saved.
+  if (r.filesSkipped != 0)
+    text = QStringLiteral("%1\n%2 %3 (%4) [%5]")
+               .arg(Text(IDS_EXTRACTION_COMPLETE), Text(IDS_ERROR_WRITING), QString::fromStdString(r.firstSkipped))
+               .arg(r.skippedError)
+               .arg(r.filesSkipped);
+  QMessageBox box(r.filesSkipped == 0 ? QMessageBox::Information : QMessageBox::Warning,
+                  QString::fromLatin1(kApplication), text, QMessageBox::Ok, this);
+  box.setInformativeText(
+      tr("%1 files saved in %2.").arg(fileCount_ - r.filesSkipped).arg(QDir::toNativeSeparators(folder)));
+  QPushButton* open = box.addButton(tr("Open folder"), QMessageBox::ActionRole);
+  open->setObjectName(QStringLiteral("openFolderButton"));
+  box.exec();
+  if (box.clickedButton() == open) QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 void RecoveryDialog::stopTimer() {

@@ -1,6 +1,7 @@
 // "Recovering files": runs the recovery worker on its own thread and shows
 // the file being written, the elapsed and remaining time and the share of
-// bytes written, then the outcome in a message box.
+// bytes written, then the outcome in a message box. A completed recovery,
+// and one that wrote nothing, close the dialog after their message.
 #pragma once
 
 #include <QDialog>
@@ -41,8 +42,8 @@ class RecoveryDialog : public QDialog, public RecoverySink {
   QLabel* remainingText() const { return remaining_; }
   QLabel* percentageText() const { return percentage_; }
   QProgressBar* progressBar() const { return progress_; }
-  QPushButton* okButton() const { return ok_; }
-  QPushButton* cancelButton() const { return cancel_; }
+  // "Cancel" while writing, "Close" afterwards.
+  QPushButton* closeButton() const { return button_; }
 
  public slots:
   void reject() override;
@@ -55,10 +56,15 @@ class RecoveryDialog : public QDialog, public RecoverySink {
   void buildControls();
   void stopTimer();
   void finished();
+  // "Extraction complete", how many files went where, and a button that
+  // opens that folder.
+  void showCompletion(const RecoveryReport& report);
   void showMessage(int icon, const QString& text);
   void transferTexts();
   void joinWorker();
 
+  QString destination_;
+  int fileCount_ = 0;
   std::unique_ptr<RecoveryWorker> worker_;
   std::thread thread_;
   bool started_ = false;
@@ -74,8 +80,7 @@ class RecoveryDialog : public QDialog, public RecoverySink {
   QLabel* remaining_ = nullptr;
   QLabel* percentage_ = nullptr;
   QProgressBar* progress_ = nullptr;
-  QPushButton* ok_ = nullptr;
-  QPushButton* cancel_ = nullptr;
+  QPushButton* button_ = nullptr;
 };
 
 // The message of an error report, as the dialog shows it.

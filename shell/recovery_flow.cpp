@@ -13,7 +13,9 @@
 #include "shell/app_context.h"
 #include "shell/recovery_dialog.h"
 #include "recovery/recovery_worker.h"
+#include "shell/recovery_target_dialog.h"
 #include "shell/settings.h"
+#include "shell/settings_text.h"
 #include "text/string_table.h"
 #include "shell/window_strings.h"
 
@@ -59,12 +61,13 @@ void Tell(QWidget* parent, const QString& text) {
 }  // namespace
 
 std::vector<FoundFile> CollectRecoveryFiles(const QTreeWidget& tree, const QAbstractItemView& list,
-                                            bool selectedOnly) {
+                                            bool selectedOnly, const QTreeWidgetItem* shown) {
+  if (!shown) shown = tree.currentItem();
   std::vector<FoundFile> files;
   if (!selectedOnly) AddCheckedFiles(tree.invisibleRootItem(), files);
   const bool anyChecked = !files.empty();
   AddSelectedEntries(list, files);
-  if (!selectedOnly && !anyChecked && files.empty() && tree.currentItem()) AddFilesBelow(tree.currentItem(), files);
+  if (!selectedOnly && !anyChecked && files.empty() && shown) AddFilesBelow(shown, files);
   // One device sector starts at most one found file, and the scan finds
   // them in sector order.
   std::sort(files.begin(), files.end(),
@@ -77,7 +80,7 @@ std::vector<FoundFile> CollectRecoveryFiles(const QTreeWidget& tree, const QAbst
 }
 
 bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const AppContext& context,
-               QWidget* parent) {
+               QWidget* parent, bool* completed) {
   const int handle = context.ScannedHandle();
   std::string detail;
   const DeviceEntry* scanned = context.ScannedDevice();
@@ -107,13 +110,31 @@ bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const A
   job.catalogue = context.catalogue;
   RecoveryDialog dialog(std::move(job), parent);
   dialog.exec();
+  if (completed) *completed = dialog.recoveryState() == RECOVERY_COMPLETE;
   return true;
 }
 
-void RunRecoveryFlow(std::vector<FoundFile> files, const AppContext& context, QWidget* parent) {
-  const QString destination = QFileDialog::getExistingDirectory(parent, Text(IDS_SELECT_DESTINATION));
-  if (destination.isEmpty()) return;
-  RecoverTo(destination, std::move(files), context, parent);
+bool RunRecoveryFlow(std::vector<FoundFile> files, AppContext& context, QWidget* parent) {
+  if (files.empty()) {
+    Tell(parent, Text(IDS_NO_FILES_SELECTED));
+    return false;
+  }
+  RecoveryTargetDialog target(LastDestination(), QString::fromStdString(context.namingTemplate), files.front(),
+                              context.catalogue, context.createDataFolders != 0, parent);
+  // A refused destination brings the choice back, with what was typed.
+  for (;;) {
+    if (target.exec() != QDialog::Accepted) return false;
+    const std::string nameTemplate = target.nameTemplate().toStdString();
+    if (nameTemplate != context.namingTemplate) {
+      CopyCut(nameTemplate, context.namingTemplate, sizeof context.namingTemplate);
+      SaveSettings(context);
+    }
+    bool completed = false;
+    if (RecoverTo(target.destination(), files, context, parent, &completed)) {
+      SaveLastDestination(target.destination());
+      return completed;
+    }
+  }
 }
 
 }  // namespace lumicarve

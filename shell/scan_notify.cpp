@@ -50,6 +50,11 @@ void CMainFrame::scanFinished(const ScanResult& result) {
   if (result.end == ScanEnd::kCancelled || context_.scanState.load() == SCAN_CANCEL) {
     progress_.ShowCounters(counters(), context_.thousandsSeparator);
     EndScan();
+    controlPane_->setProgressCaption(tr("Progress: cancelled"));
+    setStatusText(tr("Scan cancelled at %1: %2 files found.")
+                      .arg(QString::fromStdString(progress_.Texts().percentage),
+                           QString::fromStdString(FormatWithSeparators(scan_ ? scan_->filesFound.load() : 0,
+                                                                       context_.thousandsSeparator))));
   } else {
     context_.scanState.store(SCAN_DONE);
     completionReport();
@@ -83,18 +88,27 @@ void CMainFrame::foundFile(std::unique_ptr<FoundFile> file) {
 void CMainFrame::completionReport() {
   previewPacer_->flush();
   const int found = scan_ ? scan_->filesFound.load() : 0;
-  // The final counts show while the user reads the report.
+  // The final figures are on screen before the report is read: the whole
+  // device done, nothing remaining.
   progress_.ShowCounters(counters(), context_.thousandsSeparator);
+  const bool lost = lastResult_.end == ScanEnd::kDeviceLost;
+  if (!lost) {
+    progress_.Complete();
+    controlPane_->setProgress(1000);
+  }
+  progress_.Ended();
   controlPane_->transferTexts(progress_.Texts());
-  if (lastResult_.end == ScanEnd::kDeviceLost) {
-    std::string mb = FormatWithSeparators(static_cast<int64_t>(lastResult_.lostSector / 2048),
-                                          context_.thousandsSeparator);
+  if (lost) {
+    // Decimal megabytes, as every size in the window.
+    const QString where = QString::fromStdString(FormatWithSeparators(
+        static_cast<int64_t>(lastResult_.lostSector * 512 / 1000000), context_.thousandsSeparator));
     // What was found before the loss stays listed and can be recovered.
-    message(QMessageBox::Warning,
-            Text(IDS_DEVICE_LOST).replace(QLatin1String("%s"), QString::fromStdString(mb)));
+    message(QMessageBox::Warning, Text(IDS_DEVICE_LOST).replace(QLatin1String("%s"), where));
     EndScan();
     return;
   }
+  setStatusText(tr("Scan completed: %1 files found.")
+                    .arg(QString::fromStdString(FormatWithSeparators(found, context_.thousandsSeparator))));
   if (found < 1) {
     message(QMessageBox::Critical, Text(IDS_NO_FILES_FOUND));
   } else {
@@ -106,22 +120,33 @@ void CMainFrame::completionReport() {
     message(QMessageBox::Information, text);
   }
   EndScan();
-  progress_.Complete();
-  controlPane_->setProgress(1000);
 }
 
 void CMainFrame::EndScan() {
   previewPacer_->flush();
+  unrecovered_ = scan_ && scan_->filesFound.load() > 0;
+  if (refreshAfterScan_) QMetaObject::invokeMethod(this, &CMainFrame::refreshDevices, Qt::QueuedConnection);
   setCommandEnable(0, true);
   setCommandEnable(1, scan_ && scan_->filesFound.load() > 0);
   setCommandEnable(2, false);
   EnableScanControls(true);
-  // A files folder selected during the scan was listed with small icons;
-  // with "Show thumbnails" on it now shows its pictures.
-  QTreeWidgetItem* selected = folderPane_->tree()->currentItem();
-  if (context_.displayFlags == 1 && selected && !view_->thumbnailMode() &&
-      FolderViewPane::DataOf(selected).kind == NODE_FILES)
+  QTreeWidget* tree = folderPane_->tree();
+  QTreeWidgetItem* selected = tree->currentItem();
+  const YearRecord* unsorted = storage_.Unsorted();
+  auto* unsortedItem = unsorted ? static_cast<QTreeWidgetItem*>(unsorted->item) : nullptr;
+  if (unsortedItem && unsorted->count == 0 && tree->topLevelItemCount() > 1) {
+    // An empty "unsorted" has nothing to show; the first year is chosen instead.
+    unsortedItem->setHidden(true);
+    if (selected == unsortedItem) tree->setCurrentItem(tree->topLevelItem(0));
+  } else if (selected && selected == unsortedItem) {
+    // During the scan "unsorted" listed nothing; now it lists its files.
     RefreshList(selected, false);
+  } else if (context_.displayFlags == 1 && selected && !view_->thumbnailMode() &&
+             FolderViewPane::DataOf(selected).kind == NODE_FILES) {
+    // A files folder selected during the scan was listed with small icons;
+    // with "Show thumbnails" on it now shows its pictures.
+    RefreshList(selected, false);
+  }
   progress_.Ended();
 }
 

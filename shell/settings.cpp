@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include "shell/app_context.h"
 #include "shell/settings_text.h"
@@ -19,6 +20,9 @@ constexpr auto kSelectedTests = "Selected Tests";
 constexpr auto kMisc = "Misc. Parameters";
 constexpr auto kDefaultTemplate = "%Y\\%M\\%D\\%4N";
 
+constexpr auto kPreview = "Preview";
+constexpr auto kShowThumbnails = "Show Thumbnails";
+constexpr auto kLastDestination = "Last Destination";
 constexpr auto kGeometry = "Window Geometry";
 constexpr auto kState = "Window State";
 
@@ -33,6 +37,8 @@ void LoadSettings(AppContext& context) {
           sizeof context.namingTemplate);
   context.selectedTests = s.value(kSelectedTests, 7).toInt();
   ParseMiscParameters(s.value(kMisc, QString()).toString().toStdString(), context.miscParameters);
+  context.previewEnabled = s.value(kPreview, 1).toInt() != 0 ? 1 : 0;
+  context.displayFlags = s.value(kShowThumbnails, 0).toInt() != 0 ? 1 : 0;
 }
 
 void SaveSettings(const AppContext& context) {
@@ -42,7 +48,15 @@ void SaveSettings(const AppContext& context) {
   s.setValue(kCreateFolders, context.createDataFolders);
   s.setValue(kFileFilter, QString::fromStdString(context.namingTemplate));
   s.setValue(kMisc, QString::fromStdString(FormatMiscParameters(context.miscParameters)));
+  s.setValue(kPreview, context.previewEnabled != 0 ? 1 : 0);
+  s.setValue(kShowThumbnails, (context.displayFlags & 1) != 0 ? 1 : 0);
 }
+
+QString LastDestination() {
+  return Store().value(kLastDestination, QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).toString();
+}
+
+void SaveLastDestination(const QString& folder) { Store().setValue(kLastDestination, folder); }
 
 void RestoreWindowLayout(QMainWindow& window) {
   QSettings s = Store();

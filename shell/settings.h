@@ -3,6 +3,7 @@
 #pragma once
 
 class QMainWindow;
+class QString;
 
 namespace lumicarve {
 
@@ -12,11 +13,17 @@ inline constexpr const char* kOrganisation = "Lumicarve";
 inline constexpr const char* kApplication = "Lumicarve";
 
 // "Scan A B Drives", "Show Drive Serial", "Create Data Folders", "File Filter",
-// "Selected Tests" (read only) and "Misc. Parameters", in that order; a
+// "Selected Tests" (read only) and "Misc. Parameters", in that order, then
+// the switches "Preview" (default on) and "Show Thumbnails" (default off); a
 // missing value gives its default.
 void LoadSettings(AppContext& context);
 // The same without "Selected Tests".
 void SaveSettings(const AppContext& context);
+
+// The folder the last recovery saved into; the user's pictures folder
+// before the first.
+QString LastDestination();
+void SaveLastDestination(const QString& folder);
 
 // The window's size, position and dock layout, under names of their own.
 void RestoreWindowLayout(QMainWindow& window);

@@ -7,10 +7,12 @@ list(APPEND UI_SOURCES
   shell/disk_access.cpp
   shell/icons.cpp
   shell/main_frame.cpp
+  shell/main_frame_commands.cpp
   shell/options_dialog.cpp
   shell/progress_display.cpp
   shell/recovery_dialog.cpp
   shell/recovery_flow.cpp
+  shell/recovery_target_dialog.cpp
   shell/scan_notify.cpp
   shell/scan_relay.cpp
   shell/settings.cpp

@@ -1,7 +1,9 @@
 #include "text/text_format.h"
 
 #include <cinttypes>
+#include <clocale>
 #include <cstdio>
+#include <iterator>
 
 namespace lumicarve {
 
@@ -15,6 +17,35 @@ std::string FormatWithSeparators(int64_t value, char separator) {
        rest /= 1000, pos -= 3) {
     text.insert(static_cast<size_t>(pos), 1, separator);
   }
+  return text;
+}
+
+std::string FormatSize(uint64_t bytes) {
+  char text[32];
+  if (bytes < 1000) {
+    std::snprintf(text, sizeof text, "%" PRIu64 " %s", bytes, bytes == 1 ? "byte" : "bytes");
+    return text;
+  }
+  static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+  // Tenths of the unit, rounded half up; a value that rounds up to 1000 of
+  // one unit is written in the next.
+  uint64_t scale = 1000;
+  size_t unit = 0;
+  while (unit + 1 < std::size(kUnits) && bytes / scale >= 1000) {
+    scale *= 1000;
+    ++unit;
+  }
+  uint64_t tenths = bytes / (scale / 10) + (bytes % (scale / 10) >= scale / 20 ? 1 : 0);
+  if (tenths >= 9995 && unit + 1 < std::size(kUnits)) {
+    ++unit;
+    tenths = (tenths + 500) / 1000;
+  }
+  const char* point = std::localeconv()->decimal_point;
+  if (tenths < 100)
+    std::snprintf(text, sizeof text, "%" PRIu64 "%c%" PRIu64 " %s", tenths / 10,
+                  point && point[0] ? point[0] : '.', tenths % 10, kUnits[unit]);
+  else
+    std::snprintf(text, sizeof text, "%" PRIu64 " %s", (tenths + 5) / 10, kUnits[unit]);
   return text;
 }
 

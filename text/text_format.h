@@ -10,6 +10,12 @@ namespace lumicarve {
 // neither does any value when the separator is '\0' (a locale without one).
 std::string FormatWithSeparators(int64_t value, char separator);
 
+// A size in decimal units as the desktop writes it: "512 bytes", "1.5 KB",
+// "640 KB", "2.2 MB", "314 MB", "31.9 GB" below ten of a unit with one
+// decimal, at or above ten as a whole number. The decimal point is the
+// current C locale's.
+std::string FormatSize(uint64_t bytes);
+
 // Seconds as "%d:%02d:%02d", hours not wrapped (360000 gives "100:00:00").
 std::string FormatDuration(int32_t seconds);
 

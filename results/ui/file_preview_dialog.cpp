@@ -2,11 +2,13 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "controls/gradient.h"
@@ -34,9 +36,8 @@ QString Separated(uint64_t n, char separator) {
 }  // namespace
 
 QString PreviewLengthText(uint64_t length, char separator) {
-  return QStringLiteral("%1 %2 (%3 %4)")
-      .arg(Separated(length / 1024, separator), Text(IDS_KB), Separated(length, separator),
-           Text(IDS_BYTES));
+  return QStringLiteral("%1 (%2 %3)")
+      .arg(QString::fromStdString(FormatSize(length)), Separated(length, separator), Text(IDS_BYTES));
 }
 
 QString PreviewDateText(uint64_t filetime) {
@@ -58,7 +59,11 @@ QString PreviewCameraText(const std::string& make, const std::string& model) {
 }
 
 FilePreviewDialog::FilePreviewDialog(AppContext* context, FoundFile* file, QWidget* parent)
-    : QDialog(parent), context_(context), file_(file) {
+    : FilePreviewDialog(context, std::vector<FoundFile*>{file}, 0, parent) {}
+
+FilePreviewDialog::FilePreviewDialog(AppContext* context, std::vector<FoundFile*> files, int index,
+                                     QWidget* parent)
+    : QDialog(parent), context_(context), files_(std::move(files)) {
   setWindowTitle(tr("File preview"));
   QFontMetrics fm(font());
   const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
@@ -72,7 +77,7 @@ FilePreviewDialog::FilePreviewDialog(AppContext* context, FoundFile* file, QWidg
     const char* label;
     int y;
   };
-  const Row rows[4] = {{"Name:", 212}, {"Length:", 224}, {"Date / time:", 235}, {"Camera", 246}};
+  const Row rows[4] = {{"Name:", 212}, {"Length:", 224}, {"Date / time:", 235}, {"Camera:", 246}};
   for (int i = 0; i < 4; ++i) {
     auto* label = new CTransparentStatic(tr(rows[i].label), this);
     label->setGeometry(dialogRect(7, rows[i].y, 88, 8));
@@ -83,11 +88,34 @@ FilePreviewDialog::FilePreviewDialog(AppContext* context, FoundFile* file, QWidg
     values_[i]->makeBold();
     values_[i]->setTextColour(Qt::white);
   }
+  previous_ = new QPushButton(tr("< &Previous"), this);
+  previous_->setObjectName(QStringLiteral("previousButton"));
+  previous_->setAutoDefault(false);
+  previous_->setGeometry(dialogRect(7, 268, 60, 14));
+  connect(previous_, &QPushButton::clicked, this, [this] { step(-1); });
   auto* ok = new QPushButton(tr("OK"), this);
   ok->setGeometry(dialogRect(132, 268, 50, 14));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  next_ = new QPushButton(tr("&Next >"), this);
+  next_->setObjectName(QStringLiteral("nextButton"));
+  next_->setAutoDefault(false);
+  next_->setGeometry(dialogRect(247, 268, 60, 14));
+  connect(next_, &QPushButton::clicked, this, [this] { step(1); });
+  // Buttons sized for their text in any font, and never past the box's edge.
+  for (QPushButton* b : {previous_, ok, next_}) {
+    const int w = std::max(b->width(), b->sizeHint().width());
+    b->setGeometry(b == next_ ? box_->geometry().right() + 1 - w : b == ok ? (width() - w) / 2 : b->x(), b->y(),
+                   w, std::max(b->height(), b->sizeHint().height()));
+  }
 
+  index_ = files_.empty() ? 0 : std::clamp(index, 0, static_cast<int>(files_.size()) - 1);
+  showFile();
+}
+
+void FilePreviewDialog::showFile() {
+  file_ = files_.empty() ? nullptr : files_[static_cast<size_t>(index_)];
+  for (QString& t : texts_) t.clear();
   if (file_) {
     texts_[0] = QString::fromLatin1(file_->name, static_cast<int>(strnlen(file_->name, sizeof file_->name)));
     texts_[1] = PreviewLengthText(file_->length, context_->thousandsSeparator);
@@ -96,6 +124,30 @@ FilePreviewDialog::FilePreviewDialog(AppContext* context, FoundFile* file, QWidg
   texts_[3] = Text(IDS_NOT_AVAILABLE);
   LoadPreviewImage(file_);
   for (int i = 0; i < 4; ++i) values_[i]->setText(texts_[i]);
+  previous_->setEnabled(index_ > 0);
+  next_->setEnabled(index_ + 1 < static_cast<int>(files_.size()));
+}
+
+void FilePreviewDialog::step(int step) {
+  const int to = index_ + step;
+  if (to < 0 || to >= static_cast<int>(files_.size()) || to == index_) return;
+  index_ = to;
+  showFile();
+}
+
+void FilePreviewDialog::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_PageUp:
+      step(-1);
+      return;
+    case Qt::Key_Right:
+    case Qt::Key_PageDown:
+      step(1);
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
 }
 
 QRect FilePreviewDialog::dialogRect(int x, int y, int w, int h) const {

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class QPushButton;
 
 namespace lumicarve {
 
@@ -15,7 +18,7 @@ struct AppContext;
 class CImagePreviewStatic;
 class CTransparentStatic;
 
-// "1,234 KB (1,263,616 bytes)": whole kilobytes rounded down, then the bytes.
+// "1.3 MB (1,263,616 bytes)": the size as the window writes sizes, then the bytes.
 QString PreviewLengthText(uint64_t length, char separator);
 // The date and time in the user's short formats, or "n/a" for an unknown
 // date (0) or one that is no calendar time.
@@ -29,6 +32,15 @@ class FilePreviewDialog : public QDialog {
 
  public:
   FilePreviewDialog(AppContext* context, FoundFile* file, QWidget* parent = nullptr);
+  // The files of the list, showing `files[index]`; "Previous" and "Next"
+  // (and the Left and Right keys) step through them.
+  FilePreviewDialog(AppContext* context, std::vector<FoundFile*> files, int index, QWidget* parent = nullptr);
+
+  // Shows the file `step` places before or after the shown one, if any.
+  void step(int step);
+  int index() const { return index_; }
+  QPushButton* previousButton() const { return previous_; }
+  QPushButton* nextButton() const { return next_; }
 
   // Shows the file in the picture box: a picture copied from the device,
   // fitted into the box; the film strip or the camera for other files.
@@ -43,12 +55,18 @@ class FilePreviewDialog : public QDialog {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QRect dialogRect(int x, int y, int w, int h) const;
+  void showFile();
 
   AppContext* context_;
-  FoundFile* file_;
+  std::vector<FoundFile*> files_;
+  int index_ = 0;
+  FoundFile* file_ = nullptr;
+  QPushButton* previous_ = nullptr;
+  QPushButton* next_ = nullptr;
   CImagePreviewStatic* box_;
   CTransparentStatic* values_[4] = {};
   QString texts_[4];

@@ -23,9 +23,11 @@ FolderViewPane::FolderViewPane(QWidget* parent) : QWidget(parent) {
   layout->addWidget(tree_);
   images_[0] = style()->standardIcon(QStyle::SP_DirOpenIcon);
   images_[1] = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  // The caret moves to each item that becomes selected; moving rows while a
-  // year is sorted in changes the selection model but not the caret.
+  // The keys move the caret and select in one step; a mouse press moves the
+  // caret first and selects afterwards. The list follows whichever of the
+  // two completes the choice, once per item.
   connect(tree_, &QTreeWidget::currentItemChanged, this, &FolderViewPane::selectionChanged);
+  connect(tree_, &QTreeWidget::itemSelectionChanged, this, &FolderViewPane::selectionChanged);
 }
 
 TreeItemData FolderViewPane::DataOf(const QTreeWidgetItem* item) {
@@ -89,7 +91,10 @@ TreeItem FolderViewPane::CaretItem() { return tree_->currentItem(); }
 
 void FolderViewPane::SelectItem(TreeItem item) { tree_->setCurrentItem(ItemOf(item)); }
 
-void FolderViewPane::DeleteAllItems() { tree_->clear(); }
+void FolderViewPane::DeleteAllItems() {
+  listed_ = nullptr;
+  tree_->clear();
+}
 
 void FolderViewPane::RefreshList(TreeItem item, bool appendOnly) {
   emit listRefresh(ItemOf(item), appendOnly);
@@ -97,8 +102,12 @@ void FolderViewPane::RefreshList(TreeItem item, bool appendOnly) {
 
 void FolderViewPane::selectionChanged() {
   QTreeWidgetItem* current = tree_->currentItem();
-  if (!ignoreNextSelectionChange_ && current && current->isSelected())
-    emit listRefresh(current, false);
+  if (!current || !current->isSelected()) return;
+  // Moving rows while a year is sorted in changes the selection model but
+  // not the chosen item: nothing to list again.
+  if (current == listed_) return;
+  listed_ = current;
+  if (!ignoreNextSelectionChange_) emit listRefresh(current, false);
   ignoreNextSelectionChange_ = false;
 }
 

@@ -45,6 +45,8 @@ class FolderViewPane : public QWidget, public ResultsTree {
   QIcon images_[2];
   // The selection made while the pane is built is not a user's choice.
   bool ignoreNextSelectionChange_ = true;
+  // The item the list was last asked to show by a selection.
+  QTreeWidgetItem* listed_ = nullptr;
 };
 
 }  // namespace lumicarve

@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QThread>
@@ -67,12 +69,9 @@ CLumicarveView::~CLumicarveView() {
   verticalScrollBar()->disconnect(this);
 }
 
-QString CLumicarveView::FileLabel(const FoundFile& file, char separator) {
+QString CLumicarveView::FileLabel(const FoundFile& file) {
   QString name = QString::fromLatin1(file.name, static_cast<int>(strnlen(file.name, sizeof file.name)));
-  // Rounded up without overflow for lengths near the 64-bit limit.
-  int64_t kb = static_cast<int64_t>(file.length / 1024 + (file.length % 1024 ? 1 : 0));
-  return QStringLiteral("%1 (%2 %3)")
-      .arg(name, QString::fromStdString(FormatWithSeparators(kb, separator)), Text(IDS_KB));
+  return QStringLiteral("%1 (%2)").arg(name, QString::fromStdString(FormatSize(file.length)));
 }
 
 void CLumicarveView::showMode(bool thumbnails, bool sorted) {
@@ -106,7 +105,7 @@ void CLumicarveView::addFileEntries(const FileFolder& folder, int existing) {
   int i = 0;
   for (FoundFile* f = FirstInChain(folder); f; f = NextInChain(f), ++i) {
     if (i < existing) continue;
-    model_->add({FileLabel(*f, context_->thousandsSeparator),
+    model_->add({FileLabel(*f),
                  IsVideoType(f->type) ? kImageVideo : kImagePicture, f, QPixmap()});
   }
 }
@@ -131,6 +130,11 @@ void CLumicarveView::RefreshList(TreeItemData data, bool appendOnly) {
     for (int d = 1; d <= 31; ++d)
       if (month->days[d].count > 0 && i++ >= existing)
         model_->add({QString::number(d), kImageFolder, nullptr, QPixmap()});
+  } else if (data.kind == NODE_UNSORTED && data.target) {
+    StopThumbnails();
+    int number = 1;
+    for (const UnsortedGroup* g = static_cast<const YearRecord*>(data.target)->firstGroup; g; g = g->next, ++number)
+      if (g->count > 0 && i++ >= existing) model_->add({QString::number(number), kImageFolder, nullptr, QPixmap()});
   } else if (data.kind == NODE_FILES) {
     auto* folder = static_cast<const FileFolder*>(data.target);
     if (!folder || folder->count <= 0) return;
@@ -151,7 +155,7 @@ void CLumicarveView::StartThumbnails() {
   std::vector<ListEntry> entries;
   entries.reserve(static_cast<size_t>(std::max(listSource_->count, 0)));
   for (FoundFile* f = FirstInChain(*listSource_); f; f = NextInChain(f))
-    entries.push_back({FileLabel(*f, context_->thousandsSeparator),
+    entries.push_back({FileLabel(*f),
                        IsVideoType(f->type) ? kImageVideo : kImagePicture, f, blankTile_});
   // Every label and blank tile goes in in one step: the list is complete
   // and usable at once, and the pictures follow.
@@ -312,6 +316,28 @@ void CLumicarveView::contextMenuEvent(QContextMenuEvent* event) {
   menu->setAttribute(Qt::WA_DeleteOnClose);
   menu->popup(event->globalPos());
   event->accept();
+}
+
+void CLumicarveView::setEmptyHint(const QString& hint) {
+  emptyHint_ = hint;
+  viewport()->update();
+}
+
+void CLumicarveView::paintEvent(QPaintEvent* event) {
+  QListView::paintEvent(event);
+  if (count() > 0 || emptyHint_.isEmpty()) return;
+  QPainter p(viewport());
+  p.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+  p.drawText(viewport()->rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, emptyHint_);
+}
+
+void CLumicarveView::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+    emit entryOpened(currentIndex().row());
+    event->accept();
+    return;
+  }
+  QListView::keyPressEvent(event);
 }
 
 void CLumicarveView::selectAllFiles() {

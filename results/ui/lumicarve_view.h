@@ -42,10 +42,14 @@ class CLumicarveView : public QListView {
   ~CLumicarveView() override;
 
   // Lists what lies directly below a tree item with `data`. appendOnly adds
-  // only the entries beyond those already listed.
+  // only the entries beyond those already listed. For NODE_UNSORTED the
+  // target is the unsorted YearRecord: its groups are listed like days.
   void RefreshList(TreeItemData data, bool appendOnly);
-  // "00000012.JPG (1,537 KB)": the size in whole kilobytes, rounded up.
-  static QString FileLabel(const FoundFile& file, char separator);
+  // What the empty list says instead of nothing.
+  void setEmptyHint(const QString& hint);
+  QString emptyHint() const { return emptyHint_; }
+  // "00000012.JPG (1.6 MB)": the size as every size of the window is written.
+  static QString FileLabel(const FoundFile& file);
   const FileFolder* listSource() const { return listSource_; }
 
   int count() const { return model_->rowCount(); }
@@ -83,6 +87,9 @@ class CLumicarveView : public QListView {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  // Enter opens the current entry, as a double-click does.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void showMode(bool thumbnails, bool sorted);
@@ -100,6 +107,7 @@ class CLumicarveView : public QListView {
 
   AppContext* context_;
   FileListModel* model_;
+  QString emptyHint_;
   const FileFolder* listSource_ = nullptr;
   QPixmap blankTile_;
   QImage filmStrip_, camera_;

@@ -22,12 +22,12 @@ TEST(CliDevices, printsEachDiskWithItsDescriptionAndVolumes) {
   std::string out;
   ASSERT_EQ(RunCli("devices --root '" + test::SysRoot() + "'", out), 0) << out;
   const std::string reader =
-      "2  [/media/ann/CARD] Generic SD Reader [0 MB]\n"
+      "2  [/media/ann/CARD] Generic SD Reader [294 KB]\n"
       "    path: " + test::SysRoot() + "/dev/sdb\n"
       "    model: Generic SD Reader\n"
       "    revision: 1.00\n"
       "    serial: -\n"
-      "    capacity: 0 MB (294400 bytes, 575 sectors)\n"
+      "    capacity: 294 KB (294400 bytes, 575 sectors)\n"
       "    removable: yes\n"
       "    transport: none\n"
       "    standard: -\n"

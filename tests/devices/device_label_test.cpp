@@ -29,11 +29,16 @@ void AddVolume(DeviceEntry& e, const char* mountPoint) {
   std::snprintf(v.mountPoint, sizeof v.mountPoint, "%s", mountPoint);
 }
 
-TEST(CapacityText, switchesFromDecimalMegabytesToGigabytesJustAboveOneBillionBytes) {
-  EXPECT_EQ(CapacityText(1000000000ull), "1000 MB");
-  EXPECT_EQ(CapacityText(1000000001ull), "1 GB");
-  EXPECT_EQ(CapacityText(999999ull), "0 MB");
-  EXPECT_EQ(CapacityText(31914983424ull), "31 GB");  // truncated, not rounded
+TEST(CapacityText, writesDecimalUnitsWithOneDecimalBelowTenAndKilobytesBelowOneMegabyte) {
+  EXPECT_EQ(CapacityText(0), "0 bytes");
+  EXPECT_EQ(CapacityText(999), "999 bytes");
+  EXPECT_EQ(CapacityText(1000), "1.0 KB");
+  EXPECT_EQ(CapacityText(2222500), "2.2 MB");
+  EXPECT_EQ(CapacityText(9950000), "10 MB");
+  EXPECT_EQ(CapacityText(999999), "1.0 MB");  // 999.999 KB rounds into the next unit
+  EXPECT_EQ(CapacityText(314572800), "315 MB");
+  EXPECT_EQ(CapacityText(31914983424ull), "32 GB");
+  EXPECT_EQ(CapacityText(~0ull), "18 EB");
 }
 
 TEST(CapitaliseModel, lowersTheVendorWordOnlyWhenItIsLongerThanFourCharacters) {
@@ -52,7 +57,7 @@ TEST(ComposeDeviceLabel, namesEveryMountedVolumeThenTheModelAndCapacity) {
   AddVolume(e, "");  // an unmounted partition takes a slot but adds nothing
   AddVolume(e, "/mnt/second");
   ComposeDeviceLabel(e);
-  EXPECT_STREQ(e.label, "[/media/ann/CARD] [/mnt/second] Generic SD Reader [8 GB]");
+  EXPECT_STREQ(e.label, "[/media/ann/CARD] [/mnt/second] Generic SD Reader [8.0 GB]");
 }
 
 TEST(ComposeDeviceLabel, dropsMountPointsRatherThanTheModelWhenTheLineIsFull) {
@@ -62,7 +67,7 @@ TEST(ComposeDeviceLabel, dropsMountPointsRatherThanTheModelWhenTheLineIsFull) {
   AddVolume(e, longPath.c_str());
   ComposeDeviceLabel(e);
   const std::string label = e.label;
-  EXPECT_EQ(label, "[" + longPath + "] Generic SD Reader [8 GB]");
+  EXPECT_EQ(label, "[" + longPath + "] Generic SD Reader [8.0 GB]");
   EXPECT_LT(label.size(), sizeof e.label);
 }
 

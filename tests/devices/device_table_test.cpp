@@ -42,9 +42,9 @@ TEST(BuildDeviceTable, fillsTheSlotsDenselyWithTheDisksThatCanBeRead) {
   ASSERT_EQ(t.context->deviceCount, 3);
   EXPECT_EQ(t.context->devicesDenied, 0);
   EXPECT_EQ(t.context->scannedDeviceIndex, 0);
-  EXPECT_STREQ(t[0].label, "Loop card.img [0 MB]");
-  EXPECT_STREQ(t[1].label, "[/media/ann/EOS DIGITAL] SD32G [0 MB]");
-  EXPECT_STREQ(t[2].label, "[/media/ann/CARD] Generic SD Reader [0 MB]");
+  EXPECT_STREQ(t[0].label, "Loop card.img [131 KB]");
+  EXPECT_STREQ(t[1].label, "[/media/ann/EOS DIGITAL] SD32G [131 KB]");
+  EXPECT_STREQ(t[2].label, "[/media/ann/CARD] Generic SD Reader [294 KB]");
   // The disk number is the position among all disks found, listed or not.
   EXPECT_EQ(t[0].diskNumber, 0);
   EXPECT_EQ(t[1].diskNumber, 1);
@@ -153,7 +153,7 @@ TEST(AddImageDevice, addsAFileWithItsNameAndAPartialLastSector) {
   std::string error;
   ASSERT_EQ(AddImageDevice(*t.context, path, &error), 0) << error;
   const std::string name = std::string(path).substr(5);
-  EXPECT_STREQ(t[0].label, ("[image] " + name + " [0 MB]").c_str());
+  EXPECT_STREQ(t[0].label, ("[image] " + name + " [1.0 KB]").c_str());
   EXPECT_EQ(t[0].totalSectors, 2u);
   EXPECT_EQ(t[0].volumeCount, 0);
   EXPECT_EQ(::fcntl(t[0].handle, F_GETFL) & O_ACCMODE, O_RDONLY);

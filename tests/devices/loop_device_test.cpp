@@ -279,7 +279,7 @@ TEST(LoopDevice, aDiskThisUserMayNotOpenIsListedAndAdoptsOnlyAReadOnlyDescriptor
   const DeviceEntry& entry = t.context->devices[index];
   EXPECT_EQ(entry.handle, -1);
   EXPECT_EQ(entry.needsAccess, 1);
-  EXPECT_STREQ(entry.label, "Loop card image.img [8 MB]");
+  EXPECT_STREQ(entry.label, "Loop card image.img [8.4 MB]");
   const int denied = t.context->devicesDenied;
   EXPECT_GE(denied, 1);
 

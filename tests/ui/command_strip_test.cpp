@@ -12,7 +12,7 @@ using namespace lumicarve;
 
 namespace {
 
-QPoint Centre(int button) { return {CommandButtonStrip::kButtonWidth * button + 43, 50}; }
+QPoint Centre() { return {43, 50}; }
 
 }  // namespace
 
@@ -35,11 +35,11 @@ class CommandStripTest : public QObject {
   void theLookFollowsTheFlagsThePressAndTheHover() {
     QCOMPARE(strip_->lookOf(0), CommandButtonStrip::kNormal);
     QCOMPARE(strip_->lookOf(1), CommandButtonStrip::kDisabled);
-    QTest::mouseMove(strip_.get(), Centre(2));
+    QTest::mouseMove(button(2), Centre());
     QCOMPARE(strip_->lookOf(2), CommandButtonStrip::kHover);
-    QTest::mousePress(strip_.get(), Qt::LeftButton, {}, Centre(2));
+    QTest::mousePress(button(2), Qt::LeftButton, {}, Centre());
     QCOMPARE(strip_->lookOf(2), CommandButtonStrip::kPressed);
-    QTest::mouseRelease(strip_.get(), Qt::LeftButton, {}, Centre(2));
+    QTest::mouseRelease(button(2), Qt::LeftButton, {}, Centre());
     QCOMPARE(strip_->lookOf(2), CommandButtonStrip::kHover);
     // The setter stores the flag in the context and redraws.
     strip_->setCommandEnable(1, true);
@@ -47,30 +47,43 @@ class CommandStripTest : public QObject {
     QCOMPARE(strip_->lookOf(1), CommandButtonStrip::kNormal);
     // The pressed face differs from the normal one: it is drawn, not only named.
     QImage normal = strip_->grab().toImage();
-    QTest::mousePress(strip_.get(), Qt::LeftButton, {}, Centre(0));
+    QTest::mousePress(button(0), Qt::LeftButton, {}, Centre());
     QVERIFY(strip_->grab().toImage() != normal);
-    QTest::mouseRelease(strip_.get(), Qt::LeftButton, {}, Centre(0));
+    QTest::mouseRelease(button(0), Qt::LeftButton, {}, Centre());
   }
 
   void aClickOnADisabledButtonDoesNothingAndShowsNoPress() {
     QSignalSpy requests(strip_.get(), &CommandButtonStrip::controlRequest);
-    QTest::mousePress(strip_.get(), Qt::LeftButton, {}, Centre(1));
+    QTest::mousePress(button(1), Qt::LeftButton, {}, Centre());
     QCOMPARE(strip_->lookOf(1), CommandButtonStrip::kDisabled);
-    QTest::mouseRelease(strip_.get(), Qt::LeftButton, {}, Centre(1));
+    QTest::mouseRelease(button(1), Qt::LeftButton, {}, Centre());
     QCOMPARE(requests.count(), 0);
+    // Nor can it take the focus.
+    button(1)->setFocus();
+    QVERIFY(!button(1)->hasFocus());
   }
 
-  void pressOnOneAndReleaseOnAnotherSendsTheOneUnderTheCursor() {
+  void theButtonsTakeTheFocusAndSpaceOrEnterPressesTheFocusedOne() {
     QSignalSpy requests(strip_.get(), &CommandButtonStrip::controlRequest);
-    QTest::mousePress(strip_.get(), Qt::LeftButton, {}, Centre(0));
-    QTest::mouseRelease(strip_.get(), Qt::LeftButton, {}, Centre(2));
+    button(0)->setFocus();
+    QTRY_VERIFY(button(0)->hasFocus());
+    // Tab skips the disabled button.
+    QTest::keyClick(button(0), Qt::Key_Tab);
+    QTRY_VERIFY(button(2)->hasFocus());
+    QTest::keyClick(button(2), Qt::Key_Space);
     QCOMPARE(requests.count(), 1);
     QCOMPARE(requests.at(0).at(0).toInt(), 2);
-    // Released over a disabled button: nothing.
-    QTest::mousePress(strip_.get(), Qt::LeftButton, {}, Centre(0));
-    QTest::mouseRelease(strip_.get(), Qt::LeftButton, {}, Centre(1));
-    QCOMPARE(requests.count(), 1);
+  }
+
+  void aPressReleasedOffItsButtonSendsNothing() {
+    QSignalSpy requests(strip_.get(), &CommandButtonStrip::controlRequest);
+    QTest::mousePress(button(0), Qt::LeftButton, {}, Centre());
+    QTest::mouseRelease(button(0), Qt::LeftButton, {}, QPoint(CommandButtonStrip::kButtonWidth * 2 + 43, 50));
+    QCOMPARE(requests.count(), 0);
     QCOMPARE(strip_->pressedIndex(), -1);
+    QTest::mouseClick(button(0), Qt::LeftButton, {}, Centre());
+    QCOMPARE(requests.count(), 1);
+    QCOMPARE(requests.at(0).at(0).toInt(), 0);
   }
 
   void aClickRightOfTheThirdButtonDoesNothing() {
@@ -82,16 +95,17 @@ class CommandStripTest : public QObject {
   }
 
   void theHoverLookClearsSoonAfterTheCursorLeaves() {
-    QCursor::setPos(strip_->mapToGlobal(Centre(0)));
-    QTest::mouseMove(strip_.get(), Centre(0));
+    QCursor::setPos(button(0)->mapToGlobal(Centre()));
+    QTest::mouseMove(button(0), Centre());
     QCOMPARE(strip_->hoverIndex(), 0);
-    QVERIFY(strip_->hoverTimerRunning());
+    QVERIFY(static_cast<CommandButton*>(button(0))->hoverTimerRunning());
     QCursor::setPos(strip_->mapToGlobal(QPoint(-50, -50)));
     QTRY_COMPARE_WITH_TIMEOUT(strip_->hoverIndex(), -1, 250);
-    QVERIFY(!strip_->hoverTimerRunning());
+    QVERIFY(!static_cast<CommandButton*>(button(0))->hoverTimerRunning());
   }
 
  private:
+  QAbstractButton* button(int k) const { return strip_->button(k); }
   std::unique_ptr<AppContext> context_;
   std::unique_ptr<CommandButtonStrip> strip_;
 };

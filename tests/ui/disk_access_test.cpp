@@ -64,7 +64,7 @@ int ListAsOrdinaryUser(CMainFrame& frame, const QString& device) {
 }
 
 void ClickSearch(CMainFrame& frame) {
-  QTest::mouseClick(frame.controlPane()->strip(), Qt::LeftButton, {},
+  QTest::mouseClick(frame.controlPane()->strip()->button(0), Qt::LeftButton, {},
                     QPoint(CommandButtonStrip::kButtonWidth / 2, 50));
 }
 

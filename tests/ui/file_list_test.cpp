@@ -46,19 +46,16 @@ class FileListTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void fileLabelsShowWholeKilobytesRoundedUp() {
-    QCOMPARE(CLumicarveView::FileLabel(Sized(1), ','), QStringLiteral("00000012.JPG (1 KB)"));
-    QCOMPARE(CLumicarveView::FileLabel(Sized(1024), ','), QStringLiteral("00000012.JPG (1 KB)"));
-    QCOMPARE(CLumicarveView::FileLabel(Sized(1025), ','), QStringLiteral("00000012.JPG (2 KB)"));
-    QCOMPARE(CLumicarveView::FileLabel(Sized(1573000), ','),
-             QStringLiteral("00000012.JPG (1,537 KB)"));
+  void fileLabelsWriteTheSizeAsTheDeviceListAndThePreviewDo() {
+    QCOMPARE(CLumicarveView::FileLabel(Sized(1)), QStringLiteral("00000012.JPG (1 byte)"));
+    QCOMPARE(CLumicarveView::FileLabel(Sized(1573000)), QStringLiteral("00000012.JPG (1.6 MB)"));
   }
 
   void anAppendOnlyRefreshAddsExactlyTheNewEntry() {
     Listing l;
     QVERIFY(l.install("ui/plasma.gif", FT_GIF, "GIF"));
     l.view.RefreshList(l.card.files(), false);
-    QCOMPARE(Labels(l.view), (QStringList{"00000001.JPG (4 KB)", "00000002.GIF (58 KB)"}));
+    QCOMPARE(Labels(l.view), (QStringList{"00000001.JPG (3.4 KB)", "00000002.GIF (59 KB)"}));
 
     FoundFile late = Sized(2048, "00000003.AVI");
     late.type = FT_AVI;
@@ -71,8 +68,8 @@ class FileListTest : public QObject {
     QCOMPARE(l.view.count(), 3);
     // The entries already listed stay as they were.
     QCOMPARE(l.view.item(0)->file, l.card.file(0));
-    QCOMPARE(l.view.item(1)->text(), QStringLiteral("00000002.GIF (58 KB)"));
-    QCOMPARE(l.view.item(2)->text(), QStringLiteral("00000003.AVI (2 KB)"));
+    QCOMPARE(l.view.item(1)->text(), QStringLiteral("00000002.GIF (59 KB)"));
+    QCOMPARE(l.view.item(2)->text(), QStringLiteral("00000003.AVI (2.0 KB)"));
     QCOMPARE(l.view.item(2)->image, int(kImageVideo));
     QCOMPARE(l.view.item(2)->file, &late);
     QCOMPARE(l.view.item(0)->image, int(kImagePicture));
@@ -113,7 +110,7 @@ class FileListTest : public QObject {
     QVERIFY(l.view.thumbnailMode());
     QCOMPARE(l.view.viewMode(), QListView::IconMode);
     QCOMPARE(l.view.iconSize(), QSize(160, 120));
-    QCOMPARE(Labels(l.view), (QStringList{"00000001.JPG (4 KB)", "00000002.PNG (142 KB)"}));
+    QCOMPARE(Labels(l.view), (QStringList{"00000001.JPG (3.4 KB)", "00000002.PNG (144 KB)"}));
     QTRY_VERIFY(!l.view.workerRunning());
     QCOMPARE(l.context.activityFlags.load() & kActivityThumbnails, 0);
 

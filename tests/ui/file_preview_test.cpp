@@ -42,8 +42,7 @@ class FilePreviewTest : public QObject {
   void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
   void theTextsFollowTheirFormats() {
-    QCOMPARE(PreviewLengthText(1263615, ','), QStringLiteral("1,233 KB (1,263,615 bytes)"));
-    QCOMPARE(PreviewLengthText(1263616, ','), QStringLiteral("1,234 KB (1,263,616 bytes)"));
+    QCOMPARE(PreviewLengthText(1263615, ','), QStringLiteral("1.3 MB (1,263,615 bytes)"));
     QCOMPARE(PreviewCameraText("Canon", "Canon EOS 5D"), QStringLiteral("Canon EOS 5D"));
     QCOMPARE(PreviewCameraText("FUJIFILM", "X100"), QStringLiteral("FUJIFILM X100"));
     QCOMPARE(PreviewCameraText("", "X100"), QStringLiteral("n/a"));
@@ -64,7 +63,7 @@ class FilePreviewTest : public QObject {
 
     FilePreviewDialog dialog(&context, canon, nullptr);
     QCOMPARE(dialog.nameText(), QStringLiteral("00000001.JPG"));
-    QCOMPARE(dialog.lengthText(), QStringLiteral("122 KB (125,248 bytes)"));
+    QCOMPARE(dialog.lengthText(), QStringLiteral("125 KB (125,248 bytes)"));
     QCOMPARE(dialog.cameraText(), QStringLiteral("Canon EOS 5D"));
     // The date the EXIF step finds shows the next time the dialog opens.
     QCOMPARE(dialog.dateText(), QStringLiteral("n/a"));

@@ -44,7 +44,7 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(d.minimumSizeEdit()->text(), QStringLiteral("0"));
     QCOMPARE(d.findChild<QLabel*>(QStringLiteral("templateHelp"))->text(),
              QStringLiteral("%Y: year\n%M: month\n%D: day\n%xN: sequence number where x = number of "
-                            "digits\n folder"));
+                            "digits\n\\ or /: folder"));
     QListWidget* list = d.formatList();
     QCOMPARE(list->count(), 27);
     QCOMPARE(CheckedRows(d).size(), 27);
@@ -55,6 +55,21 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(list->item(10)->text(), QStringLiteral("JPG - JPEG file"));
     QCOMPARE(list->item(26)->text(), QStringLiteral("WMV - Windows media video"));
     QCOMPARE(d.templateEdit()->maxLength(), 259);
+    // Laid out, at a large font as well: every label and button gets the
+    // room its text needs.
+    for (int points : {9, 16}) {
+      QFont f = d.font();
+      f.setPointSize(points);
+      d.setFont(f);
+      d.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&d));
+      const QList<QWidget*> widgets = d.findChildren<QWidget*>();
+      for (QWidget* w : widgets)
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w))
+          QVERIFY2(w->width() >= w->sizeHint().width() && w->height() >= w->sizeHint().height(),
+                   qPrintable(w->property("text").toString()));
+      d.hide();
+    }
   }
 
   void eachPresetChecksExactlyItsTypesAndOkKeepsThem() {

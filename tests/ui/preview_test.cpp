@@ -243,11 +243,12 @@ class PreviewTest : public QObject {
     QCOMPARE(pane->thumbnailLabel()->textColour(), QColor(Qt::white));
   }
 
-  void aMissingManualIsReportedWithErrorCode2() {
+  void aMissingManualIsReportedWithErrorCode2AndItsPath() {
     MessageBoxWatcher boxes;
     QTemporaryDir dir;
-    QCOMPARE(OpenManualAt(nullptr, dir.filePath(QStringLiteral("lumicarve.pdf"))), 2);
-    QCOMPARE(boxes.texts, QStringList(QStringLiteral("Error opening manual (error code 2)")));
+    const QString pdf = dir.filePath(QStringLiteral("lumicarve.pdf"));
+    QCOMPARE(OpenManualAt(nullptr, pdf), 2);
+    QCOMPARE(boxes.texts, QStringList(QStringLiteral("Error opening manual (error code 2)\n%1 does not exist.").arg(pdf)));
     QCOMPARE(boxes.icons.at(0), QMessageBox::Critical);
   }
 

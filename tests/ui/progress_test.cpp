@@ -50,8 +50,9 @@ class ProgressTest : public QObject {
     ControlPane* p = frame_->controlPane();
     QCOMPARE(p->value(kFilesFound)->text(), QStringLiteral("1,234,567"));
     QCOMPARE(p->value(kErrors)->text(), QStringLiteral("12"));
-    QCOMPARE(p->value(kTotalLength)->text(), QStringLiteral("5,000 MB"));
-    QCOMPARE(p->value(kPosition)->text(), QStringLiteral("1,500 MB"));
+    // Decimal units, as the device list writes the capacity.
+    QCOMPARE(p->value(kTotalLength)->text(), QStringLiteral("5.2 GB"));
+    QCOMPARE(p->value(kPosition)->text(), QStringLiteral("1.6 GB"));
     QCOMPARE(p->value(kElapsed)->text(), QStringLiteral("1:02:03"));
     QCOMPARE(p->value(kPercentage)->text(), QStringLiteral("45.3 %"));
     QCOMPARE(p->progressBar()->value(), 453);

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
+#include <QLineEdit>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTest>
@@ -16,6 +16,7 @@
 #include "shell/main_frame.h"
 #include "shell/recovery_dialog.h"
 #include "shell/recovery_flow.h"
+#include "shell/recovery_target_dialog.h"
 #include "ui_test_support.h"
 
 using namespace lumicarve;
@@ -38,16 +39,16 @@ class RecoveryDriver : public QObject {
  private:
   void poll() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+    if (auto* chooser = qobject_cast<RecoveryTargetDialog*>(modal)) {
       chooserSeen = true;
       chooserTitle = chooser->windowTitle();
-      chooser->setDirectory(folder_);
+      chooser->destinationEdit()->setText(folder_);
       QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
     } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       texts << box->text();
       box->accept();
     } else if (auto* dialog = qobject_cast<RecoveryDialog*>(modal)) {
-      if (dialog->okButton()->isEnabled()) dialog->okButton()->click();
+      if (dialog->recoveryState() == RECOVERY_ERROR) dialog->closeButton()->click();
     }
   }
   QString folder_;

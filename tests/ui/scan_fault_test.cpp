@@ -49,7 +49,7 @@ class ScanFaultTest : public QObject {
     QVERIFY(lostSector > 0 && lostSector <= int64_t(lostFrom));
     QCOMPARE(boxes.texts, QStringList(QStringLiteral("The device is no longer available. The scan was "
                                                      "stopped at %1 MB.")
-                                          .arg(lostSector / 2048)));
+                                          .arg(lostSector * 512 / 1000000)));
     QCOMPARE(boxes.icons.at(0), QMessageBox::Warning);
     QCOMPARE(frame.scanCounters().filesFound.load(), 7);
     QTreeWidget* tree = frame.folderPane()->tree();

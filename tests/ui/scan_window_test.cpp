@@ -69,7 +69,7 @@ class ScanWindowTest : public QObject {
     // The list shows the selected day's file, its size rounded up to KB.
     tree->setCurrentItem(june->child(0));
     QCOMPARE(frame.view()->count(), 1);
-    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (123 KB)"));
+    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (125 KB)"));
 
     ControlPane* pane = frame.controlPane();
     QCOMPARE(pane->value(6)->text(), QStringLiteral("100 %"));
@@ -81,12 +81,29 @@ class ScanWindowTest : public QObject {
     QVERIFY(pane->thumbnailSwitch()->isEnabled());
     QCOMPARE(frame.context().displayFlags & 0x1000, 0);
 
-    if (qEnvironmentVariableIsSet("LUMICARVE_SCREENSHOT")) {
-      frame.resize(1100, 760);
-      tree->expandAll();
-      QTest::qWait(200);
-      QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
-    }
+  }
+
+  // scripts/run --screenshot: the window after a scan of a 2 GB card that
+  // holds the sample pictures six times over, one day's files listed.
+  void screenshotOfACardOfRealisticSize() {
+    if (!qEnvironmentVariableIsSet("LUMICARVE_SCREENSHOT")) QSKIP("only for scripts/run --screenshot");
+    QStringList files;
+    for (int i = 0; i < 6; ++i) files << SampleCardFiles();
+    const QString card = dir_.filePath(QStringLiteral("2GB card.img"));
+    QVERIFY(MakeCardImage(card, files, 3900000));
+    CMainFrame frame;
+    frame.resize(1100, 760);
+    frame.show();
+    QVERIFY(frame.openDiskImage(card));
+    MessageBoxWatcher boxes;
+    frame.controlRequest(CMainFrame::kStartScan);
+    QTRY_VERIFY_WITH_TIMEOUT(ScanIdle(frame) && !boxes.texts.isEmpty(), 120000);
+    frame.waitForScanThread();
+    QTreeWidget* tree = frame.folderPane()->tree();
+    tree->expandAll();
+    tree->setCurrentItem(tree->topLevelItem(1)->child(0)->child(0));
+    QTest::qWait(300);
+    QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
   }
 
   void openingAMonthOrDayEntryOfTheListSelectsThatFolder() {
@@ -106,10 +123,10 @@ class ScanWindowTest : public QObject {
     QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("21"));
     frame.OpenListEntry(0);
     QCOMPARE(tree->currentItem(), year->child(0)->child(0));
-    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (123 KB)"));
-    // "unsorted" itself lists nothing.
+    QCOMPARE(frame.view()->item(0)->text(), QStringLiteral("00000003.JPG (125 KB)"));
+    // After the scan "unsorted" lists the files of its one group.
     tree->setCurrentItem(tree->topLevelItem(4));
-    QCOMPARE(frame.view()->count(), 0);
+    QCOMPARE(frame.view()->count(), 3);
   }
 
   void theViewMenuTogglesEachPaneWithItsCheckMark() {
@@ -229,6 +246,12 @@ class ScanWindowTest : public QObject {
                               "File recovery in progress.\nPlease cancel before closing the "
                               "application.")));
     QCOMPARE(boxes.icons.at(0), QMessageBox::Critical);
+    // What the cancelled scan found goes only when the user agrees.
+    boxes.answer = QMessageBox::Cancel;
+    QVERIFY(!frame.close());
+    QCOMPARE(boxes.texts.size(), 2);
+    QVERIFY(boxes.texts.at(1).endsWith(QStringLiteral("found files have not been recovered and will be discarded.")));
+    boxes.answer = QMessageBox::Discard;
     QVERIFY(frame.close());
   }
 

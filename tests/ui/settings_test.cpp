@@ -2,6 +2,7 @@
 // "Misc. Parameters" hex text.
 #include <QApplication>
 #include <QFile>
+#include <QCheckBox>
 #include <QSettings>
 #include <QTest>
 
@@ -9,6 +10,7 @@
 #include <cstring>
 
 #include "shell/app_context.h"
+#include "shell/control_pane.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
 #include "ui_test_support.h"
@@ -39,6 +41,12 @@ class SettingsTest : public QObject {
       CMainFrame frame;
       std::snprintf(frame.context().namingTemplate, 260, "%s", "%Y-%M\\%N");
       frame.context().showDriveSerial = 1;
+      // The two switches of the control pane are kept as well.
+      QTest::mouseClick(frame.controlPane()->previewSwitch(), Qt::LeftButton);
+      QTest::mouseClick(frame.controlPane()->thumbnailSwitch(), Qt::LeftButton);
+      QSettings now(kOrganisation, kApplication);
+      QCOMPARE(now.value("Preview").toInt(), 0);
+      QCOMPARE(now.value("Show Thumbnails").toInt(), 1);
     }
     QSettings s(kOrganisation, kApplication);
     QStringList keys = s.allKeys();
@@ -58,6 +66,11 @@ class SettingsTest : public QObject {
     LoadSettings(context);
     QCOMPARE(QByteArray(context.namingTemplate), QByteArray("%Y-%M\\%N"));
     QCOMPARE(context.showDriveSerial, 1);
+    QCOMPARE(context.previewEnabled, 0);
+    QCOMPARE(context.displayFlags, 1);
+    CMainFrame next;
+    QVERIFY(!next.controlPane()->previewSwitch()->isChecked());
+    QVERIFY(next.controlPane()->thumbnailSwitch()->isChecked());
   }
 
   void miscParametersReadBackIntoTheSameBytesAndAreWrittenUnchanged() {

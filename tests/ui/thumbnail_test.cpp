@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -57,7 +58,11 @@ class ThumbnailTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { ClearReadFaults(); }
+  void init() {
+    ClearReadFaults();
+    // Each case starts from the first run's settings: the switches are kept.
+    QSettings(QStringLiteral("Lumicarve"), QStringLiteral("Lumicarve")).clear();
+  }
   void cleanup() { ClearReadFaults(); }
 
   void picturesAreFittedIntoTheTileAndCentred() {

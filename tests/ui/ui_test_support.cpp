@@ -1,5 +1,6 @@
 #include "ui_test_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -61,7 +62,7 @@ bool MakeCardImage(const QString& image, const QStringList& files, qint64 zeroSe
   return true;
 }
 
-MessageBoxWatcher::MessageBoxWatcher() {
+MessageBoxWatcher::MessageBoxWatcher(QMessageBox::StandardButton answer) : answer(answer) {
   connect(&timer_, &QTimer::timeout, this, &MessageBoxWatcher::poll);
   timer_.start(20);
 }
@@ -70,8 +71,12 @@ void MessageBoxWatcher::poll() {
   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
   if (!box || !box->isVisible()) return;
   texts << box->text();
+  if (!box->informativeText().isEmpty()) informativeTexts << box->informativeText();
   icons << box->icon();
-  box->accept();
+  if (QAbstractButton* button = answer != QMessageBox::NoButton ? box->button(answer) : nullptr)
+    button->click();
+  else
+    box->accept();
 }
 
 }  // namespace lumicarve::test

@@ -35,14 +35,15 @@ QByteArray Sha256(const QString& path);
 QStringList FilesBelow(const QString& dir);
 
 // Closes every modal message box as soon as it shows, remembering its text
-// and icon.
+// and icon: with `answer` when the box has that button, else as accepted.
 class MessageBoxWatcher : public QObject {
   Q_OBJECT
 
  public:
-  MessageBoxWatcher();
-  QStringList texts;
+  explicit MessageBoxWatcher(QMessageBox::StandardButton answer = QMessageBox::NoButton);
+  QStringList texts, informativeTexts;
   QList<QMessageBox::Icon> icons;
+  QMessageBox::StandardButton answer;
 
  private:
   void poll();

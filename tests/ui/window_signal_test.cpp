@@ -8,7 +8,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTest>
@@ -22,6 +22,7 @@
 #include "results/ui/folder_view_pane.h"
 #include "shell/application.h"
 #include "shell/main_frame.h"
+#include "shell/recovery_target_dialog.h"
 #include "shell/recovery_dialog.h"
 #include "ui_test_support.h"
 
@@ -110,8 +111,8 @@ class RecoveryDriver : public QObject {
  private:
   void poll() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
-      chooser->setDirectory(folder_);
+    if (auto* chooser = qobject_cast<RecoveryTargetDialog*>(modal)) {
+      chooser->destinationEdit()->setText(folder_);
       QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
     } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       box->accept();

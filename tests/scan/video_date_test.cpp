@@ -1,0 +1,91 @@
+#include "scan/formats/video_date.h"
+
+#include <gtest/gtest.h>
+
+#include "scan/filetime.h"
+#include "test_device.h"
+
+namespace lumicarve {
+namespace {
+
+using test::ImageBuilder;
+using test::ReadTestFile;
+using test::ScanRun;
+
+uint64_t At(int year, int month, int day, int hour, int minute, int second) {
+  CalendarTime t;
+  t.year = year, t.month = month, t.day = day, t.hour = hour, t.minute = minute, t.second = second;
+  uint64_t filetime = 0;
+  CalendarToFiletime(t, filetime);
+  return filetime;
+}
+
+struct Case {
+  const char* file;
+  FileTypeMask type;
+  uint64_t date;  // 0: none
+};
+
+TEST(VideoDate, comesFromMvhdAsfFilePropertiesAndAviIditAndIsAbsentWhenUnset) {
+  // The generated MP4 carries no creation time; one written into its movie
+  // header (which stands after the media data) must be found.
+  std::vector<uint8_t> mp4 = ReadTestFile("generated/video/mp4_isom_moov_end.mp4");
+  const std::string bytes(mp4.begin(), mp4.end());
+  const size_t mvhd = bytes.find("mvhd");
+  ASSERT_NE(mvhd, std::string::npos);
+  const uint32_t since1904 = 3420093600u;  // 2012-05-17 10:00:00
+  for (int i = 0; i < 4; ++i) mp4[mvhd + 8 + i] = static_cast<uint8_t>(since1904 >> (24 - 8 * i));
+  const Case cases[] = {
+      {"corpus/QuickTime.mov", FT_MOV, At(2005, 8, 11, 14, 3, 54)},
+      {"corpus/ASF.wmv", FT_WMV, At(2004, 10, 28, 17, 23, 34) + 1740000},
+      {"corpus/RIFF.avi", FT_AVI, At(2003, 3, 10, 15, 4, 43)},
+      {"corpus/Pentax.avi", FT_AVI, At(2009, 10, 27, 12, 14, 34)},
+      {"generated/video/video.wmv", FT_WMV, 0},
+      {"generated/video/mobile.3gp", FT_3GP, 0},
+      {"generated/video/video.avi", FT_AVI, 0},
+      {"corpus/QuickTime.mov", FT_JPG, 0},
+  };
+  ImageBuilder img;
+  std::vector<FoundFile> records;
+  for (const Case& c : cases) {
+    const auto data = ReadTestFile(c.file);
+    ASSERT_FALSE(data.empty()) << c.file;
+    FoundFile f{};
+    f.type = static_cast<uint32_t>(c.type);
+    f.length = data.size();
+    f.startSector = img.Place(data);
+    records.push_back(f);
+  }
+  FoundFile patched{};
+  patched.type = FT_MP4;
+  patched.length = mp4.size();
+  patched.startSector = img.Place(mp4);
+  DeviceTable table;
+  const int fd = test::InstallDevice(table, img.bytes());
+  for (size_t i = 0; i < records.size(); ++i) {
+    uint64_t date = 0;
+    EXPECT_EQ(ReadVideoDate(fd, records[i], date), cases[i].date != 0) << cases[i].file;
+    EXPECT_EQ(date, cases[i].date) << cases[i].file;
+  }
+  uint64_t date = 0;
+  EXPECT_TRUE(ReadVideoDate(fd, patched, date));
+  EXPECT_EQ(date, At(2012, 5, 17, 10, 0, 0));
+  // A record longer than the device, or cut before its header, reads nothing.
+  FoundFile cut = records[0];
+  cut.length = 100;
+  EXPECT_FALSE(ReadVideoDate(fd, cut, date));
+  ::close(fd);
+}
+
+TEST(VideoDate, theScanFilesAVideoUnderItsContainerDate) {
+  ImageBuilder img;
+  img.Place(ReadTestFile("corpus/QuickTime.mov"));
+  img.Zeros(4);
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), 1u);
+  EXPECT_EQ(run.files()[0].date, At(2005, 8, 11, 14, 3, 54));
+}
+
+}  // namespace
+}  // namespace lumicarve
