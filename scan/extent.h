@@ -6,6 +6,7 @@
 
 #include "scan/file_types.h"
 #include "scan/formats/ifd_visitor.h"
+#include "scan/recognise.h"
 #include "scan/scan_context.h"
 
 namespace lumicarve {
@@ -37,7 +38,10 @@ bool ReportProgress(ScanContext& context, uint64_t sector);
 bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset, uint32_t& value);
 
 // The rules, one per format family.
-uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector);
+// `isAtom` tells the top-level box types the walk accepts (the type's size
+// lies in the 4 bytes before it).
+uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector,
+                        bool (*isAtom)(const uint8_t* type) = IsQuickTimeAtom);
 uint64_t RiffLength(ScanContext& context, uint64_t startSector);
 uint32_t BitmapLength(ScanContext& context, uint64_t startSector);
 uint32_t AsfLength(ScanContext& context, uint64_t startSector, FileTypeMask& type);

@@ -24,6 +24,14 @@ inline constexpr FileTypeMask FT_MPG = 0x00000080;
 inline constexpr FileTypeMask FT_WMV = 0x00000100;
 // Interim type of an ASF header until a video stream is seen; never on a record.
 inline constexpr FileTypeMask FT_ASF = 0x00000200;
+// Added later in the free bits, so the existing bits keep their meaning.
+inline constexpr FileTypeMask FT_HEIC = 0x00000400;
+inline constexpr FileTypeMask FT_AVIF = 0x00000800;
+inline constexpr FileTypeMask FT_WEBP = 0x00001000;
+inline constexpr FileTypeMask FT_MKV = 0x00002000;
+inline constexpr FileTypeMask FT_WEBM = 0x00004000;
+inline constexpr FileTypeMask FT_CR3 = 0x00008000;
+inline constexpr FileTypeMask FT_RAF = 0x00010000;
 inline constexpr FileTypeMask FT_MTS = 0x00080000;
 inline constexpr FileTypeMask FT_MP4 = 0x00100000;
 inline constexpr FileTypeMask FT_3GP = 0x00200000;
@@ -37,10 +45,11 @@ inline constexpr FileTypeMask FT_RW2 = 0x10000000;
 inline constexpr FileTypeMask FT_SRW = 0x20000000;
 
 inline constexpr FileTypeMask kAllTypes = ~FileTypeMask{0};
-inline constexpr FileTypeMask kPictureTypes = 0x3FC00079;
-inline constexpr FileTypeMask kVideoTypes = 0x00380186;
-inline constexpr FileTypeMask kRawTypes = 0x3FC00000;
-inline constexpr FileTypeMask kTiffFamily = FT_TIF | kRawTypes;
+inline constexpr FileTypeMask kPictureTypes = 0x3FC00079 | FT_HEIC | FT_AVIF | FT_WEBP | FT_CR3 | FT_RAF;
+inline constexpr FileTypeMask kVideoTypes = 0x00380186 | FT_MKV | FT_WEBM;
+// The RAW types the TIFF walk re-types a TIFF to.
+inline constexpr FileTypeMask kTiffRawTypes = 0x3FC00000;
+inline constexpr FileTypeMask kTiffFamily = FT_TIF | kTiffRawTypes;
 
 // Whether the card's file system still lists a found file.
 enum class FileState : uint8_t { kUnknown, kLive, kDeleted };

@@ -8,6 +8,9 @@ list(APPEND CORE_SOURCES
   scan/block_reader.cpp
   scan/cluster_check.cpp
   scan/formats/registry.cpp
+  scan/formats/iso_media.cpp
+  scan/formats/raf.cpp
+  scan/formats/matroska.cpp
   scan/formats/quicktime.cpp
   scan/formats/video_date.cpp
   scan/formats/riff.cpp

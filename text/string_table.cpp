@@ -91,6 +91,13 @@ constexpr StringEntry kStrings[] = {
     {61320,
      "Lumicarve cannot tell which disk holds the destination folder, so it could lie on the "
      "source drive. Choose a folder on another drive."},
+    {61400, "HEIF image"},
+    {61401, "AVIF image"},
+    {61402, "WebP image"},
+    {61403, "Matroska video"},
+    {61404, "WebM video"},
+    {61405, "Canon RAW v3"},
+    {61406, "Fujifilm RAW"},
 };
 
 }  // namespace

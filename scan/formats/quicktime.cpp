@@ -15,7 +15,7 @@
 
 namespace lumicarve {
 
-uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector) {
+uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector, bool (*isAtom)(const uint8_t* type)) {
   const int fd = context.ScannedHandle();
   uint8_t buf[2 * kSectorSize];
   uint64_t loadedSector = ~uint64_t{0};
@@ -38,7 +38,7 @@ uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector) {
     }
     ByteView view(buf, loadedCount * kSectorSize);
     uint32_t size32 = 0;
-    if (!view.u32be(at, size32) || !view.has(at + 4, 4) || !IsQuickTimeAtom(buf + at + 4)) return position;
+    if (!view.u32be(at, size32) || !view.has(at + 4, 4) || !isAtom(buf + at + 4)) return position;
     uint64_t size = size32;
     if (size32 == 0) return kUnknownLength;
     if (size32 == 1) {

@@ -6,15 +6,19 @@ namespace lumicarve {
 
 extern const FileFormat kJpegFormat, kPngFormat, kGifFormat, kBmpFormat, kTiffFormat, kCr2Format, kNefFormat,
     kPefFormat, kOrfFormat, kDngFormat, kArwFormat, kRw2Format, kSrwFormat, k3gpFormat, kMp4Format, kMovFormat,
-    kAviFormat, kMpegFormat, kAvchdFormat, kAsfFormat, kWmvFormat;
+    kAviFormat, kMpegFormat, kAvchdFormat, kAsfFormat, kWmvFormat, kAvifFormat, kHeicFormat, kCr3Format,
+    kWebpFormat, kRafFormat, kMkvFormat, kWebmFormat;
 
 namespace {
 
 // The order of the rows with a signature is the order of the tests: the first
 // enabled test that matches decides.
 constexpr const FileFormat* kFormats[] = {
-    &kJpegFormat, &kPngFormat,  &kGifFormat, &kBmpFormat, &kTiffFormat, &k3gpFormat,
-    &kMp4Format,  &kMovFormat,  &kAviFormat, &kMpegFormat, &kAvchdFormat, &kAsfFormat,
+    &kJpegFormat, &kPngFormat, &kGifFormat, &kBmpFormat, &kTiffFormat,
+    // ISO media brands the catalogue knows come before the QuickTime rows,
+    // which take any other ftyp.
+    &kAvifFormat, &kHeicFormat, &kCr3Format, &k3gpFormat, &kMp4Format, &kMovFormat,
+    &kAviFormat, &kWebpFormat, &kMpegFormat, &kAvchdFormat, &kAsfFormat, &kRafFormat, &kMkvFormat, &kWebmFormat,
     // Reached by re-typing only.
     &kCr2Format,  &kNefFormat,  &kPefFormat, &kOrfFormat, &kDngFormat,  &kArwFormat,
     &kRw2Format,  &kSrwFormat,  &kWmvFormat,

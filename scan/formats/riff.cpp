@@ -1,4 +1,4 @@
-// AVI: a RIFF file whose 32-bit little-endian size at offset 4 counts the
+// AVI and WebP: a RIFF file whose 32-bit little-endian size at offset 4 counts the
 // bytes after the first 8. A claim shorter than the RIFF header itself is no
 // file.
 #include "scan/extent.h"
@@ -23,10 +23,19 @@ uint64_t AviExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
   return RiffLength(context, startSector);
 }
 
+bool WebpSignature(const uint8_t* s) {
+  return std::memcmp(s, "RIFF", 4) == 0 && std::memcmp(s + 8, "WEBP", 4) == 0;
+}
+
 }  // namespace
 
 extern const FileFormat kAviFormat{.type = FT_AVI, .extension = "AVI", .description = 61226,
                                    .group = TypeGroup::kVideo, .signature = AviSignature, .firstBytes = "R",
                                    .extent = AviExtent};
+
+// WebP: a RIFF file of form type "WEBP", sized as AVI is.
+extern const FileFormat kWebpFormat{.type = FT_WEBP, .extension = "WEBP", .description = 61402,
+                                    .group = TypeGroup::kPicture, .signature = WebpSignature, .firstBytes = "R",
+                                    .extent = AviExtent};
 
 }  // namespace lumicarve

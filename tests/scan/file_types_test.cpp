@@ -25,10 +25,10 @@ TEST(TypeCatalogue, isFilledInStoredOrderWithAviBeforeArwAndAnEndEntry) {
     order += ' ';
     ++n;
   }
-  EXPECT_EQ(n, 20);
-  EXPECT_EQ(order, "3GP AVI ARW BMP CR2 DNG GIF JPG MOV MP4 MPG MTS NEF ORF PEF PNG RW2 SRW TIF WMV ");
-  EXPECT_EQ(c[20].description, 0u);
-  EXPECT_STREQ(c[20].extension, "...");
+  EXPECT_EQ(n, 27);
+  EXPECT_EQ(order, "3GP AVI ARW AVIF BMP CR2 CR3 DNG GIF HEIC JPG MKV MOV MP4 MPG MTS NEF ORF PEF PNG RAF RW2 SRW TIF WEBM WEBP WMV ");
+  EXPECT_EQ(c[27].description, 0u);
+  EXPECT_STREQ(c[27].extension, "...");
 }
 
 TEST(TypeCatalogue, extensionOfAsfOrOfTwoBitsIsThreeZeros) {
@@ -55,9 +55,9 @@ TEST(TypeClasses, areEqualityTestsOnTheWholeValue) {
     raws += IsRawType(t);
     videos += IsVideoType(t);
   }
-  EXPECT_EQ(pictures, 5);
-  EXPECT_EQ(raws, 8);
-  EXPECT_EQ(videos, 7);
+  EXPECT_EQ(pictures, 8);
+  EXPECT_EQ(raws, 10);
+  EXPECT_EQ(videos, 9);
 }
 
 }  // namespace

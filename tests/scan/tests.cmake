@@ -1,6 +1,7 @@
 lumicarve_add_gtest(scan_tests
   scan/byte_view_test.cpp
   scan/file_types_test.cpp
+  scan/new_formats_test.cpp
   scan/recognise_test.cpp
   scan/end_rules_test.cpp
   scan/length_rules_test.cpp

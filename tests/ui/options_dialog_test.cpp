@@ -24,7 +24,7 @@ namespace {
 QStringList CheckedRows(const OptionsDialog& d) {
   QStringList rows;
   for (int i = 0; i < d.formatList()->count(); ++i)
-    if (d.formatList()->item(i)->checkState() == Qt::Checked) rows << d.formatList()->item(i)->text().left(3);
+    if (d.formatList()->item(i)->checkState() == Qt::Checked) rows << d.formatList()->item(i)->text().section(QStringLiteral(" - "), 0, 0);
   return rows;
 }
 
@@ -46,13 +46,14 @@ class OptionsDialogTest : public QObject {
              QStringLiteral("%Y: year\n%M: month\n%D: day\n%xN: sequence number where x = number of "
                             "digits\n\\ or /: folder"));
     QListWidget* list = d.formatList();
-    QCOMPARE(list->count(), 20);
-    QCOMPARE(CheckedRows(d).size(), 20);
+    QCOMPARE(list->count(), 27);
+    QCOMPARE(CheckedRows(d).size(), 27);
     QCOMPARE(list->item(0)->text(), QStringLiteral("3GP - 3GPP video"));
     QCOMPARE(list->item(1)->text(), QStringLiteral("AVI - Windows video"));
     QCOMPARE(list->item(2)->text(), QStringLiteral("ARW - Sony RAW"));
-    QCOMPARE(list->item(7)->text(), QStringLiteral("JPG - JPEG file"));
-    QCOMPARE(list->item(19)->text(), QStringLiteral("WMV - Windows media video"));
+    QCOMPARE(list->item(3)->text(), QStringLiteral("AVIF - AVIF image"));
+    QCOMPARE(list->item(10)->text(), QStringLiteral("JPG - JPEG file"));
+    QCOMPARE(list->item(26)->text(), QStringLiteral("WMV - Windows media video"));
     QCOMPARE(d.templateEdit()->maxLength(), 259);
     // Laid out, at a large font as well: every label and button gets the
     // room its text needs.
@@ -75,21 +76,22 @@ class OptionsDialogTest : public QObject {
     CMainFrame frame;
     OptionsDialog d(frame.context());
     d.presetButton(1)->click();
-    QCOMPARE(CheckedRows(d), (QStringList{"3GP", "AVI", "MOV", "MP4", "MPG", "MTS", "WMV"}));
+    QCOMPARE(CheckedRows(d), (QStringList{"3GP", "AVI", "MKV", "MOV", "MP4", "MPG", "MTS", "WEBM", "WMV"}));
     d.accept();
     QCOMPARE(d.result(), int(QDialog::Accepted));
     d.applyTo(frame.context());
     QCOMPARE(frame.context().typeSelection, kVideoTypes);
 
     OptionsDialog p(frame.context());
-    QCOMPARE(CheckedRows(p).size(), 7);
+    QCOMPARE(CheckedRows(p).size(), 9);
     p.presetButton(0)->click();
-    QCOMPARE(CheckedRows(p), (QStringList{"ARW", "BMP", "CR2", "DNG", "GIF", "JPG", "NEF", "ORF", "PEF", "PNG",
-                                          "RW2", "SRW", "TIF"}));
+    QCOMPARE(CheckedRows(p), (QStringList{"ARW", "AVIF", "BMP", "CR2", "CR3", "DNG", "GIF", "HEIC", "JPG", "NEF",
+                                          "ORF", "PEF", "PNG", "RAF", "RW2", "SRW", "TIF", "WEBP"}));
     p.presetButton(2)->click();
-    QCOMPARE(CheckedRows(p).size(), 20);
+    QCOMPARE(CheckedRows(p).size(), 27);
     p.accept();
-    QCOMPARE(p.copy().typeSelection, FileTypeMask{0x3FF801FF});
+    // The old types keep their bits; the new ones take free bits.
+    QCOMPARE(p.copy().typeSelection, FileTypeMask{0x3FF801FF | 0x1FC00});
   }
 
   void selectNoneIsRefusedWithTheFormatsMessageAndTheDialogStaysOpen() {

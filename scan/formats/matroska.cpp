@@ -1,0 +1,106 @@
+// Matroska and WebM: EBML elements (a variable-length ID, a variable-length
+// size, the data). The file is the EBML header (ID 1A 45 DF A3), whose
+// DocType (ID 42 82) names "matroska" or "webm", followed by one Segment
+// (ID 18 53 80 67) whose size ends the file. A segment of unknown size (all
+// size bits set, as a live recording leaves it) runs until the next signature.
+#include <cstring>
+#include <string_view>
+
+#include "scan/byte_view.h"
+#include "scan/extent.h"
+#include "scan/formats/registry.h"
+#include "scan/sector_reader.h"
+
+namespace lumicarve {
+namespace {
+
+struct Vint {
+  uint64_t value = 0;
+  unsigned length = 0;  // 0: not a valid number
+  bool unknown = false;  // every value bit set
+};
+
+// A variable-length number at `at`; `keepMarker` for an element ID, which is
+// compared with its length marker in place.
+Vint ReadVint(const ByteView& v, size_t at, bool keepMarker) {
+  Vint n;
+  uint8_t first = 0;
+  if (!v.u8(at, first) || first == 0) return n;
+  const unsigned length = static_cast<unsigned>(__builtin_clz(first)) - 23;  // leading zeros of a byte, plus 1
+  if (!v.has(at, length)) return n;
+  uint64_t value = keepMarker ? first : first & (0xFFu >> length);
+  bool allOnes = (first & (0xFFu >> length)) == (0xFFu >> length);
+  for (unsigned i = 1; i < length; ++i) {
+    value = value << 8 | v.data()[at + i];
+    allOnes = allOnes && v.data()[at + i] == 0xFF;
+  }
+  n.value = value;
+  n.length = length;
+  n.unknown = !keepMarker && allOnes;
+  return n;
+}
+
+// The DocType of the EBML header at the start of `v`, and where the header ends.
+bool ReadHeader(const ByteView& v, std::string_view& docType, uint64_t& headerEnd) {
+  uint32_t magic = 0;
+  if (!v.u32be(0, magic) || magic != 0x1A45DFA3) return false;
+  const Vint size = ReadVint(v, 4, false);
+  if (!size.length || size.unknown) return false;
+  headerEnd = 4 + size.length + size.value;
+  size_t at = 4 + size.length;
+  while (at < headerEnd) {
+    const Vint id = ReadVint(v, at, true);
+    if (!id.length) return false;
+    const Vint len = ReadVint(v, at + id.length, false);
+    if (!len.length || len.unknown) return false;
+    const size_t data = at + id.length + len.length;
+    if (id.value == 0x4282) {
+      if (!v.has(data, len.value)) return false;
+      docType = std::string_view(reinterpret_cast<const char*>(v.data() + data), len.value);
+      // A string may be padded with zeros.
+      docType = docType.substr(0, docType.find('\0'));
+      return true;
+    }
+    at = data + len.value;
+  }
+  return false;
+}
+
+bool IsDocType(const uint8_t* s, std::string_view wanted) {
+  std::string_view docType;
+  uint64_t end = 0;
+  return ReadHeader(ByteView(s, kSectorSize), docType, end) && docType == wanted;
+}
+
+bool MkvSignature(const uint8_t* s) { return IsDocType(s, "matroska"); }
+bool WebmSignature(const uint8_t* s) { return IsDocType(s, "webm"); }
+
+uint64_t MatroskaExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  uint8_t head[2 * kSectorSize];
+  const uint32_t sectors = startSector + 2 <= context.ScannedSectors() ? 2 : 1;
+  if (!ReadSectors(context.ScannedHandle(), startSector, sectors, kSectorSize, head)) {
+    context.readErrors.fetch_add(1);
+    return 0;
+  }
+  const ByteView v(head, sectors * kSectorSize);
+  std::string_view docType;
+  uint64_t at = 0;
+  if (!ReadHeader(v, docType, at)) return 0;
+  uint32_t id = 0;
+  if (!v.u32be(at, id) || id != 0x18538067) return 0;
+  const Vint size = ReadVint(v, at + 4, false);
+  if (!size.length) return 0;
+  if (size.unknown) return kUnknownLength;
+  return at + 4 + size.length + size.value;
+}
+
+}  // namespace
+
+extern const FileFormat kMkvFormat{.type = FT_MKV, .extension = "MKV", .description = 61403,
+                                   .group = TypeGroup::kVideo, .signature = MkvSignature, .firstBytes = "\x1A",
+                                   .extent = MatroskaExtent};
+extern const FileFormat kWebmFormat{.type = FT_WEBM, .extension = "WEBM", .description = 61404,
+                                    .group = TypeGroup::kVideo, .signature = WebmSignature, .firstBytes = "\x1A",
+                                    .extent = MatroskaExtent};
+
+}  // namespace lumicarve

@@ -1,0 +1,39 @@
+// RAF: the 16-byte text "FUJIFILMCCD-RAW " and, at offset 84, three pairs of
+// big-endian 32-bit offset and length: the JPEG preview, the CFA header and
+// the CFA data. The file ends where the furthest of them ends.
+#include <algorithm>
+#include <cstring>
+
+#include "scan/byte_view.h"
+#include "scan/extent.h"
+#include "scan/formats/registry.h"
+#include "scan/sector_reader.h"
+
+namespace lumicarve {
+namespace {
+
+bool RafSignature(const uint8_t* s) { return std::memcmp(s, "FUJIFILMCCD-RAW ", 16) == 0; }
+
+uint64_t RafExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  uint8_t head[kSectorSize];
+  if (!ReadSectors(context.ScannedHandle(), startSector, 1, kSectorSize, head)) {
+    context.readErrors.fetch_add(1);
+    return 0;
+  }
+  const ByteView view(head, sizeof head);
+  uint64_t end = 0;
+  for (size_t at = 84; at < 84 + 3 * 8; at += 8) {
+    uint32_t offset = 0, length = 0;
+    if (!view.u32be(at, offset) || !view.u32be(at + 4, length)) return 0;
+    if (length) end = std::max(end, uint64_t{offset} + length);
+  }
+  return end;
+}
+
+}  // namespace
+
+extern const FileFormat kRafFormat{.type = FT_RAF, .extension = "RAF", .description = 61406,
+                                   .group = TypeGroup::kRaw, .signature = RafSignature, .firstBytes = "F",
+                                   .extent = RafExtent};
+
+}  // namespace lumicarve
