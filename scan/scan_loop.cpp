@@ -107,7 +107,6 @@ void Scanner::List(std::unique_ptr<FoundFile> record, FileTypeMask type) {
   ExtensionForType(c_.catalogue, type, ext);
   std::snprintf(record->name, sizeof record->name, "%08d.%s", fileNumber_, ext);
   record->type = static_cast<uint32_t>(type);
-  record->startSector = start;
   // A video is filed under the day its container says it was taken, with
   // the pictures of that day.
   if (IsVideoType(type)) ReadVideoDate(c_.ScannedHandle(), *record, record->date);

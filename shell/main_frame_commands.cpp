@@ -22,6 +22,7 @@
 #include "shell/settings.h"
 #include "text/string_table.h"
 #include "text/text_format.h"
+#include "results/ui/lumicarve_view.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -54,6 +55,15 @@ void CMainFrame::createActions() {
       ->setCheckable(true);
   make(tr("&Folder view"), "toggleFolderView", QKeySequence(), [this] { togglePane(folderDock_); })
       ->setCheckable(true);
+  // Names the card's file system still knows label the list; unchecked,
+  // the list shows the numbered names the files are saved under.
+  QAction* originalNames = make(tr("&Original file names"), "originalNames", QKeySequence(),
+                                [this] { view_->setOriginalNames(action("originalNames")->isChecked()); });
+  originalNames->setCheckable(true);
+  originalNames->setChecked(true);
+  make(tr("&Deleted files only"), "deletedOnly", QKeySequence(),
+       [this] { view_->setDeletedOnly(action("deletedOnly")->isChecked()); })
+      ->setCheckable(true);
   make(tr("&Refresh"), "refreshDevices", QKeySequence(Qt::CTRL | Qt::Key_R), &CMainFrame::refreshDevices);
   make(tr("&Manual"), "manual", QKeySequence::HelpContents, [this] { OpenManual(this); });
   make(tr("&About Lumicarve..."), "about", QKeySequence(), &CMainFrame::showAbout);
@@ -79,6 +89,9 @@ void CMainFrame::createMenus() {
   QMenu* view = menuBar()->addMenu(tr("&View"));
   add(view, "toggleControlToolbar");
   add(view, "toggleFolderView");
+  view->addSeparator();
+  add(view, "originalNames");
+  add(view, "deletedOnly");
   view->addSeparator();
   add(view, "refreshDevices");
   connect(view, &QMenu::aboutToShow, this, &CMainFrame::updateCommandUi);

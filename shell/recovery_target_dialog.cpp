@@ -21,7 +21,7 @@ namespace lumicarve {
 QString TemplateLegend() {
   return QCoreApplication::translate("RecoveryTargetDialog",
                                      "%Y: year\n%M: month\n%D: day\n%xN: sequence number where x = number of "
-                                     "digits\n\\ or /: folder");
+                                     "digits\n%O: original file name\n%P: original folder\n\\ or /: folder");
 }
 
 RecoveryTargetDialog::RecoveryTargetDialog(const QString& destination, const QString& nameTemplate,

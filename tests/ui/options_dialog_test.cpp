@@ -44,7 +44,7 @@ class OptionsDialogTest : public QObject {
     QCOMPARE(d.minimumSizeEdit()->text(), QStringLiteral("0"));
     QCOMPARE(d.findChild<QLabel*>(QStringLiteral("templateHelp"))->text(),
              QStringLiteral("%Y: year\n%M: month\n%D: day\n%xN: sequence number where x = number of "
-                            "digits\n\\ or /: folder"));
+                            "digits\n%O: original file name\n%P: original folder\n\\ or /: folder"));
     QListWidget* list = d.formatList();
     QCOMPARE(list->count(), 27);
     QCOMPARE(CheckedRows(d).size(), 27);
