@@ -19,41 +19,11 @@
 #include "shell/main_frame.h"
 #include "shell/recovery_dialog.h"
 #include "shell/recovery_target_dialog.h"
+#include "recovery_driver.h"
 #include "ui_test_support.h"
 
 using namespace lumicarve;
 using namespace lumicarve::test;
-
-namespace {
-
-// Answers the folder chooser with `folder`, closes every message box and
-// the recovery dialog once it is done.
-class RecoveryAnswers : public QObject {
- public:
-  explicit RecoveryAnswers(const QString& folder) : folder_(folder) {
-    connect(&timer_, &QTimer::timeout, this, &RecoveryAnswers::poll);
-    timer_.start(20);
-  }
-  QStringList texts;
-
- private:
-  void poll() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (auto* chooser = qobject_cast<RecoveryTargetDialog*>(modal)) {
-      chooser->destinationEdit()->setText(folder_);
-      QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
-    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-      texts << box->text();
-      box->accept();
-    } else if (auto* dialog = qobject_cast<RecoveryDialog*>(modal)) {
-      if (dialog->recoveryState() == RECOVERY_ERROR) dialog->closeButton()->click();
-    }
-  }
-  QString folder_;
-  QTimer timer_;
-};
-
-}  // namespace
 
 class WindowInputTest : public QObject {
   Q_OBJECT
@@ -83,7 +53,7 @@ class WindowInputTest : public QObject {
 
     const QString out = dir_->filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkpath(out));
-    RecoveryAnswers answers(out);
+    RecoveryDriver answers(out);
     frame_->controlRequest(CMainFrame::kRecoverFiles);
     QCOMPARE(FilesBelow(out), QStringList(QStringLiteral("2002/05/01/0001.JPG")));
   }
