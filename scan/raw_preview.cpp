@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scan/filetime.h"
+#include "scan/formats/capture_date.h"
 #include "scan/formats/ifd_visitor.h"
 #include "scan/sector_reader.h"
 
@@ -59,24 +60,14 @@ class PreviewRule : public IfdVisitor::Handler {
   bool jpegCompressed_[kMaxSubIfdDepth + 1] = {};
 };
 
-// Reads `n` bytes at `offset` of a file starting at `startSector`; false
-// when they cannot all be read.
-bool ReadFileBytes(int handle, uint64_t startSector, uint64_t offset, size_t n, uint8_t* out) {
-  std::vector<uint8_t> buf;
-  const ByteView bytes = IfdVisitor(handle, startSector, true).Read(offset, n, buf);
-  if (bytes.size() < n) return false;
-  std::memcpy(out, bytes.data(), n);
-  return true;
-}
-
 // A JPEG of `length` bytes at `offset` of the file, when it lies wholly
 // inside `[0, end)` and starts with a start-of-image marker: cameras' files
 // whose preview was wiped hold other bytes there.
-bool TakeJpeg(int handle, uint64_t startSector, uint64_t offset, uint64_t length, uint64_t end,
+bool TakeJpeg(int handle, const FoundFile& file, uint64_t offset, uint64_t length, uint64_t end,
               PreviewInfo& info) {
   if (length < 4 || offset > end || length > end - offset) return false;
   uint8_t soi[3];
-  if (!ReadFileBytes(handle, startSector, offset, sizeof soi, soi)) return false;
+  if (!ReadFileBytes(handle, file, offset, sizeof soi, soi)) return false;
   if (soi[0] != 0xFF || soi[1] != 0xD8 || soi[2] != 0xFF) return false;
   info.offset = offset;
   info.length = length;
@@ -86,11 +77,11 @@ bool TakeJpeg(int handle, uint64_t startSector, uint64_t offset, uint64_t length
 // RAF: the big-endian offset and length of the JPEG preview at 84 of the header.
 bool FindRafPreview(int handle, const FoundFile& record, PreviewInfo& info) {
   uint8_t head[92];
-  if (!ReadFileBytes(handle, record.startSector, 0, sizeof head, head)) return false;
+  if (!ReadFileBytes(handle, record, 0, sizeof head, head)) return false;
   uint32_t offset = 0, length = 0;
   const ByteView view(head, sizeof head);
   return view.u32be(84, offset) && view.u32be(88, length) && offset >= sizeof head &&
-         TakeJpeg(handle, record.startSector, offset, length, record.length, info);
+         TakeJpeg(handle, record, offset, length, record.length, info);
 }
 
 constexpr uint8_t kCr3MetadataUuid[16] = {0x85, 0xc0, 0xb6, 0x87, 0x82, 0x0f, 0x11, 0xe0,
@@ -109,12 +100,12 @@ struct Box {
 // Walks the boxes lying wholly inside [from, end) in order, handing each to
 // `visit`; a box whose size is too small or reaches past `end` ends the walk.
 template <typename Visit>
-void WalkBoxes(int handle, uint64_t startSector, uint64_t from, uint64_t end, int& budget, Visit&& visit) {
+void WalkBoxes(int handle, const FoundFile& file, uint64_t from, uint64_t end, int& budget, Visit&& visit) {
   uint64_t at = from;
   while (at < end && end - at >= 8 && budget-- > 0) {
     uint8_t head[32];
     const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof head, end - at));
-    if (!ReadFileBytes(handle, startSector, at, want, head)) return;
+    if (!ReadFileBytes(handle, file, at, want, head)) return;
     const ByteView view(head, want);
     uint32_t size32 = 0;
     view.u32be(0, size32);
@@ -145,27 +136,26 @@ void WalkBoxes(int handle, uint64_t startSector, uint64_t from, uint64_t end, in
 // the top level, else the THMB box (160 x 120) in the metadata uuid box in
 // moov. Both hold the JPEG from 24, its length at 20 in PRVW, at 16 in THMB.
 bool FindCr3Preview(int handle, const FoundFile& record, PreviewInfo& info) {
-  const uint64_t start = record.startSector;
   int budget = kMaxBoxesWalked;
   PreviewInfo prvw{}, thmb{};
   auto jpegIn = [&](const Box& box, size_t lengthAt, PreviewInfo& out) {
     uint8_t head[24];
     uint32_t length = 0;
-    return box.end - box.at >= sizeof head && ReadFileBytes(handle, start, box.at, sizeof head, head) &&
+    return box.end - box.at >= sizeof head && ReadFileBytes(handle, record, box.at, sizeof head, head) &&
            ByteView(head, sizeof head).u32be(lengthAt, length) &&
-           TakeJpeg(handle, start, box.at + sizeof head, length, box.end, out);
+           TakeJpeg(handle, record, box.at + sizeof head, length, box.end, out);
   };
-  WalkBoxes(handle, start, 0, record.length, budget, [&](const Box& top) {
+  WalkBoxes(handle, record, 0, record.length, budget, [&](const Box& top) {
     if (std::memcmp(top.type, "moov", 4) == 0) {
-      WalkBoxes(handle, start, top.body, top.end, budget, [&](const Box& inMoov) {
+      WalkBoxes(handle, record, top.body, top.end, budget, [&](const Box& inMoov) {
         if (std::memcmp(inMoov.uuid, kCr3MetadataUuid, 16) != 0) return;
-        WalkBoxes(handle, start, inMoov.body, inMoov.end, budget, [&](const Box& b) {
+        WalkBoxes(handle, record, inMoov.body, inMoov.end, budget, [&](const Box& b) {
           if (std::memcmp(b.type, "THMB", 4) == 0 && thmb.length == 0) jpegIn(b, 16, thmb);
         });
       });
     } else if (std::memcmp(top.uuid, kCr3PreviewUuid, 16) == 0 && prvw.length == 0) {
       // Eight bytes precede the PRVW box.
-      WalkBoxes(handle, start, top.body + 8, top.end, budget, [&](const Box& b) {
+      WalkBoxes(handle, record, top.body + 8, top.end, budget, [&](const Box& b) {
         if (std::memcmp(b.type, "PRVW", 4) == 0 && prvw.length == 0) jpegIn(b, 20, prvw);
       });
     }
