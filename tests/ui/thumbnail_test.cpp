@@ -241,6 +241,7 @@ class ThumbnailTest : public QObject {
       QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
     }
   }
+
   // HEIC and AVIF decode through libheif, CR3 and RAF through their embedded
   // JPEGs, WebP through Qt's plugin; the preview dialog shows the HEIC too.
   void theNewPictureTypesGetTilesOfTheirPicturesAndTheHeicItsPreview() {
@@ -306,7 +307,8 @@ class ThumbnailTest : public QObject {
   }
 
   void damagedHeifBytesDecodeToNothingOrAPictureOfTheBoxSize() {
-    for (const auto& [name, type] : {std::pair{"formats/complete.heic", FT_HEIC}, std::pair{"formats/complete.avif", FT_AVIF}}) {
+    for (const auto& [name, type] :
+         {std::pair{"formats/complete.heic", FT_HEIC}, std::pair{"formats/complete.avif", FT_AVIF}}) {
       QFile in(QStringLiteral(LUMICARVE_TEST_DATA "/") + QLatin1String(name));
       QVERIFY(in.open(QIODevice::ReadOnly));
       const QByteArray whole = in.readAll();
