@@ -13,7 +13,7 @@ lumicarve_install_deps() {
       btrfs-progs e2fsprogs dmsetup)
   fi
   if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
-  if [ "${1:-}" = bench ]; then packages+=(testdisk foremost scalpel bc util-linux); fi
+  if [ "${1:-}" = bench ]; then packages+=(testdisk foremost scalpel bc util-linux libjpeg62-turbo-dev); fi
   local missing=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -205,7 +205,7 @@ void CMainFrame::showOptions() {
 }
 
 void CMainFrame::StartScan() {
-  // The thumbnail worker must be gone before the results it reads are freed.
+  // No tile of the old results lands in the list once the scan has begun.
   view_->StopThumbnails();
   int selected = context_.selectedDeviceIndex;
   if (selected >= 0 && selected < context_.deviceCount && context_.devices[selected].needsAccess) {

@@ -20,7 +20,9 @@ if(TARGET lumicarve_ui)
   foreach(test scan_window_test settings_test command_strip_test progress_test folder_tree_test preview_test
                options_dialog_test recovery_dialog_test recovery_window_test scan_fault_test
                # Browsing what was found: the list, its thumbnails and the preview dialog.
-               file_list_test thumbnail_test file_preview_test window_input_test)
+               file_list_test thumbnail_test file_preview_test window_input_test
+               # The scan thread's hand-over to the window.
+               scan_relay_test)
     lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
   endforeach()
   # A disk the user may not open, read through the disk service on a private bus.
