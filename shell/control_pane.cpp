@@ -10,7 +10,6 @@
 
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
-#include "devices/device_list.h"
 #include "results/ui/pane_preview.h"
 #include "shell/app_context.h"
 #include "shell/command_button_strip.h"
@@ -139,9 +138,6 @@ CTransparentStatic* ControlPane::addStatic(const QString& text, QRect r, const Q
 }
 
 void ControlPane::initialise() {
-  // Disks this user may not open are listed too: selecting one asks the
-  // system for permission to read it.
-  BuildDeviceTable(*context_, "/", true);
   for (int i = 0; i < context_->deviceCount; ++i)
     AddDeviceItem(QString::fromUtf8(context_->devices[i].label));
   if (context_->deviceCount > 0) selectDevice(0);
@@ -152,6 +148,12 @@ void ControlPane::initialise() {
 
 void ControlPane::AddDeviceItem(const QString& label) {
   devices_->addItem(DeviceIcon(), label);
+}
+
+void ControlPane::insertDeviceItem(int index, const QString& label) {
+  QSignalBlocker quiet(devices_);
+  devices_->insertItem(index, DeviceIcon(), label);
+  devices_->setCurrentIndex(context_->selectedDeviceIndex);
 }
 
 void ControlPane::reloadDevices() {

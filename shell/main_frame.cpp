@@ -27,6 +27,7 @@
 #include "shell/about_box.h"
 #include "shell/application.h"
 #include "shell/command_button_strip.h"
+#include "shell/device_enumerator.h"
 #include "shell/device_watch.h"
 #include "shell/disk_access.h"
 #include "shell/icons.h"
@@ -116,11 +117,15 @@ void CMainFrame::createPanes() {
   // The switches are settings: kept the moment they change.
   connect(controlPane_, &ControlPane::switchesChanged, this, [this] { SaveSettings(context_); });
   connect(folderPane_, &FolderViewPane::listRefresh, this, &CMainFrame::RefreshList);
-  access_ = new DiskAccess(context_, this);
+  enumerator_ = new DeviceEnumerator(this);
+  access_ = new DiskAccess(context_, *enumerator_, this);
   // Only the user's own choice asks for permission, not the start-up selection.
   connect(controlPane_->deviceSelector(), &QComboBox::activated, access_,
           [this](int index) { access_->request(index, false); });
   connect(access_, &DiskAccess::deviceOpened, this, &CMainFrame::deviceOpened);
+  connect(enumerator_, &DeviceEnumerator::listed, this, &CMainFrame::devicesListed);
+  connect(enumerator_, &DeviceEnumerator::described, this, &CMainFrame::deviceDescribed);
+  connect(enumerator_, &DeviceEnumerator::finished, this, &CMainFrame::enumerationFinished);
   setCommandEnable(0, true);
   setCommandEnable(1, false);
   setCommandEnable(2, false);
@@ -132,6 +137,7 @@ void CMainFrame::initialiseDevices() {
   // From now on the list follows disks as they come and go.
   watch_ = new DeviceWatch(this);
   connect(watch_, &DeviceWatch::devicesChanged, this, &CMainFrame::refreshDevices);
+  refreshDevices();
 }
 
 void CMainFrame::deviceOpened(int index, bool thenScan) {

@@ -17,6 +17,7 @@
 #include "shell/application.h"
 #include "shell/command_button_strip.h"
 #include "shell/control_pane.h"
+#include "shell/device_enumerator.h"
 #include "shell/disk_access.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
@@ -162,11 +163,13 @@ void CMainFrame::refreshDevices() {
     return;
   }
   refreshAfterScan_ = false;
-  // The device whose results are listed keeps its entry, gone or not.
-  const int keep = storage_.Unsorted() ? context_.scannedDeviceIndex : -1;
-  RefreshDeviceTable(context_, keep, context_.selectedDeviceIndex, "/", true);
-  controlPane_->reloadDevices();
-  showDeniedDisks();
+  if (enumerator_->running()) {
+    refreshAgain_ = true;
+    return;
+  }
+  std::vector<std::string> known;
+  for (int i = 0; i < context_.deviceCount; ++i) known.emplace_back(context_.devices[i].path);
+  enumerator_->start(std::move(known));
 }
 
 bool CMainFrame::confirmDiscard() {

@@ -25,6 +25,8 @@ if(TARGET lumicarve_ui)
                scan_relay_test)
     lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
   endforeach()
+  # The device list filled by worker threads, one loop device held up.
+  lumicarve_add_ui_test(ui_device_list_test ui/device_list_test.cpp)
   # A disk the user may not open, read through the disk service on a private bus.
   lumicarve_add_ui_test(ui_disk_access_test ui/disk_access_test.cpp)
   # The window ended by signals mid-scan, run as a child process.
