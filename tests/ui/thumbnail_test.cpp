@@ -158,10 +158,11 @@ class ThumbnailTest : public QObject {
     QCOMPARE(view.tilesMade(), made);
     QCOMPARE(view.count(), 1);
 
-    // Back in the files folder a new worker starts from the first file.
+    // Back in the files folder new workers start from the first files, one
+    // each, so the first tile back is one of them.
     view.RefreshList(card.files(), false);
     QTRY_VERIFY_WITH_TIMEOUT(shown.count() > shownAtStop, 20000);
-    QCOMPARE(shown.at(shownAtStop).at(0).toInt(), 0);
+    QVERIFY(shown.at(shownAtStop).at(0).toInt() < ThumbnailPool().maxThreadCount());
     view.StopThumbnails();
   }
 
