@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -12,6 +13,7 @@
 #include "shell/settings.h"
 #include "text/string_table.h"
 #include "shell/termination.h"
+#include "shell/translations.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -19,6 +21,7 @@ namespace lumicarve {
 bool StartApplication(const QStringList& arguments, std::unique_ptr<CMainFrame>& frame) {
   QCoreApplication::setOrganizationName(QString::fromLatin1(kOrganisation));
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplication));
+  InstallTranslations(QLocale::system());
   // Copies of recovered pictures a killed run left in its temp folder go now.
   RemoveStaleTempDirs();
   frame = std::make_unique<CMainFrame>();

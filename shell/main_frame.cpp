@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QThread>
@@ -40,13 +41,14 @@
 namespace lumicarve {
 namespace {
 
-// The first character of the user locale's group separator; none when the
-// locale has none. A multi-byte separator (a narrow no-break space, say)
-// cannot be one byte and shows as a plain space.
+// The first character of the window locale's group separator; none when the
+// locale writes numbers without one (the C locale). A separator outside ASCII
+// (a narrow no-break space, say) cannot be one byte and shows as a plain space.
 char LocaleThousandsSeparator() {
-  const char* sep = std::localeconv()->thousands_sep;
-  if (!sep || !sep[0]) return '\0';
-  return static_cast<unsigned char>(sep[0]) < 0x80 ? sep[0] : ' ';
+  const QLocale locale;
+  const QString sep = locale.groupSeparator();
+  if (sep.isEmpty() || (locale.numberOptions() & QLocale::OmitGroupSeparator)) return '\0';
+  return sep.at(0).unicode() < 0x80 ? static_cast<char>(sep.at(0).unicode()) : ' ';
 }
 
 }  // namespace

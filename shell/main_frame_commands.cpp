@@ -141,7 +141,7 @@ void CMainFrame::showDeniedDisks() {
   // for permission would not help.
   QString text;
   if (::geteuid() == 0)
-    text = tr("%1 disk(s) could not be opened.").arg(denied);
+    text = tr("%n disk(s) could not be opened.", nullptr, denied);
   else if (DiskAccess::serviceAvailable())
     text = Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED);
   else
@@ -174,10 +174,10 @@ void CMainFrame::refreshDevices() {
 
 bool CMainFrame::confirmDiscard() {
   if (!unrecovered_) return true;
+  const int32_t found = scan_ ? scan_->filesFound.load() : 0;
   QMessageBox box(QMessageBox::Question, QString::fromLatin1(kApplication),
-                  tr("%1 found files have not been recovered and will be discarded.")
-                      .arg(QString::fromStdString(
-                          FormatWithSeparators(scan_ ? scan_->filesFound.load() : 0, context_.thousandsSeparator))),
+                  tr("%1 found files have not been recovered and will be discarded.", nullptr, found)
+                      .arg(QString::fromStdString(FormatWithSeparators(found, context_.thousandsSeparator))),
                   QMessageBox::Discard | QMessageBox::Cancel, this);
   box.setInformativeText(tr("Recover them first with \"Recover files\", or discard them."));
   box.setDefaultButton(QMessageBox::Cancel);

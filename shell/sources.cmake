@@ -20,5 +20,6 @@ list(APPEND UI_SOURCES
   shell/settings.cpp
   shell/settings_text.cpp
   shell/termination.cpp
+  shell/translations.cpp
   shell/window_strings.cpp
 )

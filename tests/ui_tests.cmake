@@ -21,6 +21,8 @@ if(TARGET lumicarve_ui)
                options_dialog_test recovery_dialog_test recovery_window_test scan_fault_test
                # Browsing what was found: the list, its thumbnails and the preview dialog.
                file_list_test thumbnail_test file_preview_test window_input_test
+               # The window in German and in English.
+               translation_test
                # The scan thread's hand-over to the window.
                scan_relay_test)
     lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
@@ -31,4 +33,10 @@ if(TARGET lumicarve_ui)
   lumicarve_add_ui_test(ui_disk_access_test ui/disk_access_test.cpp)
   # The window ended by signals mid-scan, run as a child process.
   lumicarve_add_ui_test(ui_window_signal_test ui/window_signal_test.cpp)
+endif()
+
+# Every text the window shows has its German translation.
+if(TARGET Qt6::lupdate)
+  add_test(NAME translations_complete
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/translations check $<TARGET_FILE:Qt6::lupdate>)
 endif()
