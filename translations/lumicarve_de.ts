@@ -520,6 +520,13 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
             <numerusform>%n Datenträger konnten nicht geöffnet werden.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%1 files found</source>
+        <translation>
+            <numerusform>%1 Datei gefunden</numerusform>
+            <numerusform>%1 Dateien gefunden</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>lumicarve::ControlPane</name>
@@ -545,7 +552,7 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
     </message>
     <message>
         <source>Elapsed:</source>
-        <translation>Vergangen:</translation>
+        <translation>Verstrichen:</translation>
     </message>
     <message>
         <source>Remaining:</source>
@@ -561,7 +568,7 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
     </message>
     <message>
         <source>Files found:</source>
-        <translation>Gefunden:</translation>
+        <translation>Gefundene Dateien:</translation>
     </message>
     <message>
         <source>Total length:</source>
@@ -674,11 +681,11 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
     </message>
     <message>
         <source>Writing:</source>
-        <translation>Schreibe:</translation>
+        <translation>Wird geschrieben:</translation>
     </message>
     <message>
         <source>Elapsed:</source>
-        <translation>Vergangen:</translation>
+        <translation>Verstrichen:</translation>
     </message>
     <message>
         <source>Remaining:</source>
