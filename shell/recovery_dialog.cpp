@@ -134,7 +134,7 @@ void RecoveryDialog::RecoveryNotify(const RecoveryReport& report) {
       this, [this, &report] { handleRecoveryNotify(report); }, Qt::BlockingQueuedConnection);
 }
 
-int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
+void RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
   state_ = r.state;
   switch (r.state) {
     case RECOVERY_WRITING:
@@ -168,7 +168,6 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
       break;
   }
   transferTexts();
-  return 1;
 }
 
 void RecoveryDialog::finished() {
