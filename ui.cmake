@@ -1,7 +1,7 @@
 # The window: the lumicarve_ui library (Qt 6 Widgets, Exiv2) over the core,
 # the lumicarve executable, and its manual as a PDF (beside it in the build
 # tree, in the documentation folder once installed).
-find_package(Qt6 REQUIRED COMPONENTS Concurrent Gui Widgets Svg DBus)
+find_package(Qt6 REQUIRED COMPONENTS Concurrent Gui Widgets Svg DBus LinguistTools)
 find_package(exiv2 CONFIG REQUIRED)
 
 add_library(lumicarve_ui STATIC ${UI_SOURCES})
@@ -22,6 +22,15 @@ qt_add_resources(lumicarve_ui lumicarve_icons
     resources/icons/lumicarve.svg
     resources/placeholders/film_strip.svg
     resources/placeholders/camera.svg)
+
+# The translations, compiled to .qm at build time and built into the program.
+# scripts/translations adds new texts to the .ts files and checks them.
+qt_add_lrelease(lumicarve_ui TS_FILES translations/lumicarve_de.ts
+  QM_FILES_OUTPUT_VARIABLE LUMICARVE_QM_FILES OPTIONS -silent)
+qt_add_resources(lumicarve_ui lumicarve_translations
+  PREFIX "/i18n"
+  BASE ${CMAKE_CURRENT_BINARY_DIR}
+  FILES ${LUMICARVE_QM_FILES})
 
 add_executable(lumicarve shell/main.cpp)
 target_link_libraries(lumicarve PRIVATE lumicarve_ui)

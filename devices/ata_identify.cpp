@@ -13,7 +13,9 @@
 namespace lumicarve {
 namespace {
 
-constexpr unsigned kAtaTimeoutSeconds = 60;
+// A drive answers IDENTIFY from its memory; a few seconds allow for one that
+// wakes from standby.
+constexpr unsigned kAtaTimeoutSeconds = 5;
 
 bool SendPassThrough16(int handle, const AtaCommand& c, AtaDataClass cls, void* buffer, uint32_t length) {
   const auto cdb = BuildAtaPassThrough16(c, cls, length);
@@ -33,6 +35,8 @@ bool SendDriveCmd(int handle, const AtaCommand& c, AtaDataClass cls, void* buffe
   const uint32_t data = args[3] * 512u;
   std::vector<uint8_t> request(4 + data);
   std::memcpy(request.data(), args.data(), args.size());
+  // The request carries no timeout of its own: the kernel bounds it (libata
+  // gives it ten seconds).
   if (::ioctl(handle, HDIO_DRIVE_CMD, request.data()) != 0) return false;
   if (data) std::memcpy(buffer, request.data() + 4, data < length ? data : length);
   return true;
@@ -71,12 +75,13 @@ bool IdentifyDevice(const DeviceEntry& entry, void* buffer, uint32_t length) {
   return SendAtaCommand(entry, IdentifyCommand(entry.deviceSelect), buffer, length);
 }
 
-bool ProbeTransport(DeviceEntry& entry) {
+bool ProbeTransport(DeviceEntry& entry, Deadline deadline) {
   static constexpr int32_t kOrder[] = {kTransportPassThrough, kTransportSmart, kTransportSat12,
                                        kTransportBridgeDF, kTransportBridgeF8};
   uint8_t answer[kIdentifyBytes];
   for (int32_t transport : kOrder) {
     if (entry.transportSkipMask & TransportSkipBit(transport)) continue;
+    if (std::chrono::steady_clock::now() >= deadline) break;
     entry.transport = transport;
     if (IdentifyDevice(entry, answer, sizeof answer)) return true;
   }
@@ -84,16 +89,19 @@ bool ProbeTransport(DeviceEntry& entry) {
   return false;
 }
 
-void IdentifyDrive(DeviceEntry& entry) {
+void IdentifyDrive(DeviceEntry& entry, Deadline deadline) {
   if (entry.removable)
     entry.transport = kTransportNone;
   else
-    ProbeTransport(entry);
+    ProbeTransport(entry, deadline);
+  auto identify = [&](uint8_t* answer) {
+    return std::chrono::steady_clock::now() < deadline && IdentifyDevice(entry, answer, kIdentifyBytes);
+  };
   uint8_t answer[kIdentifyBytes];
   entry.deviceSelect = 0;
-  if (!IdentifyDevice(entry, answer, sizeof answer)) {
+  if (!identify(answer)) {
     entry.deviceSelect = 1;
-    if (!IdentifyDevice(entry, answer, sizeof answer)) return;
+    if (!identify(answer)) return;
   }
   ParseIdentifyData(answer, entry);
 }

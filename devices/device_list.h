@@ -2,9 +2,12 @@
 // path) as a device.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "devices/device_table.h"
+#include "devices/disk_enum.h"
 
 namespace lumicarve {
 
@@ -25,6 +28,17 @@ void BuildDeviceTable(DeviceTable& context, const std::string& sysRoot = "/", bo
 bool AdoptDeviceDescriptor(DeviceTable& context, int index, int fd, std::string* error,
                            const std::string& sysRoot = "/");
 
+// The steps of AdoptDeviceDescriptor. The check (cheap) refuses, closing
+// `fd`, what AdoptDeviceDescriptor refuses, and otherwise names the disk.
+// The description (a blocking call) gives the entry holding `fd`, or nothing,
+// `fd` closed, when the disk holds no medium that can be read. Placing it
+// replaces the entry of the same path still waiting for access and returns
+// its index; with none (the table changed meanwhile) it closes the handle: -1.
+std::optional<BlockDisk> CheckAdoptedDescriptor(const DeviceTable& context, int index, int fd,
+                                                std::string* error, const std::string& sysRoot = "/");
+std::optional<DeviceEntry> DescribeAdoptedDisk(const BlockDisk& disk, int fd, const std::string& sysRoot = "/");
+int PlaceAdoptedEntry(DeviceTable& context, const DeviceEntry& described);
+
 // Brings the table in line with the disks present now: a disk that went
 // away is closed and taken out (except the entry at `keep`, whose results
 // are still shown, and disk images), a new disk is opened and appended. The
@@ -32,6 +46,31 @@ bool AdoptDeviceDescriptor(DeviceTable& context, int index, int fd, std::string*
 // table changed.
 bool RefreshDeviceTable(DeviceTable& context, int keep, int32_t& selected, const std::string& sysRoot = "/",
                         bool listDenied = false);
+
+// The steps of the two above, for a caller that describes disks on worker
+// threads and brings the results into the table on its own thread.
+
+// Opens and describes one disk of the listing (a blocking call: it sends the
+// disk its identification commands). The entry holds a read-only handle; a
+// disk this user may not open sets `*denied` and, with `listDenied`, comes
+// back described from sysfs without a handle and with needsAccess set.
+// Nothing when the disk is not to be listed.
+std::optional<DeviceEntry> DescribeBlockDisk(const BlockDisk& disk, const std::string& sysRoot, bool listDenied,
+                                             bool* denied = nullptr);
+
+// Takes the disks that are not in `present` out of the table and closes them,
+// except the entry at `keep` and disk images; the slots close up and the
+// selected and scanned indices follow their entries (a selected disk that
+// went away gives 0). Counts the entries waiting for access again. Returns
+// whether an entry left.
+bool RemoveAbsentDisks(DeviceTable& context, const std::vector<BlockDisk>& present, int keep, int32_t& selected);
+
+// Puts `entry` into the table at `position` (clamped to the end); the entries
+// from there on move up one slot and the selected and scanned indices follow
+// them; the first entry of an empty table becomes the selected one. An entry
+// whose path is listed already, or one that finds the table full, is closed
+// and left out: -1. Otherwise its index.
+int InsertDeviceEntry(DeviceTable& context, const DeviceEntry& entry, int position, int32_t& selected);
 
 // Opens `path` read-only and appends it to the table: a regular file as a disk
 // image ("[image] <file name> [<capacity>]"), a block device as a disk. Returns

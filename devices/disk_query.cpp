@@ -135,8 +135,9 @@ bool DescribeDiskFromSysfs(DeviceEntry& entry, const std::string& sysDir) {
 
 bool DescribeDisk(DeviceEntry& entry, const std::string& sysDir) {
   if (entry.handle < 0) return false;
+  const Deadline deadline = std::chrono::steady_clock::now() + kIdentifyBound;
   if (!QueryDisk(entry, sysDir)) return false;
-  IdentifyDrive(entry);
+  IdentifyDrive(entry, deadline);
   return true;
 }
 

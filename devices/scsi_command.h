@@ -10,7 +10,9 @@ namespace lumicarve {
 
 inline constexpr size_t kScsiCdbField = 12;   // every command is given as 12 bytes
 inline constexpr size_t kScsiSenseBytes = 32;
-inline constexpr unsigned kScsiTimeoutSeconds = 108000;
+// The program only asks a disk about itself, which a working disk answers
+// at once; a bad bridge or a dying drive must not hold the listing up.
+inline constexpr unsigned kScsiTimeoutSeconds = 5;
 
 // 6, 10 or 12 by the operation code's group: below 20h, 20h to 5Fh, 60h up.
 size_t ScsiCdbLength(uint8_t operationCode);

@@ -8,6 +8,12 @@
 #include "text/string_table.h"
 #include "text/text_format.h"
 
+// lupdate finds the month names by this macro's name; the window's tree
+// translates them through ResultsTree::NameText.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(scope, x) x
+#endif
+
 namespace lumicarve {
 namespace {
 
@@ -21,8 +27,8 @@ std::string NumberLabel(int number, const std::string& count) {
   return std::string(text) + " (" + count + ")";
 }
 
-std::string NameLabel(const char* name, const std::string& count) {
-  return std::string(name) + " (" + count + ")";
+std::string NameLabel(const std::string& name, const std::string& count) {
+  return name + " (" + count + ")";
 }
 
 void FreeChain(FileFolder& folder) {
@@ -48,9 +54,13 @@ bool LabelLess(const std::string& a, const std::string& b) {
 }
 
 const char* MonthName(int month) {
-  static const char* const kNames[12] = {"January", "February", "March",     "April",
-                                         "May",     "June",     "July",      "August",
-                                         "September", "October", "November", "December"};
+  static const char* const kNames[12] = {
+      QT_TRANSLATE_NOOP("Lumicarve", "January"),   QT_TRANSLATE_NOOP("Lumicarve", "February"),
+      QT_TRANSLATE_NOOP("Lumicarve", "March"),     QT_TRANSLATE_NOOP("Lumicarve", "April"),
+      QT_TRANSLATE_NOOP("Lumicarve", "May"),       QT_TRANSLATE_NOOP("Lumicarve", "June"),
+      QT_TRANSLATE_NOOP("Lumicarve", "July"),      QT_TRANSLATE_NOOP("Lumicarve", "August"),
+      QT_TRANSLATE_NOOP("Lumicarve", "September"), QT_TRANSLATE_NOOP("Lumicarve", "October"),
+      QT_TRANSLATE_NOOP("Lumicarve", "November"),  QT_TRANSLATE_NOOP("Lumicarve", "December")};
   return month >= 1 && month <= 12 ? kNames[month - 1] : "";
 }
 
@@ -100,7 +110,7 @@ void ResultsStorage::CreateRoot(ResultsTree& tree, char separator) {
   tree.DeleteAllItems();
   auto record = std::make_unique<YearRecord>();
   record->firstGroup = new UnsortedGroup();
-  record->item = tree.AppendItem(nullptr, LoadString(IDS_UNSORTED), kImageOpen, kImageOpen,
+  record->item = tree.AppendItem(nullptr, tree.NameText(LoadString(IDS_UNSORTED)), kImageOpen, kImageOpen,
                                  {NODE_UNSORTED, &record->months[0]});
   tree.SelectItem(record->item);
   years_.push_back(std::move(record));
@@ -144,7 +154,7 @@ void ResultsStorage::AddFoundFile(const FoundFile& file) {
 
   record->count += 1;
   if (year == 0)
-    tree_->SetItemText(record->item, NameLabel(LoadString(IDS_UNSORTED), Count(record->count)));
+    tree_->SetItemText(record->item, NameLabel(tree_->NameText(LoadString(IDS_UNSORTED)), Count(record->count)));
   else
     tree_->SetItemText(record->item, NumberLabel(year, Count(record->count)));
 
@@ -165,7 +175,7 @@ YearRecord& ResultsStorage::CreateYear(int year, int month, int day) {
   MonthSlot& m = record.months[month];
   m.month = month;
   m.count = 1;
-  m.item = tree_->AppendItem(record.item, NameLabel(MonthName(month), "1"), kImageOpen,
+  m.item = tree_->AppendItem(record.item, NameLabel(tree_->NameText(MonthName(month)), "1"), kImageOpen,
                              kImageClosed, {NODE_MONTH, &m});
   DaySlot& d = m.days[day];
   d.count = 1;
@@ -183,13 +193,13 @@ void ResultsStorage::AddToExistingYear(YearRecord& record, int month, int day) {
     TreeItem after = nullptr;
     for (int e = month - 1; e >= 1 && !after; --e)
       if (record.months[e].count > 0) after = record.months[e].item;
-    m.item = tree_->InsertItem(record.item, after, NameLabel(MonthName(month), Count(1)),
+    m.item = tree_->InsertItem(record.item, after, NameLabel(tree_->NameText(MonthName(month)), Count(1)),
                                kImageOpen, kImageClosed, {NODE_MONTH, &m});
     InsertDay(m, day);
     return;
   }
   m.count += 1;
-  tree_->SetItemText(m.item, NameLabel(MonthName(month), Count(m.count)));
+  tree_->SetItemText(m.item, NameLabel(tree_->NameText(MonthName(month)), Count(m.count)));
   DaySlot& d = m.days[day];
   if (d.count == 0) {
     InsertDay(m, day);

@@ -67,6 +67,9 @@ class ResultsTree {
   virtual TreeItem AppendItem(TreeItem parent, const std::string& label, int image,
                               int selectedImage, TreeItemData data) = 0;
   virtual void SetItemText(TreeItem item, const std::string& label) = 0;
+  // The shown form of a folder name ("unsorted", a month's name): the
+  // window's tree gives it in the user's language.
+  virtual std::string NameText(const char* name) { return name; }
   // Orders the children of `parent` (null: the root) by LabelLess.
   virtual void SortChildren(TreeItem parent) = 0;
   virtual TreeItem CaretItem() = 0;

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -12,6 +13,7 @@
 #include "shell/settings.h"
 #include "text/string_table.h"
 #include "shell/termination.h"
+#include "shell/translations.h"
 #include "shell/window_strings.h"
 
 namespace lumicarve {
@@ -21,6 +23,7 @@ bool StartApplication(const QStringList& arguments, std::unique_ptr<CMainFrame>&
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplication));
   // The desktop file's name, so a desktop shows the window under its entry.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.lumicarve.lumicarve"));
+  InstallTranslations(QLocale::system());
   // Copies of recovered pictures a killed run left in its temp folder go now.
   RemoveStaleTempDirs();
   frame = std::make_unique<CMainFrame>();

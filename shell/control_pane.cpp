@@ -10,7 +10,6 @@
 
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
-#include "devices/device_list.h"
 #include "results/ui/pane_preview.h"
 #include "shell/app_context.h"
 #include "shell/command_button_strip.h"
@@ -26,12 +25,17 @@ constexpr int kSeparatorRows[] = {68, 80, 111, 201, 318};
 
 struct LabelSpec {
   const char* text;
-  int y, w;
+  int y;
 };
-// The six labels of the status values, and the rows of their values.
-constexpr LabelSpec kStatusLabels[] = {{"Elapsed:", 116, 28},     {"Remaining:", 126, 51},
-                                       {"Position:", 136, 28},    {"Errors:", 146, 21},
-                                       {"Files found:", 156, 37}, {"Total length:", 166, 40}};
+// The six labels of the status values, and the rows of their values. A label
+// may take the width up to its value, as a translation may be longer.
+constexpr LabelSpec kStatusLabels[] = {
+    {QT_TRANSLATE_NOOP("lumicarve::ControlPane", "Elapsed:"), 116},
+    {QT_TRANSLATE_NOOP("lumicarve::ControlPane", "Remaining:"), 126},
+    {QT_TRANSLATE_NOOP("lumicarve::ControlPane", "Position:"), 136},
+    {QT_TRANSLATE_NOOP("lumicarve::ControlPane", "Errors:"), 146},
+    {QT_TRANSLATE_NOOP("lumicarve::ControlPane", "Files found:"), 156},
+    {QT_TRANSLATE_NOOP("lumicarve::ControlPane", "Total length:"), 166}};
 
 }  // namespace
 
@@ -65,7 +69,7 @@ ControlPane::ControlPane(AppContext* context, QWidget* parent)
   progressCaption_ = addStatic(tr("Progress"), dialogRect(7, 101, 150, 8), Qt::white);
   for (int i = 0; i < 6; ++i) {
     const LabelSpec& l = kStatusLabels[i];
-    addStatic(tr(l.text), dialogRect(7, l.y, l.w, 8), kGrey);
+    addStatic(tr(l.text), dialogRect(7, l.y, 84, 8), kGrey);
   }
   // Value order: elapsed, remaining, position, errors, files found, length.
   for (int i = 0; i < 6; ++i)
@@ -139,9 +143,6 @@ CTransparentStatic* ControlPane::addStatic(const QString& text, QRect r, const Q
 }
 
 void ControlPane::initialise() {
-  // Disks this user may not open are listed too: selecting one asks the
-  // system for permission to read it.
-  BuildDeviceTable(*context_, "/", true);
   for (int i = 0; i < context_->deviceCount; ++i)
     AddDeviceItem(QString::fromUtf8(context_->devices[i].label));
   if (context_->deviceCount > 0) selectDevice(0);
@@ -152,6 +153,12 @@ void ControlPane::initialise() {
 
 void ControlPane::AddDeviceItem(const QString& label) {
   devices_->addItem(DeviceIcon(), label);
+}
+
+void ControlPane::insertDeviceItem(int index, const QString& label) {
+  QSignalBlocker quiet(devices_);
+  devices_->insertItem(index, DeviceIcon(), label);
+  devices_->setCurrentIndex(context_->selectedDeviceIndex);
 }
 
 void ControlPane::reloadDevices() {

@@ -26,9 +26,12 @@ class ControlPane : public QWidget {
  public:
   ControlPane(AppContext* context, QWidget* parent = nullptr);
 
-  // Builds the device table and lists every device.
+  // Lists the devices of the table (the disks come as they are described).
   void initialise();
   void AddDeviceItem(const QString& label);
+  // A device put into the table at `index`: the list shows it there and
+  // keeps showing the selected device.
+  void insertDeviceItem(int index, const QString& label);
   void selectDevice(int index);
   // Lists the device table again, keeping the selected device.
   void reloadDevices();

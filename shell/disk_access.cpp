@@ -1,6 +1,7 @@
 #include "shell/disk_access.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -16,6 +17,7 @@
 
 #include "devices/device_list.h"
 #include "shell/app_context.h"
+#include "shell/device_enumerator.h"
 #include "shell/settings.h"
 #include "shell/window_strings.h"
 #include "text/string_table.h"
@@ -52,8 +54,10 @@ bool ServiceMissing(const QString& errorName) {
 
 }  // namespace
 
-DiskAccess::DiskAccess(AppContext& context, QWidget* window)
-    : QObject(window), context_(context), window_(window) {}
+DiskAccess::DiskAccess(AppContext& context, DeviceEnumerator& enumerator, QWidget* window)
+    : QObject(window), context_(context), enumerator_(enumerator), window_(window) {
+  connect(&enumerator_, &DeviceEnumerator::adopted, this, &DiskAccess::described);
+}
 
 bool DiskAccess::serviceAvailable() {
   QDBusConnection bus = QDBusConnection::systemBus();
@@ -90,11 +94,10 @@ void DiskAccess::request(int index, bool thenScan) {
 void DiskAccess::answered(QDBusPendingCallWatcher* call) {
   call->deleteLater();
   const QString path = pendingPath_;
-  const bool thenScan = thenScan_;
-  pendingPath_.clear();
-  thenScan_ = false;
   QDBusPendingReply<QDBusUnixFileDescriptor> reply = *call;
   if (reply.isError()) {
+    pendingPath_.clear();
+    thenScan_ = false;
     const QDBusError error = reply.error();
     if (ServiceMissing(error.name()))
       tell(IDS_ACCESS_SERVICE_MISSING, path);
@@ -112,15 +115,41 @@ void DiskAccess::answered(QDBusPendingCallWatcher* call) {
   int index = -1;
   for (int i = 0; i < context_.deviceCount; ++i)
     if (context_.devices[i].needsAccess && path == QString::fromUtf8(context_.devices[i].path)) index = i;
-  if (index < 0) return;
+  if (index < 0) {
+    pendingPath_.clear();
+    thenScan_ = false;
+    return;
+  }
   // The reply closes its own descriptor; the table keeps a duplicate.
   const int fd = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
   std::string why;
-  if (fd < 0 || !AdoptDeviceDescriptor(context_, index, fd, &why)) {
+  const std::optional<BlockDisk> disk =
+      fd < 0 ? std::nullopt : CheckAdoptedDescriptor(context_, index, fd, &why);
+  if (!disk) {
+    pendingPath_.clear();
+    thenScan_ = false;
     tell(IDS_ACCESS_FAILED, path, QString::fromStdString(why));
     return;
   }
-  emit deviceOpened(index, thenScan);
+  // Identifying the disk may take seconds: not on the window's thread.
+  enumerator_.describeAdopted(*disk, fd);
+}
+
+void DiskAccess::described(const std::string& path, const std::optional<DeviceEntry>& entry) {
+  if (QString::fromStdString(path) != pendingPath_) {
+    if (entry && entry->handle >= 0) ::close(entry->handle);
+    return;
+  }
+  const bool thenScan = thenScan_;
+  pendingPath_.clear();
+  thenScan_ = false;
+  if (!entry) {
+    tell(IDS_ACCESS_FAILED, QString::fromStdString(path),
+         QString::fromStdString(path + " holds no medium that can be read"));
+    return;
+  }
+  const int index = PlaceAdoptedEntry(context_, *entry);
+  if (index >= 0) emit deviceOpened(index, thenScan);
 }
 
 void DiskAccess::tell(uint32_t textId, const QString& path, const QString& reason) {

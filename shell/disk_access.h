@@ -9,6 +9,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
+#include <string>
+
+#include "devices/device_table.h"
 
 class QDBusPendingCallWatcher;
 class QWidget;
@@ -16,12 +20,14 @@ class QWidget;
 namespace lumicarve {
 
 struct AppContext;
+class DeviceEnumerator;
 
 class DiskAccess : public QObject {
   Q_OBJECT
 
  public:
-  DiskAccess(AppContext& context, QWidget* window);
+  // The disk, once opened, is described on the enumerator's workers.
+  DiskAccess(AppContext& context, DeviceEnumerator& enumerator, QWidget* window);
 
   // Whether the disk service runs, or can be started, on the system bus.
   static bool serviceAvailable();
@@ -29,7 +35,8 @@ class DiskAccess : public QObject {
   // Asks for the disk at `index`, listed without a handle. Answers with
   // deviceOpened, or with a message box that says what to do; the table is
   // then as it was. While one request is pending, another for the same disk
-  // only adds its `thenScan`, and one for another disk is ignored.
+  // only adds its `thenScan`, and one for another disk is ignored. The
+  // request stays pending until the opened disk has been described.
   void request(int index, bool thenScan);
   bool pending() const { return !pendingPath_.isEmpty(); }
 
@@ -39,11 +46,13 @@ class DiskAccess : public QObject {
 
  private:
   void answered(QDBusPendingCallWatcher* call);
+  void described(const std::string& path, const std::optional<DeviceEntry>& entry);
   // A warning box of the string-table text `textId` with the disk's path in
   // it, and the reason the service gave, if any, after it.
   void tell(uint32_t textId, const QString& path, const QString& reason = QString());
 
   AppContext& context_;
+  DeviceEnumerator& enumerator_;
   QWidget* window_;
   QString pendingPath_;
   bool thenScan_ = false;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QThread>
@@ -27,6 +28,7 @@
 #include "shell/about_box.h"
 #include "shell/application.h"
 #include "shell/command_button_strip.h"
+#include "shell/device_enumerator.h"
 #include "shell/device_watch.h"
 #include "shell/disk_access.h"
 #include "shell/icons.h"
@@ -39,13 +41,14 @@
 namespace lumicarve {
 namespace {
 
-// The first character of the user locale's group separator; none when the
-// locale has none. A multi-byte separator (a narrow no-break space, say)
-// cannot be one byte and shows as a plain space.
+// The first character of the window locale's group separator; none when the
+// locale writes numbers without one (the C locale). A separator outside ASCII
+// (a narrow no-break space, say) cannot be one byte and shows as a plain space.
 char LocaleThousandsSeparator() {
-  const char* sep = std::localeconv()->thousands_sep;
-  if (!sep || !sep[0]) return '\0';
-  return static_cast<unsigned char>(sep[0]) < 0x80 ? sep[0] : ' ';
+  const QLocale locale;
+  const QString sep = locale.groupSeparator();
+  if (sep.isEmpty() || (locale.numberOptions() & QLocale::OmitGroupSeparator)) return '\0';
+  return sep.at(0).unicode() < 0x80 ? static_cast<char>(sep.at(0).unicode()) : ' ';
 }
 
 }  // namespace
@@ -116,11 +119,15 @@ void CMainFrame::createPanes() {
   // The switches are settings: kept the moment they change.
   connect(controlPane_, &ControlPane::switchesChanged, this, [this] { SaveSettings(context_); });
   connect(folderPane_, &FolderViewPane::listRefresh, this, &CMainFrame::RefreshList);
-  access_ = new DiskAccess(context_, this);
+  enumerator_ = new DeviceEnumerator(this);
+  access_ = new DiskAccess(context_, *enumerator_, this);
   // Only the user's own choice asks for permission, not the start-up selection.
   connect(controlPane_->deviceSelector(), &QComboBox::activated, access_,
           [this](int index) { access_->request(index, false); });
   connect(access_, &DiskAccess::deviceOpened, this, &CMainFrame::deviceOpened);
+  connect(enumerator_, &DeviceEnumerator::listed, this, &CMainFrame::devicesListed);
+  connect(enumerator_, &DeviceEnumerator::described, this, &CMainFrame::deviceDescribed);
+  connect(enumerator_, &DeviceEnumerator::finished, this, &CMainFrame::enumerationFinished);
   setCommandEnable(0, true);
   setCommandEnable(1, false);
   setCommandEnable(2, false);
@@ -132,6 +139,7 @@ void CMainFrame::initialiseDevices() {
   // From now on the list follows disks as they come and go.
   watch_ = new DeviceWatch(this);
   connect(watch_, &DeviceWatch::devicesChanged, this, &CMainFrame::refreshDevices);
+  refreshDevices();
 }
 
 void CMainFrame::deviceOpened(int index, bool thenScan) {

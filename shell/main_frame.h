@@ -8,8 +8,11 @@
 #include <QMessageBox>
 
 #include <memory>
+#include <optional>
 #include <thread>
+#include <vector>
 
+#include "devices/disk_enum.h"
 #include "results/results_storage.h"
 #include "scan/scan_context.h"
 #include "shell/app_context.h"
@@ -24,6 +27,7 @@ namespace lumicarve {
 
 class CLumicarveView;
 class ControlPane;
+class DeviceEnumerator;
 class DeviceWatch;
 class DiskAccess;
 class FolderViewPane;
@@ -39,7 +43,8 @@ class CMainFrame : public QMainWindow {
   CMainFrame();
   ~CMainFrame() override;
 
-  // Builds the device table (the control pane's initialisation).
+  // Lists the disks (on worker threads: the list fills as each disk is
+  // described) and from then on follows disks as they come and go.
   void initialiseDevices();
   // Adds a disk image (or a device by path) and selects it. On failure tells
   // the user why and returns false.
@@ -82,6 +87,7 @@ class CMainFrame : public QMainWindow {
   QDockWidget* controlDock() const { return controlDock_; }
   QDockWidget* folderDock() const { return folderDock_; }
   DiskAccess* diskAccess() const { return access_; }
+  DeviceEnumerator* deviceEnumerator() const { return enumerator_; }
   QAction* action(const char* name) const;
   // Joins a scan thread that has reported its end; a scan still running is
   // cancelled first (the scan never waits for this thread, so this is short).
@@ -89,7 +95,8 @@ class CMainFrame : public QMainWindow {
 
   // Brings the device list in line with the disks present now (View >
   // Refresh, and whatever notices a disk come or go). The device whose
-  // results are shown stays. Does nothing while a scan runs.
+  // results are shown stays. Does nothing while a scan runs; asked while
+  // the disks are being listed, it lists them once more afterwards.
   void refreshDevices();
   // Found files not yet recovered: asks before they are thrown away. True
   // when there are none or the user agrees.
@@ -119,6 +126,10 @@ class CMainFrame : public QMainWindow {
   void foundFile(std::unique_ptr<FoundFile> file);
   void completionReport();
   void showDeniedDisks();
+  // The enumerator's reports: disks gone, a disk described, the end.
+  void devicesListed(const std::vector<BlockDisk>& present);
+  void deviceDescribed(const std::optional<DeviceEntry>& entry, bool denied);
+  void enumerationFinished();
   // A disk listed without a handle now has one: its new label, and the scan
   // that was waiting for it.
   void deviceOpened(int index, bool thenScan);
@@ -140,6 +151,10 @@ class CMainFrame : public QMainWindow {
   PanePreviewPacer* previewPacer_ = nullptr;
   DiskAccess* access_ = nullptr;
   DeviceWatch* watch_ = nullptr;
+  DeviceEnumerator* enumerator_ = nullptr;
+  // Where the disks the running enumeration describes go in the table.
+  int newDisksFrom_ = 0;
+  bool refreshAgain_ = false;
   QDockWidget* controlDock_ = nullptr;
   QDockWidget* folderDock_ = nullptr;
   std::thread scanThread_;

@@ -17,6 +17,7 @@
 #include "shell/application.h"
 #include "shell/command_button_strip.h"
 #include "shell/control_pane.h"
+#include "shell/device_enumerator.h"
 #include "shell/disk_access.h"
 #include "shell/main_frame.h"
 #include "shell/settings.h"
@@ -140,7 +141,7 @@ void CMainFrame::showDeniedDisks() {
   // for permission would not help.
   QString text;
   if (::geteuid() == 0)
-    text = tr("%1 disk(s) could not be opened.").arg(denied);
+    text = tr("%n disk(s) could not be opened.", nullptr, denied);
   else if (DiskAccess::serviceAvailable())
     text = Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED);
   else
@@ -162,19 +163,21 @@ void CMainFrame::refreshDevices() {
     return;
   }
   refreshAfterScan_ = false;
-  // The device whose results are listed keeps its entry, gone or not.
-  const int keep = storage_.Unsorted() ? context_.scannedDeviceIndex : -1;
-  RefreshDeviceTable(context_, keep, context_.selectedDeviceIndex, "/", true);
-  controlPane_->reloadDevices();
-  showDeniedDisks();
+  if (enumerator_->running()) {
+    refreshAgain_ = true;
+    return;
+  }
+  std::vector<std::string> known;
+  for (int i = 0; i < context_.deviceCount; ++i) known.emplace_back(context_.devices[i].path);
+  enumerator_->start(std::move(known));
 }
 
 bool CMainFrame::confirmDiscard() {
   if (!unrecovered_) return true;
+  const int32_t found = scan_ ? scan_->filesFound.load() : 0;
   QMessageBox box(QMessageBox::Question, QString::fromLatin1(kApplication),
-                  tr("%1 found files have not been recovered and will be discarded.")
-                      .arg(QString::fromStdString(
-                          FormatWithSeparators(scan_ ? scan_->filesFound.load() : 0, context_.thousandsSeparator))),
+                  tr("%1 found files have not been recovered and will be discarded.", nullptr, found)
+                      .arg(QString::fromStdString(FormatWithSeparators(found, context_.thousandsSeparator))),
                   QMessageBox::Discard | QMessageBox::Cancel, this);
   box.setInformativeText(tr("Recover them first with \"Recover files\", or discard them."));
   box.setDefaultButton(QMessageBox::Cancel);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "shell/window_strings.h"
 #include "text/text_format.h"
 
 namespace lumicarve {
@@ -10,7 +11,7 @@ namespace {
 
 // The device list writes capacities the same way, so the end of a scan's
 // position matches the size the user picked.
-std::string Size(int64_t bytes) { return FormatSize(bytes < 0 ? 0 : static_cast<uint64_t>(bytes)); }
+std::string Size(int64_t bytes) { return SizeText(bytes < 0 ? 0 : static_cast<uint64_t>(bytes)).toStdString(); }
 
 }  // namespace
 
@@ -26,9 +27,7 @@ void ProgressDisplay::ShowCounters(const ProgressCounters& c, char separator) {
 
 int ProgressDisplay::Tick(int64_t perMille, const ProgressCounters& c, char separator) {
   int p = perMille > 1000 ? 1000 : static_cast<int>(perMille < 0 ? 0 : perMille);
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f %%", p * 0.1);
-  texts_.percentage = text;
+  texts_.percentage = PercentText(p * 0.1).toStdString();
   ShowCounters(c, separator);
 
   // The estimate scales the elapsed time by the share of the device done.

@@ -39,7 +39,7 @@ QFrame* Etched(QWidget* parent) {
   return line;
 }
 
-QString Size(int64_t bytes) { return QString::fromStdString(FormatSize(bytes < 0 ? 0 : static_cast<uint64_t>(bytes))); }
+QString Size(int64_t bytes) { return SizeText(bytes < 0 ? 0 : static_cast<uint64_t>(bytes)); }
 
 // "28: No space left on device": the number and what it means.
 QString SystemError(int error) {
@@ -187,7 +187,8 @@ void RecoveryDialog::showCompletion(const RecoveryReport& r) {
   QMessageBox box(r.filesSkipped == 0 ? QMessageBox::Information : QMessageBox::Warning,
                   QString::fromLatin1(kApplication), text, QMessageBox::Ok, this);
   box.setInformativeText(
-      tr("%1 files saved in %2.").arg(fileCount_ - r.filesSkipped).arg(QDir::toNativeSeparators(folder)));
+      tr("%1 files saved in %2.", nullptr, fileCount_ - r.filesSkipped)
+          .arg(fileCount_ - r.filesSkipped).arg(QDir::toNativeSeparators(folder)));
   QPushButton* open = box.addButton(tr("Open folder"), QMessageBox::ActionRole);
   open->setObjectName(QStringLiteral("openFolderButton"));
   box.exec();

@@ -51,10 +51,10 @@ void CMainFrame::scanFinished(const ScanResult& result) {
     progress_.ShowCounters(counters(), context_.thousandsSeparator);
     EndScan();
     controlPane_->setProgressCaption(tr("Progress: cancelled"));
-    setStatusText(tr("Scan cancelled at %1: %2 files found.")
+    const int32_t found = scan_ ? scan_->filesFound.load() : 0;
+    setStatusText(tr("Scan cancelled at %1: %2 files found.", nullptr, found)
                       .arg(QString::fromStdString(progress_.Texts().percentage),
-                           QString::fromStdString(FormatWithSeparators(scan_ ? scan_->filesFound.load() : 0,
-                                                                       context_.thousandsSeparator))));
+                           QString::fromStdString(FormatWithSeparators(found, context_.thousandsSeparator))));
   } else {
     context_.scanState.store(SCAN_DONE);
     completionReport();
@@ -107,7 +107,7 @@ void CMainFrame::completionReport() {
     EndScan();
     return;
   }
-  setStatusText(tr("Scan completed: %1 files found.")
+  setStatusText(tr("Scan completed: %1 files found.", nullptr, found)
                     .arg(QString::fromStdString(FormatWithSeparators(found, context_.thousandsSeparator))));
   if (found < 1) {
     message(QMessageBox::Critical, Text(IDS_NO_FILES_FOUND));

@@ -3,11 +3,13 @@ list(APPEND UI_SOURCES
   shell/application.cpp
   shell/command_button_strip.cpp
   shell/control_pane.cpp
+  shell/device_enumerator.cpp
   shell/device_watch.cpp
   shell/disk_access.cpp
   shell/icons.cpp
   shell/main_frame.cpp
   shell/main_frame_commands.cpp
+  shell/main_frame_devices.cpp
   shell/options_dialog.cpp
   shell/progress_display.cpp
   shell/recovery_dialog.cpp
@@ -18,5 +20,6 @@ list(APPEND UI_SOURCES
   shell/settings.cpp
   shell/settings_text.cpp
   shell/termination.cpp
+  shell/translations.cpp
   shell/window_strings.cpp
 )

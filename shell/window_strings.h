@@ -23,4 +23,10 @@ inline constexpr uint32_t IDS_DISK_DENIED_NO_SERVICE = 61288;
 // The string-table text of `id`, through the translator.
 QString Text(uint32_t id);
 
+// A size as FormatSize writes it, with the default locale's decimal point
+// and the byte count's word in the user's language: "1.5 GB", "1,5 GB".
+QString SizeText(uint64_t bytes);
+// A percentage with one decimal in the default locale: "12.5 %", "12,5 %".
+QString PercentText(double percent);
+
 }  // namespace lumicarve

@@ -20,11 +20,21 @@ if(TARGET lumicarve_ui)
   foreach(test scan_window_test settings_test command_strip_test progress_test folder_tree_test preview_test
                options_dialog_test recovery_dialog_test recovery_window_test scan_fault_test
                # Browsing what was found: the list, its thumbnails and the preview dialog.
-               file_list_test thumbnail_test file_preview_test window_input_test)
+               file_list_test thumbnail_test file_preview_test window_input_test
+               # The window in German and in English.
+               translation_test)
     lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
   endforeach()
+  # The device list filled by worker threads, one loop device held up.
+  lumicarve_add_ui_test(ui_device_list_test ui/device_list_test.cpp)
   # A disk the user may not open, read through the disk service on a private bus.
   lumicarve_add_ui_test(ui_disk_access_test ui/disk_access_test.cpp)
   # The window ended by signals mid-scan, run as a child process.
   lumicarve_add_ui_test(ui_window_signal_test ui/window_signal_test.cpp)
+endif()
+
+# Every text the window shows has its German translation.
+if(TARGET Qt6::lupdate)
+  add_test(NAME translations_complete
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/translations check $<TARGET_FILE:Qt6::lupdate>)
 endif()

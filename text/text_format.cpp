@@ -20,12 +20,8 @@ std::string FormatWithSeparators(int64_t value, char separator) {
   return text;
 }
 
-std::string FormatSize(uint64_t bytes) {
-  char text[32];
-  if (bytes < 1000) {
-    std::snprintf(text, sizeof text, "%" PRIu64 " %s", bytes, bytes == 1 ? "byte" : "bytes");
-    return text;
-  }
+SizeParts SplitSize(uint64_t bytes) {
+  if (bytes < 1000) return {bytes, -1, bytes == 1 ? "byte" : "bytes"};
   static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
   // Tenths of the unit, rounded half up; a value that rounds up to 1000 of
   // one unit is written in the next.
@@ -40,12 +36,20 @@ std::string FormatSize(uint64_t bytes) {
     ++unit;
     tenths = (tenths + 500) / 1000;
   }
-  const char* point = std::localeconv()->decimal_point;
-  if (tenths < 100)
-    std::snprintf(text, sizeof text, "%" PRIu64 "%c%" PRIu64 " %s", tenths / 10,
-                  point && point[0] ? point[0] : '.', tenths % 10, kUnits[unit]);
-  else
-    std::snprintf(text, sizeof text, "%" PRIu64 " %s", (tenths + 5) / 10, kUnits[unit]);
+  if (tenths < 100) return {tenths / 10, static_cast<int>(tenths % 10), kUnits[unit]};
+  return {(tenths + 5) / 10, -1, kUnits[unit]};
+}
+
+std::string FormatSize(uint64_t bytes) {
+  const SizeParts size = SplitSize(bytes);
+  char text[32];
+  if (size.tenths < 0) {
+    std::snprintf(text, sizeof text, "%" PRIu64 " %s", size.whole, size.unit);
+  } else {
+    const char* point = std::localeconv()->decimal_point;
+    std::snprintf(text, sizeof text, "%" PRIu64 "%c%d %s", size.whole, point && point[0] ? point[0] : '.',
+                  size.tenths, size.unit);
+  }
   return text;
 }
 

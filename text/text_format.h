@@ -10,6 +10,16 @@ namespace lumicarve {
 // neither does any value when the separator is '\0' (a locale without one).
 std::string FormatWithSeparators(int64_t value, char separator);
 
+// A size split for writing: `whole`, then `tenths` after the decimal point
+// when it has one (-1 otherwise), then `unit` ("byte", "bytes", "KB", "MB",
+// "GB", "TB", "PB" or "EB").
+struct SizeParts {
+  uint64_t whole = 0;
+  int tenths = -1;
+  const char* unit = "bytes";
+};
+SizeParts SplitSize(uint64_t bytes);
+
 // A size in decimal units as the desktop writes it: "512 bytes", "1.5 KB",
 // "640 KB", "2.2 MB", "314 MB", "31.9 GB" below ten of a unit with one
 // decimal, at or above ten as a whole number. The decimal point is the

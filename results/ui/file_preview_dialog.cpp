@@ -37,7 +37,7 @@ QString Separated(uint64_t n, char separator) {
 
 QString PreviewLengthText(uint64_t length, char separator) {
   return QStringLiteral("%1 (%2 %3)")
-      .arg(QString::fromStdString(FormatSize(length)), Separated(length, separator), Text(IDS_BYTES));
+      .arg(SizeText(length), Separated(length, separator), Text(IDS_BYTES));
 }
 
 QString PreviewDateText(uint64_t filetime) {
@@ -87,7 +87,8 @@ FilePreviewDialog::FilePreviewDialog(AppContext* context, std::vector<FoundFile*
     int y;
   };
   const Row rows[5] = {
-      {"Name:", 212}, {"Length:", 224}, {"Date / time:", 235}, {"Camera:", 246}, {"On the card:", 257}};
+      {QT_TR_NOOP("Name:"), 212},   {QT_TR_NOOP("Length:"), 224},       {QT_TR_NOOP("Date / time:"), 235},
+      {QT_TR_NOOP("Camera:"), 246}, {QT_TR_NOOP("On the card:"), 257}};
   for (int i = 0; i < 5; ++i) {
     auto* label = new CTransparentStatic(tr(rows[i].label), this);
     label->setGeometry(dialogRect(7, rows[i].y, 88, 8));

@@ -1,5 +1,6 @@
 #include "results/ui/folder_view_pane.h"
 
+#include <QCoreApplication>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -69,6 +70,10 @@ TreeItem FolderViewPane::AppendItem(TreeItem parent, const std::string& label, i
 
 void FolderViewPane::SetItemText(TreeItem item, const std::string& label) {
   ItemOf(item)->setText(0, QString::fromStdString(label));
+}
+
+std::string FolderViewPane::NameText(const char* name) {
+  return QCoreApplication::translate("Lumicarve", name).toStdString();
 }
 
 void FolderViewPane::SortChildren(TreeItem parent) {

@@ -26,6 +26,7 @@ class FolderViewPane : public QWidget, public ResultsTree {
   TreeItem AppendItem(TreeItem parent, const std::string& label, int image, int selectedImage,
                       TreeItemData data) override;
   void SetItemText(TreeItem item, const std::string& label) override;
+  std::string NameText(const char* name) override;
   void SortChildren(TreeItem parent) override;
   TreeItem CaretItem() override;
   void SelectItem(TreeItem item) override;

@@ -75,7 +75,7 @@ QString CLumicarveView::FileLabel(const FoundFile& file, bool original) {
     name = QString::fromStdString(file.origin->name);
     if (!file.origin->folder.empty()) name = QString::fromStdString(file.origin->folder) + u'/' + name;
   }
-  return QStringLiteral("%1 (%2)").arg(name, QString::fromStdString(FormatSize(file.length)));
+  return QStringLiteral("%1 (%2)").arg(name, SizeText(file.length));
 }
 
 void CLumicarveView::showMode(bool thumbnails, bool sorted) {
@@ -140,7 +140,7 @@ void CLumicarveView::RefreshList(TreeItemData data, bool appendOnly) {
     auto* year = static_cast<const YearRecord*>(data.target);
     for (int m = 1; m <= 12; ++m)
       if (year->months[m].count > 0 && i++ >= existing)
-        model_->add({QString::fromLatin1(MonthName(m)), kImageFolder, nullptr, QPixmap()});
+        model_->add({QCoreApplication::translate("Lumicarve", MonthName(m)), kImageFolder, nullptr, QPixmap()});
   } else if (data.kind == NODE_MONTH) {
     StopThumbnails();
     auto* month = static_cast<const MonthSlot*>(data.target);

@@ -1,0 +1,104 @@
+// The window in German and in English: menus, a dialog opened through them,
+// Qt's own standard buttons, and sizes and numbers in the locale's format.
+#include <QApplication>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "results/ui/file_preview_dialog.h"
+#include "shell/main_frame.h"
+#include "shell/translations.h"
+#include "shell/window_strings.h"
+#include "ui_test_support.h"
+
+using namespace lumicarve;
+
+namespace {
+
+QAction* MenuAction(QWidget* menuOrBar, const QString& text) {
+  for (QAction* a : menuOrBar->actions())
+    if (a->text() == text) return a;
+  return nullptr;
+}
+
+// Opens `menu` > `item` by mouse clicks and returns the texts of the modal
+// dialog that shows, which is then cancelled with its `cancel` button.
+QStringList DialogThroughMenu(CMainFrame& frame, const QString& menu, const QString& item,
+                              const QString& cancel) {
+  QStringList seen;
+  QMenuBar* bar = frame.menuBar();
+  QAction* menuAction = MenuAction(bar, menu);
+  if (!menuAction) return seen;
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menuAction).center());
+  QMenu* popup = menuAction->menu();
+  if (!QTest::qWaitForWindowExposed(popup)) return seen;
+  QAction* itemAction = MenuAction(popup, item);
+  if (!itemAction) return seen;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog) return;
+    poll.stop();
+    seen << dialog->windowTitle();
+    for (QPushButton* b : dialog->findChildren<QPushButton*>()) seen << b->text();
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+      if (b->text() == cancel) QTest::mouseClick(b, Qt::LeftButton);
+  });
+  poll.start(20);
+  QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(itemAction).center());
+  return seen;
+}
+
+}  // namespace
+
+class TranslationTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void aGermanLocaleShowsGermanMenusDialogsAndNumbers() {
+    QVERIFY(InstallTranslations(QLocale(QLocale::German, QLocale::Germany)));
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QStringList options = DialogThroughMenu(frame, QStringLiteral("&Datei"), QStringLiteral("&Optionen..."),
+                                                  QStringLiteral("Abbrechen"));
+    QCOMPARE(options, (QStringList{QStringLiteral("Optionen"), QStringLiteral("Nur Bilder"), QStringLiteral("Nur Videos"),
+                                   QStringLiteral("Alle auswählen"), QStringLiteral("Keine auswählen"),
+                                   QStringLiteral("OK"), QStringLiteral("Abbrechen")}));
+    QVERIFY(MenuAction(frame.menuBar(), QStringLiteral("&Ansicht")));
+    QCOMPARE(frame.action("searchFiles")->text(), QStringLiteral("Dateien suchen"));
+    // Sizes and counts in German figures, the byte count's word in German.
+    QCOMPARE(SizeText(1500000000), QStringLiteral("1,5 GB"));
+    QCOMPARE(frame.context().thousandsSeparator, '.');
+    QCOMPARE(PreviewLengthText(1500000, frame.context().thousandsSeparator),
+             QStringLiteral("1,5 MB (1.500.000 Bytes)"));
+    QCOMPARE(PercentText(12.5), QStringLiteral("12,5 %"));
+    // Qt's standard buttons come from Qt's own translation, where installed.
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Discard | QMessageBox::Cancel);
+    if (box.button(QMessageBox::Discard)->text() == QStringLiteral("Discard"))
+      QSKIP("Qt's German translation (qt6-translations-l10n) is not installed");
+    QCOMPARE(box.button(QMessageBox::Discard)->text(), QStringLiteral("Verwerfen"));
+  }
+
+  void theEnglishDefaultNeedsNoTranslationAndKeepsItsTexts() {
+    QVERIFY(!InstallTranslations(QLocale(QLocale::English, QLocale::UnitedStates)));
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QStringList options = DialogThroughMenu(frame, QStringLiteral("&File"), QStringLiteral("Op&tions..."),
+                                                  QStringLiteral("Cancel"));
+    QCOMPARE(options.value(0), QStringLiteral("Options"));
+    QCOMPARE(options.value(6), QStringLiteral("Cancel"));
+    QCOMPARE(frame.context().thousandsSeparator, ',');
+    QCOMPARE(PreviewLengthText(1500000, ','), QStringLiteral("1.5 MB (1,500,000 bytes)"));
+    QCOMPARE(SizeText(1), QStringLiteral("1 byte"));
+    QCOMPARE(PercentText(12.5), QStringLiteral("12.5 %"));
+  }
+};
+
+LUMICARVE_UI_TEST_MAIN(TranslationTest)
+#include "translation_test.moc"
