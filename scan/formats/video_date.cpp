@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "scan/byte_view.h"
 #include "scan/filetime.h"
@@ -38,6 +39,15 @@ bool ReadAt(int handle, const FoundFile& file, uint64_t offset, uint8_t* out, si
   return true;
 }
 
+// The `most` bytes at `offset` into `out`, or only `least` where fewer than
+// `most` are left before `end`; nothing when the read fails.
+std::optional<ByteView> ReadHead(int handle, const FoundFile& file, uint64_t offset, uint64_t end, size_t least,
+                                 size_t most, uint8_t* out) {
+  const size_t n = end - offset >= most ? most : least;
+  if (!ReadAt(handle, file, offset, out, n)) return std::nullopt;
+  return ByteView(out, n);
+}
+
 bool FromSeconds(uint64_t since, uint64_t seconds, uint64_t& filetime) {
   if (seconds == 0 || seconds > (~uint64_t{0} - since) / kFiletimePerSecond) return false;
   filetime = since + seconds * kFiletimePerSecond;
@@ -51,9 +61,9 @@ bool FindAtom(int handle, const FoundFile& file, uint64_t begin, uint64_t end, c
   uint64_t at = begin;
   for (int n = 0; n < kMaxAtoms && end - at >= 8; ++n) {
     uint8_t head[16];
-    const size_t headSize = end - at >= 16 ? 16 : 8;
-    if (!ReadAt(handle, file, at, head, headSize)) return false;
-    ByteView v(head, headSize);
+    const std::optional<ByteView> read = ReadHead(handle, file, at, end, 8, sizeof head, head);
+    if (!read) return false;
+    const ByteView& v = *read;
     uint32_t size32 = 0;
     v.u32be(0, size32);
     uint64_t size = size32, header = 8;
@@ -64,7 +74,7 @@ bool FindAtom(int handle, const FoundFile& file, uint64_t begin, uint64_t end, c
       size = end - at;
     }
     if (size < header || size > end - at) return false;
-    if (std::memcmp(head + 4, type, 4) == 0) {
+    if (v.equals(4, type, 4)) {
       body = at + header;
       bodyEnd = at + size;
       return true;
@@ -80,11 +90,11 @@ bool QuickTimeDate(int handle, const FoundFile& file, uint64_t& filetime) {
       !FindAtom(handle, file, moov, moovEnd, "mvhd", mvhd, mvhdEnd))
     return false;
   uint8_t body[12];
-  const size_t n = mvhdEnd - mvhd >= 12 ? 12 : 8;
-  if (!ReadAt(handle, file, mvhd, body, n)) return false;
-  ByteView v(body, n);
+  const std::optional<ByteView> read = ReadHead(handle, file, mvhd, mvhdEnd, 8, sizeof body, body);
+  if (!read) return false;
+  const ByteView& v = *read;
   uint64_t seconds = 0;
-  if (body[0] == 1) {
+  if (v.byte(0) == 1) {
     if (!v.u64be(4, seconds)) return false;
   } else {
     uint32_t s32 = 0;
@@ -113,9 +123,9 @@ bool AsfDate(int handle, const FoundFile& file, uint64_t& filetime) {
   uint64_t at = 30;
   for (uint32_t n = 0; n < objects && n < static_cast<uint32_t>(kMaxAtoms) && headerSize - at >= 24; ++n) {
     uint8_t object[56];
-    const size_t size = headerSize - at >= 56 ? 56 : 24;
-    if (!ReadAt(handle, file, at, object, size)) return false;
-    ByteView v(object, size);
+    const std::optional<ByteView> read = ReadHead(handle, file, at, headerSize, 24, sizeof object, object);
+    if (!read) return false;
+    const ByteView& v = *read;
     uint64_t objectSize = 0;
     v.u64le(16, objectSize);
     if (objectSize < 24 || objectSize > headerSize - at) return false;
