@@ -20,7 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(LUMICARVE_UI)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
-  # The window opens disks it may not read itself through udisks2.
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udisks2")
+  # The window opens disks it may not read itself through udisks2; Qt's own
+  # translations give its standard buttons and dialogs the user's language.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udisks2, qt6-translations-l10n")
 endif()
 include(CPack)

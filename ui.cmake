@@ -1,11 +1,14 @@
-# The window: the lumicarve_ui library (Qt 6 Widgets, Exiv2) over the core,
+# The window: the lumicarve_ui library (Qt 6 Widgets, Exiv2, libheif) over the core,
 # the lumicarve executable, and its manual as a PDF (beside it in the build
 # tree, in the documentation folder once installed).
 find_package(Qt6 REQUIRED COMPONENTS Concurrent Gui Widgets Svg DBus LinguistTools)
 find_package(exiv2 CONFIG REQUIRED)
+# HEIC and AVIF pictures; Debian's libheif brings its HEVC and AV1 decoders.
+pkg_check_modules(LIBHEIF REQUIRED IMPORTED_TARGET libheif)
 
 add_library(lumicarve_ui STATIC ${UI_SOURCES})
-target_link_libraries(lumicarve_ui PUBLIC lumicarve_core Qt6::Concurrent Qt6::Widgets Qt6::Svg Qt6::DBus exiv2lib)
+target_link_libraries(lumicarve_ui PUBLIC lumicarve_core Qt6::Concurrent Qt6::Widgets Qt6::Svg Qt6::DBus exiv2lib
+  PkgConfig::LIBHEIF)
 target_compile_definitions(lumicarve_ui PUBLIC QT_NO_FOREACH QT_NO_URL_CAST_FROM_STRING)
 set_target_properties(lumicarve_ui PROPERTIES AUTOMOC ON)
 # Exiv2 0.27's interface is built on std::auto_ptr.

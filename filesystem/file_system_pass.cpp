@@ -43,7 +43,7 @@ FileTypeMask TypeForFileName(const TypeCatalogue& catalogue, const std::string& 
   for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   static const std::pair<const char*, const char*> kAliases[] = {
       {"JPEG", "JPG"}, {"JPE", "JPG"}, {"TIFF", "TIF"}, {"MPEG", "MPG"}, {"M2TS", "MTS"},
-      {"M4V", "MP4"},  {"QT", "MOV"},  {"ASF", "WMV"},  {"3GPP", "3GP"}};
+      {"M4V", "MP4"},  {"QT", "MOV"},  {"ASF", "WMV"},  {"3GPP", "3GP"}, {"HEIF", "HEIC"}, {"HIF", "HEIC"}};
   for (const auto& [alias, canonical] : kAliases)
     if (ext == alias) ext = canonical;
   for (const TypeEntry& e : catalogue) {

@@ -9,12 +9,9 @@
 #include <string>
 
 #include "scan/file_types.h"
+#include "scan/formats/capture_date.h"
 
 namespace lumicarve {
-
-// The date from a JPEG's leading bytes (`size` of them): false when they
-// hold no EXIF block with a valid DateTimeOriginal.
-bool JpegExifDate(const uint8_t* bytes, size_t size, uint64_t& filetime);
 
 // Reads the first sectors of `file` from the device and sets its date when
 // it is a JPEG with an EXIF capture date. True when a date was set.

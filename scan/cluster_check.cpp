@@ -71,7 +71,11 @@ bool ParseVolume(const uint8_t* sector, uint64_t base, ClusterGeometry& g) {
   return ParseExFat(b, base, g) || ParseNtfs(b, base, g) || ParseFat(b, base, g);
 }
 
-bool IsVideoClaimer(FileTypeMask t) { return t == FT_MOV || t == FT_MP4 || t == FT_3GP || t == FT_AVI || t == FT_WMV || t == FT_ASF; }
+// The containers whose Motion-JPEG frames carry a JFIF segment.
+bool IsVideoClaimer(FileTypeMask t) {
+  return t == FT_MOV || t == FT_MP4 || t == FT_3GP || t == FT_AVI || t == FT_WMV || t == FT_ASF || t == FT_MKV ||
+         t == FT_WEBM;
+}
 
 // A TIFF header whose first IFD lies in the same sector, with a plausible
 // entry count and a first entry of a known field type.
@@ -169,7 +173,12 @@ bool IsStrongSignature(const uint8_t* s, FileTypeMask claimer) {
     for (int i = 8; i < 12; ++i) brand = brand && s[i] >= 0x20 && s[i] < 0x7F;
     return size >= 16 && size <= 512 && size % 4 == 0 && brand;
   }
-  if (std::memcmp(s, "RIFF", 4) == 0) return std::memcmp(s + 8, "AVI LIST", 8) == 0;
+  if (std::memcmp(s, "RIFF", 4) == 0)
+    return std::memcmp(s + 8, "AVI LIST", 8) == 0 || std::memcmp(s + 8, "WEBPVP8", 7) == 0;
+  if (std::memcmp(s, "FUJIFILMCCD-RAW ", 16) == 0) return true;
+  // An EBML header names its DocType within its first bytes.
+  if (std::memcmp(s, "\x1A\x45\xDF\xA3", 4) == 0)
+    return ::memmem(s, 64, "\x42\x82\x88matroska", 11) || ::memmem(s, 64, "\x42\x82\x84webm", 7);
   static constexpr uint8_t kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                              0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
   return std::memcmp(s, kAsfHeader, 16) == 0;

@@ -28,7 +28,8 @@ ClusterGeometry ReadClusterGeometry(int fd, uint64_t totalSectors);
 // random data and the content of a file of type `claimer` do not produce by
 // chance: a JPEG with EXIF (or JFIF without EXIF, unless the claimer is a
 // video, whose Motion-JPEG frames carry it), a TIFF or RAW header with a sane first IFD in
-// the sector, an ftyp box, a RIFF AVI, an ASF header.
+// the sector, an ftyp box, a RIFF AVI or WebP, an ASF header, a RAF header, a
+// Matroska or WebM EBML header.
 bool IsStrongSignature(const uint8_t* s, FileTypeMask claimer);
 
 // The first cluster start inside the claim (`start`, `start` + `length`

@@ -109,13 +109,18 @@ void Scanner::List(std::unique_ptr<FoundFile> record, FileTypeMask type) {
   ExtensionForType(c_.catalogue, type, ext);
   std::snprintf(record->name, sizeof record->name, "%08d.%s", fileNumber_, ext);
   record->type = static_cast<uint32_t>(type);
-  // A video is filed under the day its container says it was taken, with
+  // Files are dated here from their own metadata, so every front end files
+  // them alike: a video under the day its container says it was taken, with
   // the pictures of that day.
-  if (IsVideoType(type)) ReadVideoDate(c_.ScannedHandle(), *record, record->date);
+  const FileFormat* format = FormatOf(type);
+  if (format && format->captureDate)
+    format->captureDate(c_.ScannedHandle(), *record, record->date);
+  else if (IsVideoType(type))
+    ReadVideoDate(c_.ScannedHandle(), *record, record->date);
   c_.filesFound.fetch_add(1, std::memory_order_relaxed);
   c_.totalLength.fetch_add(static_cast<int64_t>(record->length), std::memory_order_relaxed);
-  // A RAW file is dated from its IFDs here, so every front end files it alike.
-  if (IsRawType(type)) {
+  // A TIFF-based RAW file is dated from its IFDs.
+  if (type & kTiffRawTypes) {
     PreviewInfo info;
     ReadRawPreview(c_.ScannedHandle(), *record, info, [this] { return c_.Cancelled(); });
   }

@@ -13,6 +13,7 @@ list(APPEND CORE_SOURCES
   scan/formats/matroska.cpp
   scan/formats/quicktime.cpp
   scan/formats/video_date.cpp
+  scan/formats/capture_date.cpp
   scan/formats/riff.cpp
   scan/formats/bmp.cpp
   scan/formats/asf.cpp

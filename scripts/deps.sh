@@ -7,7 +7,7 @@
 lumicarve_install_deps() {
   local packages=(cmake ninja-build g++ pkg-config libblkid-dev
     qt6-base-dev qt6-image-formats-plugins qt6-svg-dev qt6-tools-dev qt6-l10n-tools
-    qt6-translations-l10n libexiv2-dev libgl-dev
+    qt6-translations-l10n libexiv2-dev libheif-dev libgl-dev
     libtsk-dev dpkg-dev file)
   if [ "${1:-}" != build ]; then
     packages+=(libgtest-dev mtools dosfstools exfatprogs exfat-fuse ntfs-3g util-linux fdisk xauth xvfb dbus udisks2

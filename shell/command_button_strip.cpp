@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kIconSize = 72;
 constexpr int kCaptionTop = 80;
+constexpr int kCaptionFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
 
 struct LookColours {
   QColor top, bottom, caption;
@@ -39,6 +40,17 @@ const ButtonIcon kIcons[CommandButtonStrip::kButtons] = {ButtonIcon::kSearch, Bu
                                                          ButtonIcon::kCancel};
 const char* const kNames[CommandButtonStrip::kButtons] = {"searchButton", "recoverButton",
                                                           "cancelButton"};
+
+// The strip's font, made smaller until `text` fits `room`, on two lines if
+// need be: a translated caption may be much longer than the English one.
+QFont CaptionFont(QFont font, const QString& text, const QRect& room) {
+  for (qreal size = font.pointSizeF(); size >= 5; size -= 0.5) {
+    font.setPointSizeF(size);
+    const QRect needed = QFontMetrics(font).boundingRect(room, kCaptionFlags, text);
+    if (needed.width() <= room.width() && needed.height() <= room.height()) break;
+  }
+  return font;
+}
 
 }  // namespace
 
@@ -105,9 +117,9 @@ void CommandButtonStrip::renderLooks() {
       int shift = look == kPressed ? 2 : 0;
       p.drawImage(QPoint(7 + shift, 4 + shift), RenderButtonIcon(kIcons[k], iconLook, kIconSize));
       p.setPen(c.caption);
-      p.setFont(font());
       QRect caption(shift, kCaptionTop, kButtonWidth, kButtonHeight - kCaptionTop);
-      p.drawText(caption, Qt::AlignHCenter | Qt::AlignTop, Text(kCaptions[k]));
+      p.setFont(CaptionFont(font(), Text(kCaptions[k]), caption));
+      p.drawText(caption, kCaptionFlags, Text(kCaptions[k]));
       looks_[k][look] = face;
     }
   }

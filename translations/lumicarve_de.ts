@@ -545,7 +545,7 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
     </message>
     <message>
         <source>Elapsed:</source>
-        <translation>Vergangen:</translation>
+        <translation>Verstrichen:</translation>
     </message>
     <message>
         <source>Remaining:</source>
@@ -561,7 +561,7 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
     </message>
     <message>
         <source>Files found:</source>
-        <translation>Gefunden:</translation>
+        <translation>Gefundene Dateien:</translation>
     </message>
     <message>
         <source>Total length:</source>
@@ -674,11 +674,11 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
     </message>
     <message>
         <source>Writing:</source>
-        <translation>Schreibe:</translation>
+        <translation>Wird geschrieben:</translation>
     </message>
     <message>
         <source>Elapsed:</source>
-        <translation>Vergangen:</translation>
+        <translation>Verstrichen:</translation>
     </message>
     <message>
         <source>Remaining:</source>

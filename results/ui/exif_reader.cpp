@@ -2,6 +2,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <limits>
 #include <mutex>
 
 namespace lumicarve {
@@ -31,13 +32,15 @@ bool StopImaging() {
   return true;
 }
 
-ExifFields ReadExifFields(const std::string& path) {
+// Reads the camera fields of the picture `open` hands over.
+template <typename Open>
+ExifFields ReadFields(Open&& open) {
   // Muted even when no window started the library (the tests, say).
   static std::once_flag muted;
   std::call_once(muted, [] { Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute); });
   ExifFields fields;
   try {
-    auto image = Exiv2::ImageFactory::open(path);
+    auto image = open();
     if (!image.get()) return fields;
     image->readMetadata();
     const Exiv2::ExifData& exif = image->exifData();
@@ -49,6 +52,15 @@ ExifFields ReadExifFields(const std::string& path) {
     return ExifFields{};
   }
   return fields;
+}
+
+ExifFields ReadExifFields(const std::string& path) {
+  return ReadFields([&] { return Exiv2::ImageFactory::open(path); });
+}
+
+ExifFields ReadExifFields(const uint8_t* bytes, size_t size) {
+  if (!bytes || size == 0 || size > static_cast<size_t>(std::numeric_limits<long>::max())) return {};
+  return ReadFields([&] { return Exiv2::ImageFactory::open(bytes, static_cast<long>(size)); });
 }
 
 }  // namespace lumicarve

@@ -3,6 +3,7 @@
 // front ends share.)
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,5 +23,7 @@ bool StopImaging();
 // one the reader rejects, gives empty fields: damaged input never throws out
 // of here.
 ExifFields ReadExifFields(const std::string& path);
+// The same from a picture's `size` bytes held in memory.
+ExifFields ReadExifFields(const uint8_t* bytes, size_t size);
 
 }  // namespace lumicarve

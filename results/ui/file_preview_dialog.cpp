@@ -6,8 +6,6 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -16,7 +14,7 @@
 #include "recovery/jpeg_exif_date.h"
 #include "results/ui/exif_reader.h"
 #include "results/ui/pane_preview.h"
-#include "results/temp_copy.h"
+#include "results/ui/picture_decode.h"
 #include "results/ui/thumbnail_tiles.h"
 #include "scan/filetime.h"
 #include "shell/app_context.h"
@@ -174,24 +172,26 @@ bool FilePreviewDialog::LoadPreviewImage(FoundFile* file) {
   if (!file) {
     p.setPen(QColor(0xB0, 0xB0, 0xB0));
     p.drawRect(0, 0, bw - 1, bh - 1);
-  } else if (IsPictureType(file->type) || IsRawType(file->type)) {
-    const std::string path = DialogTempPath(*file);
-    if (WriteTempCopy(context_->ScannedHandle(), *file, nullptr, path) != TempCopyResult::kCopied)
-      return false;
-    DecodedPicture picture = DecodeFitted(QString::fromStdString(path), bw, bh);
-    if (file->type == FT_JPG) {
-      DateJpegFromPath(path, *file);
-      ExifFields exif = ReadExifFields(path);
-      if (exif.make.size() >= 2) texts_[3] = PreviewCameraText(exif.make, exif.model);
-    }
-    ::unlink(path.c_str());
-    if (!picture.image.isNull()) {
-      p.setRenderHint(QPainter::SmoothPixmapTransform);
-      p.drawImage(FitPicture(picture.width, picture.height, bw, bh), picture.image);
-    }
   } else {
-    const QImage placeholder = IsVideoType(file->type) ? FilmStripPlaceholder() : CameraPlaceholder();
-    p.drawImage((bw - placeholder.width()) / 2, (bh - placeholder.height()) / 2, placeholder);
+    std::vector<uint8_t> bytes;
+    const PictureBytes read = ReadPictureBytes(context_->ScannedHandle(), *file, bytes);
+    if (read == PictureBytes::kFailed || read == PictureBytes::kStopped) return false;
+    if (read == PictureBytes::kRead) {
+      if (file->type == FT_JPG) {
+        uint64_t date = 0;
+        if (JpegExifDate(bytes.data(), bytes.size(), date)) file->date = date;
+        ExifFields exif = ReadExifFields(bytes.data(), bytes.size());
+        if (exif.make.size() >= 2) texts_[3] = PreviewCameraText(exif.make, exif.model);
+      }
+      const DecodedPicture picture = DecodePicture(bytes, file->type, bw, bh);
+      if (!picture.image.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(FitPicture(picture.width, picture.height, bw, bh), picture.image);
+      }
+    } else {
+      const QImage placeholder = IsVideoType(file->type) ? FilmStripPlaceholder() : CameraPlaceholder();
+      p.drawImage((bw - placeholder.width()) / 2, (bh - placeholder.height()) / 2, placeholder);
+    }
   }
   p.end();
   box_->setImage(bitmap);

@@ -1,8 +1,7 @@
 #include "results/ui/pane_preview.h"
 
-#include <QBuffer>
+#include <QFile>
 #include <QFontMetrics>
-#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QtConcurrent/QtConcurrentRun>
@@ -10,9 +9,7 @@
 #include <vector>
 
 #include "recovery/jpeg_exif_date.h"
-#include "results/temp_copy.h"
-#include "results/ui/thumbnail_tiles.h"
-#include "scan/raw_preview.h"
+#include "results/ui/picture_decode.h"
 #include "shell/app_context.h"
 
 namespace lumicarve {
@@ -83,23 +80,15 @@ void CImagePreviewStatic::paintEvent(QPaintEvent*) {
 
 namespace {
 
-
 // The box's bitmap: the picture fitted and centred, the frame and the name.
-QImage ComposePreview(QImageReader& reader, int bw, int bh, const char* name) {
-  reader.setAutoTransform(false);
-  QSize size = reader.size();
-  QRect target = FitPicture(size.width(), size.height(), bw, bh);
-  // Decoding at the drawn size keeps a camera-size JPEG cheap.
-  if (size.isValid() && target.size() != size && target.width() > 0 && target.height() > 0)
-    reader.setScaledSize(target.size());
-  QImage picture = reader.read();
-  if (!size.isValid() && !picture.isNull())
-    target = FitPicture(picture.width(), picture.height(), bw, bh);
-
+QImage ComposePreview(const DecodedPicture& picture, int bw, int bh, const char* name) {
   QImage bitmap(bw, bh, QImage::Format_RGB32);
   QPainter p(&bitmap);
   ClearWithFrame(p, bw, bh);
-  if (!picture.isNull()) p.drawImage(target, picture);
+  if (!picture.image.isNull()) {
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(FitPicture(picture.width, picture.height, bw, bh), picture.image);
+  }
   p.setPen(QPen(kFrame, 1));
   p.drawRect(QRect(0, 0, bw - 1, bh - 1));
   DrawName(p, name);
@@ -107,27 +96,21 @@ QImage ComposePreview(QImageReader& reader, int bw, int bh, const char* name) {
   return bitmap;
 }
 
-// Decodes the picture at `path` fitted into the box and shows it with `name`.
-void DrawPicture(CImagePreviewStatic& box, const std::string& path, const char* name) {
-  QImageReader reader(QString::fromStdString(path));
-  box.setImage(ComposePreview(reader, box.width(), box.height(), name));
+// Decodes the picture file at `path` fitted into the box and shows it with `name`.
+void DrawPicture(CImagePreviewStatic& box, const std::string& path, const FoundFile& file) {
+  QFile in(QString::fromStdString(path));
+  const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+  const DecodedPicture picture = DecodePicture(bytes, file.type, box.width(), box.height());
+  box.setImage(ComposePreview(picture, box.width(), box.height(), file.name));
 }
 
 }  // namespace
 
 QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh) {
-  FoundFile record = file;
-  PreviewInfo info{};
-  const bool raw = IsRawType(record.type) && ReadRawPreview(deviceFd, record, info) == 1 &&
-                   PreviewCopyRange(record, &info).has_value();
   std::vector<uint8_t> bytes;
-  if (raw || IsPictureType(record.type))
-    ReadCopy(deviceFd, record, raw ? &info : nullptr, bytes);
-  QBuffer buffer;
-  buffer.setData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer, DecoderFormat(record.type));
-  return ComposePreview(reader, bw, bh, record.name);
+  DecodedPicture picture;
+  if (ReadPictureBytes(deviceFd, file, bytes) == PictureBytes::kRead) picture = DecodePicture(bytes, file.type, bw, bh);
+  return ComposePreview(picture, bw, bh, file.name);
 }
 
 void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFile* file,
@@ -144,7 +127,7 @@ void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFi
   }
   DateJpegFromPath(path, *file);
   if (!context.previewEnabled) return;
-  DrawPicture(box, path, file->name);
+  DrawPicture(box, path, *file);
 }
 
 PanePreviewPacer::PanePreviewPacer(CImagePreviewStatic& box, const AppContext& context, QObject* parent)

@@ -150,6 +150,7 @@ QByteArray DecoderFormat(uint32_t type) {
     case FT_GIF: return "gif";
     case FT_BMP: return "bmp";
     case FT_TIF: return "tiff";
+    case FT_WEBP: return "webp";
     default: return QByteArray();
   }
 }

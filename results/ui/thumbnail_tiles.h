@@ -42,7 +42,8 @@ DecodedPicture DecodeFitted(const QString& path, int bw, int bh);
 // The same for a picture held in memory; `format` ("jpeg", "png", ...) is
 // tried first, as a file's extension would be.
 DecodedPicture DecodeFitted(const QByteArray& bytes, const QByteArray& format, int bw, int bh);
-// The decoder's name for a found picture's type; a RAW file's preview is a JPEG.
+// Qt's decoder name for a found picture's type; a RAW file's preview is a
+// JPEG. Empty for a type Qt does not read (HEIC and AVIF go to libheif).
 QByteArray DecoderFormat(uint32_t type);
 
 }  // namespace lumicarve

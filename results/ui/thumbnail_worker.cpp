@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "results/temp_copy.h"
+#include "results/ui/picture_decode.h"
 #include "results/ui/thumbnail_tiles.h"
 #include "scan/raw_preview.h"
 
@@ -85,9 +86,7 @@ int RunThumbnailWorker(const ThumbnailInput& input, ThumbnailQueue& queue,
         // An unreadable sector or a copy out of bounds leaves no true picture to show.
         tile.image = MakeTile(QImage(), 0, 0);
       } else {
-        const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                                        static_cast<qsizetype>(bytes.size()));
-        DecodedPicture picture = DecodeFitted(data, DecoderFormat(file.type), kTileWidth, kTileHeight);
+        DecodedPicture picture = DecodePicture(bytes, file.type, kTileWidth, kTileHeight);
         tile.image = MakeTile(picture.image, picture.width, picture.height);
       }
     }

@@ -3,11 +3,17 @@
 // DocType (ID 42 82) names "matroska" or "webm", followed by one Segment
 // (ID 18 53 80 67) whose size ends the file. A segment of unknown size (all
 // size bits set, as a live recording leaves it) runs until the next signature.
+// The capture date is the Segment Info's DateUTC (ID 44 61): signed
+// nanoseconds since 2001-01-01 00:00:00 UTC, in 8 bytes.
+#include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "scan/byte_view.h"
 #include "scan/extent.h"
+#include "scan/filetime.h"
+#include "scan/formats/capture_date.h"
 #include "scan/formats/registry.h"
 #include "scan/sector_reader.h"
 
@@ -91,13 +97,78 @@ Extent MatroskaExtent(ScanContext& context, uint64_t startSector, FileTypeMask&)
   return Extent::Claim(at + 4 + size.length + size.value);
 }
 
+// The DateUTC among the children of the Info element `info`.
+bool InfoDate(const ByteView& info, uint64_t& filetime) {
+  size_t at = 0;
+  while (at < info.size()) {
+    const Vint id = ReadVint(info, at, true);
+    const Vint len = id.length ? ReadVint(info, at + id.length, false) : Vint{};
+    if (!len.length || len.unknown) return false;
+    const size_t data = at + id.length + len.length;
+    if (!info.has(data, len.value)) return false;
+    if (id.value == 0x4461) {
+      uint64_t raw = 0;
+      if (len.value != 8 || !info.u64be(data, raw) || raw == 0) return false;
+      CalendarTime origin;
+      origin.year = 2001, origin.month = 1, origin.day = 1;
+      uint64_t base = 0;
+      CalendarToFiletime(origin, base);
+      // |raw / 100| stays below 2^63 / 100, well under the origin's count.
+      const int64_t hundreds = static_cast<int64_t>(raw) / 100;
+      const uint64_t date = static_cast<uint64_t>(static_cast<int64_t>(base) + hundreds);
+      CalendarTime check;
+      if (!FiletimeToCalendar(date, check)) return false;
+      filetime = date;
+      return true;
+    }
+    at = data + len.value;
+  }
+  return false;
+}
+
+// Walks the Segment's children from its start up to the first Cluster: the
+// Info element stands among the headers before the media data.
+bool MatroskaDate(int handle, const FoundFile& file, uint64_t& filetime) {
+  constexpr int kMaxElements = 64;
+  uint8_t head[2 * kSectorSize];
+  const size_t n = static_cast<size_t>(std::min<uint64_t>(sizeof head, file.length));
+  if (!ReadFileBytes(handle, file, 0, n, head)) return false;
+  const ByteView v(head, n);
+  std::string_view docType;
+  uint64_t at = 0;
+  uint32_t id = 0;
+  if (!ReadHeader(v, docType, at) || !v.u32be(at, id) || id != 0x18538067) return false;
+  const Vint size = ReadVint(v, at + 4, false);
+  if (!size.length) return false;
+  at += 4 + size.length;
+  const uint64_t end = size.unknown || size.value > file.length - at ? file.length : at + size.value;
+  for (int i = 0; i < kMaxElements && at < end; ++i) {
+    uint8_t h[12];
+    const size_t hn = static_cast<size_t>(std::min<uint64_t>(sizeof h, end - at));
+    if (!ReadFileBytes(handle, file, at, hn, h)) return false;
+    const ByteView hv(h, hn);
+    const Vint child = ReadVint(hv, 0, true);
+    const Vint len = child.length ? ReadVint(hv, child.length, false) : Vint{};
+    if (!len.length || len.unknown || child.value == 0x1F43B675) return false;
+    const uint64_t data = at + child.length + len.length;
+    if (data > end || len.value > end - data) return false;
+    if (child.value == 0x1549A966) {
+      std::vector<uint8_t> info(static_cast<size_t>(std::min<uint64_t>(len.value, kMaxMetadataBytes)));
+      return ReadFileBytes(handle, file, data, info.size(), info.data()) &&
+             InfoDate(ByteView(info.data(), info.size()), filetime);
+    }
+    at = data + len.value;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern const FileFormat kMkvFormat{.type = FT_MKV, .extension = "MKV", .description = 61403,
                                    .group = TypeGroup::kVideo, .signature = MkvSignature, .firstBytes = "\x1A",
-                                   .extent = MatroskaExtent};
+                                   .extent = MatroskaExtent, .captureDate = MatroskaDate};
 extern const FileFormat kWebmFormat{.type = FT_WEBM, .extension = "WEBM", .description = 61404,
                                     .group = TypeGroup::kVideo, .signature = WebmSignature, .firstBytes = "\x1A",
-                                    .extent = MatroskaExtent};
+                                    .extent = MatroskaExtent, .captureDate = MatroskaDate};
 
 }  // namespace lumicarve

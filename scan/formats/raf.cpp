@@ -1,11 +1,14 @@
 // RAF: the 16-byte text "FUJIFILMCCD-RAW " and, at offset 84, three pairs of
 // big-endian 32-bit offset and length: the JPEG preview, the CFA header and
-// the CFA data. The file ends where the furthest of them ends.
+// the CFA data. The file ends where the furthest of them ends. Its capture
+// date is the one in the EXIF block of the JPEG preview.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "scan/byte_view.h"
 #include "scan/extent.h"
+#include "scan/formats/capture_date.h"
 #include "scan/formats/registry.h"
 #include "scan/sector_reader.h"
 
@@ -29,10 +32,21 @@ Extent RafExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
   return Extent::Claim(end, kTable + 3 * 8);
 }
 
+bool RafDate(int handle, const FoundFile& file, uint64_t& filetime) {
+  uint8_t head[92];
+  if (!ReadFileBytes(handle, file, 0, sizeof head, head)) return false;
+  const ByteView view(head, sizeof head);
+  uint32_t offset = 0, length = 0;
+  if (!view.u32be(84, offset) || !view.u32be(88, length)) return false;
+  std::vector<uint8_t> jpeg(std::min<size_t>(length, kJpegExifHeadBytes));
+  return ReadFileBytes(handle, file, offset, jpeg.size(), jpeg.data()) &&
+         JpegExifDate(jpeg.data(), jpeg.size(), filetime);
+}
+
 }  // namespace
 
 extern const FileFormat kRafFormat{.type = FT_RAF, .extension = "RAF", .description = 61406,
                                    .group = TypeGroup::kRaw, .signature = RafSignature, .firstBytes = "F",
-                                   .extent = RafExtent};
+                                   .extent = RafExtent, .captureDate = RafDate};
 
 }  // namespace lumicarve

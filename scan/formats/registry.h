@@ -81,6 +81,11 @@ struct FileFormat {
   // `maximumLength`.
   uint64_t minimumLength = 0;
   uint64_t maximumLength = 0;
+
+  // Reads the capture date the file's own metadata records from the device
+  // when the file is listed; false when it records none. Null for the types
+  // dated elsewhere (video containers, TIFF-based RAWs, JPEG) or not at all.
+  bool (*captureDate)(int handle, const FoundFile& file, uint64_t& filetime) = nullptr;
 };
 
 // Every row, in the order the signature tests run.

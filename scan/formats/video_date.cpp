@@ -13,12 +13,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 #include "scan/byte_view.h"
 #include "scan/filetime.h"
+#include "scan/formats/capture_date.h"
 #include "scan/formats/video_date.h"
-#include "scan/sector_reader.h"
 
 namespace lumicarve {
 namespace {
@@ -27,70 +26,19 @@ constexpr int kMaxAtoms = 256;
 constexpr uint64_t kFiletimePerSecond = 10000000;
 constexpr uint64_t kUnixEpochFiletime = 116444736000000000ull;
 
-// `n` bytes (at most one sector's worth plus one) at byte `offset` of the file.
-bool ReadAt(int handle, const FoundFile& file, uint64_t offset, uint8_t* out, size_t n) {
-  if (offset > file.length || n > file.length - offset) return false;
-  uint8_t buf[2 * kSectorSize];
-  const size_t at = offset % kSectorSize;
-  const uint32_t sectors = at + n > kSectorSize ? 2 : 1;
-  if (n > kSectorSize) return false;
-  if (!ReadSectors(handle, file.startSector + offset / kSectorSize, sectors, kSectorSize, buf)) return false;
-  std::memcpy(out, buf + at, n);
-  return true;
-}
-
-// The `most` bytes at `offset` into `out`, or only `least` where fewer than
-// `most` are left before `end`; nothing when the read fails.
-std::optional<ByteView> ReadHead(int handle, const FoundFile& file, uint64_t offset, uint64_t end, size_t least,
-                                 size_t most, uint8_t* out) {
-  const size_t n = end - offset >= most ? most : least;
-  if (!ReadAt(handle, file, offset, out, n)) return std::nullopt;
-  return ByteView(out, n);
-}
-
 bool FromSeconds(uint64_t since, uint64_t seconds, uint64_t& filetime) {
   if (seconds == 0 || seconds > (~uint64_t{0} - since) / kFiletimePerSecond) return false;
   filetime = since + seconds * kFiletimePerSecond;
   return true;
 }
 
-// The atom of `type` among those from `begin` to `end`: its body's offset
-// and end.
-bool FindAtom(int handle, const FoundFile& file, uint64_t begin, uint64_t end, const char* type,
-              uint64_t& body, uint64_t& bodyEnd) {
-  uint64_t at = begin;
-  for (int n = 0; n < kMaxAtoms && end - at >= 8; ++n) {
-    uint8_t head[16];
-    const std::optional<ByteView> read = ReadHead(handle, file, at, end, 8, sizeof head, head);
-    if (!read) return false;
-    const ByteView& v = *read;
-    uint32_t size32 = 0;
-    v.u32be(0, size32);
-    uint64_t size = size32, header = 8;
-    if (size32 == 1) {
-      if (!v.u64be(8, size)) return false;
-      header = 16;
-    } else if (size32 == 0) {
-      size = end - at;
-    }
-    if (size < header || size > end - at) return false;
-    if (v.equals(4, type, 4)) {
-      body = at + header;
-      bodyEnd = at + size;
-      return true;
-    }
-    at += size;
-  }
-  return false;
-}
-
 bool QuickTimeDate(int handle, const FoundFile& file, uint64_t& filetime) {
   uint64_t moov = 0, moovEnd = 0, mvhd = 0, mvhdEnd = 0;
-  if (!FindAtom(handle, file, 0, file.length, "moov", moov, moovEnd) ||
-      !FindAtom(handle, file, moov, moovEnd, "mvhd", mvhd, mvhdEnd))
+  if (!FindBox(handle, file, 0, file.length, "moov", moov, moovEnd) ||
+      !FindBox(handle, file, moov, moovEnd, "mvhd", mvhd, mvhdEnd))
     return false;
   uint8_t body[12];
-  const std::optional<ByteView> read = ReadHead(handle, file, mvhd, mvhdEnd, 8, sizeof body, body);
+  const std::optional<ByteView> read = ReadFileHead(handle, file, mvhd, mvhdEnd, 8, sizeof body, body);
   if (!read) return false;
   const ByteView& v = *read;
   uint64_t seconds = 0;
@@ -114,7 +62,7 @@ bool AsfDate(int handle, const FoundFile& file, uint64_t& filetime) {
   static const uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
                                               0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
   uint8_t head[30];
-  if (!ReadAt(handle, file, 0, head, sizeof head)) return false;
+  if (!ReadFileBytes(handle, file, 0, sizeof head, head)) return false;
   ByteView hv(head, sizeof head);
   uint64_t headerSize = 0;
   uint32_t objects = 0;
@@ -123,7 +71,7 @@ bool AsfDate(int handle, const FoundFile& file, uint64_t& filetime) {
   uint64_t at = 30;
   for (uint32_t n = 0; n < objects && n < static_cast<uint32_t>(kMaxAtoms) && headerSize - at >= 24; ++n) {
     uint8_t object[56];
-    const std::optional<ByteView> read = ReadHead(handle, file, at, headerSize, 24, sizeof object, object);
+    const std::optional<ByteView> read = ReadFileHead(handle, file, at, headerSize, 24, sizeof object, object);
     if (!read) return false;
     const ByteView& v = *read;
     uint64_t objectSize = 0;
@@ -164,7 +112,7 @@ bool AviDate(int handle, const FoundFile& file, uint64_t& filetime) {
   uint64_t at = 12;
   for (int n = 0; n < kMaxAtoms && file.length - at >= 12 && at < file.length; ++n) {
     uint8_t head[12];
-    if (!ReadAt(handle, file, at, head, sizeof head)) return false;
+    if (!ReadFileBytes(handle, file, at, sizeof head, head)) return false;
     ByteView v(head, sizeof head);
     uint32_t size = 0;
     v.u32le(4, size);
@@ -172,7 +120,7 @@ bool AviDate(int handle, const FoundFile& file, uint64_t& filetime) {
     if (std::memcmp(head, "IDIT", 4) == 0) {
       char text[64] = {};
       const size_t len = size < sizeof text - 1 ? size : sizeof text - 1;
-      if (!ReadAt(handle, file, body, reinterpret_cast<uint8_t*>(text), len)) return false;
+      if (!ReadFileBytes(handle, file, body, len, reinterpret_cast<uint8_t*>(text))) return false;
       text[len] = '\0';
       CalendarTime t;
       return ParseIdit(text, t) && CalendarToFiletime(t, filetime);

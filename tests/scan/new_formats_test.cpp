@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/cluster_check.h"
 #include "scan/file_types.h"
 #include "scan/formats/registry.h"
 #include "scan/recognise.h"
@@ -68,6 +69,24 @@ TEST(NewFormats, heifAndCr3AreNeverTakenForQuickTimeButOtherBrandsStillAre) {
     EXPECT_EQ(RecogniseSector(first(file).data(), FT_MOV | FT_MP4 | FT_3GP), 0u) << file;
   EXPECT_EQ(RecogniseSector(first("corpus/QuickTime.mov").data(), kAllTypes), FT_MOV);
   EXPECT_EQ(RecogniseSector(first("formats/complete.webm").data(), FT_MKV), 0u);
+}
+
+// On a card, a file written into the space a deleted file's header still
+// claims is found by its strong signature at a cluster start.
+TEST(NewFormats, theirHeadersAreStrongSignaturesAndMatroskaClaimsItsMotionJpegFrames) {
+  auto first = [](const char* file) {
+    std::vector<uint8_t> s = ReadTestFile(file);
+    s.resize(kSectorSize, 0);
+    return s;
+  };
+  for (const char* file : {"formats/complete.heic", "formats/complete.avif", "corpus/CanonRaw.cr3",
+                           "formats/complete.raf", "formats/complete.webp", "formats/complete.mkv",
+                           "formats/complete.webm"})
+    EXPECT_TRUE(IsStrongSignature(first(file).data(), FT_MOV)) << file;
+  const std::vector<uint8_t> frame = first("generated/image/jfif_only_no_exif.jpg");
+  EXPECT_TRUE(IsStrongSignature(frame.data(), FT_JPG));
+  EXPECT_FALSE(IsStrongSignature(frame.data(), FT_MKV));
+  EXPECT_FALSE(IsStrongSignature(frame.data(), FT_WEBM));
 }
 
 TEST(NewFormats, presetsCoverEveryTypeOfTheirGroupAndOldBitsKeepTheirValues) {

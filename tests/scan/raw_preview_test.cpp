@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "scan/filetime.h"
@@ -26,8 +27,9 @@ struct Preview {
   FoundFile record;
 };
 
-// Places `file` at sector 3 of a device and reads its preview there.
-Preview ReadPreview(const std::vector<uint8_t>& file) {
+// Places `file` at sector 3 of a device and reads its preview there, the
+// record typed `type` and as long as the file.
+Preview ReadPreview(const std::vector<uint8_t>& file, uint32_t type = 0) {
   test::ImageBuilder img;
   img.Zeros(3);
   img.Place(file);
@@ -36,6 +38,9 @@ Preview ReadPreview(const std::vector<uint8_t>& file) {
   const int fd = test::InstallDevice(c, img.bytes());
   Preview p{};
   p.record.startSector = 3;
+  p.record.type = type;
+  p.record.length = type ? file.size() : 0;
+  p.record.date = 42;
   p.found = ReadRawPreview(fd, p.record, p.info);
   ::close(fd);
   return p;
@@ -133,6 +138,73 @@ TEST(ReadRawPreview, endsACyclicIfdChain) {
   const Preview p = ReadPreview(b);
   EXPECT_EQ(p.info.offset, 3u * 512 + 512);
   EXPECT_EQ(p.found, 0);  // no length
+}
+
+
+void PutU32be(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+size_t Find(const std::vector<uint8_t>& b, const char* text) {
+  return static_cast<size_t>(std::search(b.begin(), b.end(), text, text + std::strlen(text)) - b.begin());
+}
+
+TEST(ReadRawPreview, findsTheJpegInACr3PreviewBoxOrThumbnailBoxAndInARafHeader) {
+  constexpr uint64_t kStart = 3 * kSectorSize;
+  const std::vector<uint8_t> cr3 = ReadTestFile("formats/preview.cr3");
+  Preview p = ReadPreview(cr3, FT_CR3);
+  ASSERT_EQ(p.found, 1);
+  EXPECT_EQ(p.info.offset, kStart + Find(cr3, "PRVW") + 20);
+  EXPECT_EQ(p.info.length, 15404u);
+  EXPECT_EQ(p.record.date, 42u);  // dated by its format, not here
+
+  // The corpus sample holds text where its JPEGs were; a JPEG put in its
+  // thumbnail box is found there.
+  std::vector<uint8_t> sample = ReadTestFile("corpus/CanonRaw.cr3");
+  EXPECT_EQ(ReadPreview(sample, FT_CR3).found, 0);
+  const size_t thmb = Find(sample, "THMB") - 4;
+  PutU32be(sample, thmb + 16, 26);
+  sample[thmb + 24] = 0xFF, sample[thmb + 25] = 0xD8, sample[thmb + 26] = 0xFF;
+  p = ReadPreview(sample, FT_CR3);
+  ASSERT_EQ(p.found, 1);
+  EXPECT_EQ(p.info.offset, kStart + thmb + 24);
+  EXPECT_EQ(p.info.length, 26u);
+
+  p = ReadPreview(ReadTestFile("formats/preview.raf"), FT_RAF);
+  ASSERT_EQ(p.found, 1);
+  EXPECT_EQ(p.info.offset, kStart + 0x94);
+  EXPECT_EQ(p.info.length, 0x6ab8u);
+  EXPECT_EQ(p.record.date, 42u);
+}
+
+TEST(ReadRawPreview, distrustsCr3BoxSizesAndRafOffsets) {
+  const std::vector<uint8_t> cr3 = ReadTestFile("formats/preview.cr3");
+  const size_t prvw = Find(cr3, "PRVW") - 4;
+  const size_t uuid = prvw - 32;
+  struct Damage {
+    size_t at;
+    uint32_t value;
+  };
+  for (const Damage& d : {Damage{prvw + 20, 15405},      // the JPEG past its box
+                          Damage{prvw, 0x7FFFFFF0},      // the box past its parent
+                          Damage{uuid, 4},               // a box shorter than its header
+                          Damage{uuid, 0xFFFFFFF0},      // a box past the file
+                          Damage{prvw + 24, 0x3C44756D}}) {  // no JPEG where it says
+    std::vector<uint8_t> bad = cr3;
+    PutU32be(bad, d.at, d.value);
+    EXPECT_EQ(ReadPreview(bad, FT_CR3).found, 0) << d.at << " " << d.value;
+  }
+  // A file cut before its preview's end: the record is the file as found.
+  std::vector<uint8_t> cut(cr3.begin(), cr3.begin() + static_cast<long>(prvw + 1000));
+  EXPECT_EQ(ReadPreview(cut, FT_CR3).found, 0);
+
+  const std::vector<uint8_t> raf = ReadTestFile("formats/preview.raf");
+  for (const Damage& d : {Damage{84, 0xFFFFFF00}, Damage{88, 0xFFFFFFF0}, Damage{84, 0}, Damage{88, 0},
+                          Damage{84, static_cast<uint32_t>(raf.size() - 2)}}) {
+    std::vector<uint8_t> bad = raf;
+    PutU32be(bad, d.at, d.value);
+    EXPECT_EQ(ReadPreview(bad, FT_RAF).found, 0) << d.at << " " << d.value;
+  }
 }
 
 }  // namespace

@@ -10,5 +10,5 @@ lumicarve_add_gtest(scan_tests
   scan/ifd_visitor_test.cpp
   scan/sector_reader_test.cpp
   scan/page_cache_test.cpp
-  scan/video_date_test.cpp
+  scan/capture_date_test.cpp
 )

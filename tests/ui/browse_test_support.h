@@ -88,10 +88,11 @@ class TestCard {
   int fd_ = -1;
 };
 
-// Writes the sample card to `image`, opens it in `frame` and scans it to the
-// end, answering the completion report. False when any step fails.
-inline bool ScanSampleCard(CMainFrame& frame, const QString& image) {
-  if (!MakeCardImage(image, SampleCardFiles()) || !frame.openDiskImage(image)) return false;
+// Writes the sample card (or a card of `files`) to `image`, opens it in
+// `frame` and scans it to the end, answering the completion report. False
+// when any step fails.
+inline bool ScanSampleCard(CMainFrame& frame, const QString& image, const QStringList& files = SampleCardFiles()) {
+  if (!MakeCardImage(image, files) || !frame.openDiskImage(image)) return false;
   MessageBoxWatcher boxes;
   frame.controlRequest(CMainFrame::kStartScan);
   const bool ended = QTest::qWaitFor(

@@ -5,21 +5,29 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QMap>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QSet>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
+#include <utility>
 
 #include "browse_test_support.h"
 
 #include "controls/tri_check_tree.h"
 #include "shell/control_pane.h"
 #include "results/ui/folder_view_pane.h"
+#include "results/ui/file_preview_dialog.h"
 #include "results/ui/lumicarve_view.h"
+#include "results/ui/pane_preview.h"
+#include "results/ui/picture_decode.h"
 #include "results/ui/thumbnail_tiles.h"
 #include "results/ui/thumbnail_worker.h"
 #include "results/temp_dir.h"
@@ -46,6 +54,20 @@ int RedPixels(const QImage& tile, QRect area) {
 
 QImage TileOf(const CLumicarveView& view, int row) {
   return view.item(row)->tile.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// True when a decoded picture covers `area`: nearly every pixel is neither
+// the tile's white nor the red of its error text, and the colours vary.
+bool ShowsAPicture(const QImage& image, QRect area) {
+  int plain = 0;
+  QSet<QRgb> colours;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      plain += c == Qt::white || c == Qt::black || (c.red() > 200 && c.green() < 80 && c.blue() < 80);
+      colours.insert(c.rgb());
+    }
+  return plain * 20 < area.width() * area.height() && colours.size() > 100;
 }
 
 QStringList TempCopies() {
@@ -219,6 +241,95 @@ class ThumbnailTest : public QObject {
       QVERIFY(frame.grab().save(qEnvironmentVariable("LUMICARVE_SCREENSHOT")));
     }
   }
+  // HEIC and AVIF decode through libheif, CR3 and RAF through their embedded
+  // JPEGs, WebP through Qt's plugin; the preview dialog shows the HEIC too.
+  void theNewPictureTypesGetTilesOfTheirPicturesAndTheHeicItsPreview() {
+    QTemporaryDir dir;
+    CMainFrame frame;
+    frame.resize(1100, 760);
+    frame.show();
+    QVERIFY(ScanSampleCard(frame, dir.filePath(QStringLiteral("card.img")),
+                           {"../formats/complete.heic", "../formats/complete.avif", "../formats/preview.cr3",
+                            "../formats/preview.raf", "../formats/complete.webp"}));
+    QTreeWidget* tree = frame.folderPane()->tree();
+    tree->expandAll();
+    CLumicarveView* view = frame.view();
+    auto click = [&](QTreeWidgetItem* item) {
+      tree->scrollToItem(item);
+      const QRect r = tree->visualItemRect(item);
+      QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(r.right() - 4, r.center().y()));
+    };
+    // Each folder of files in turn (the new types may be dated or not).
+    QMap<QString, QImage> tiles;  // by extension
+    QTreeWidgetItem* heicFolder = nullptr;
+    int heicRow = -1;
+    for (QTreeWidgetItemIterator leaf(tree, QTreeWidgetItemIterator::NoChildren); *leaf; ++leaf) {
+      click(*leaf);
+      QCOMPARE(tree->currentItem(), *leaf);
+      if (!view->thumbnailMode()) QTest::mouseClick(frame.controlPane()->thumbnailSwitch(), Qt::LeftButton);
+      QVERIFY(view->thumbnailMode());
+      auto made = [&] {
+        for (int row = 0; row < view->count(); ++row)
+          if (TileOf(*view, row) == BlankTile()) return false;
+        return true;
+      };
+      QTRY_VERIFY_WITH_TIMEOUT(made(), 20000);
+      for (int row = 0; row < view->count(); ++row) {
+        const QString ext = view->item(row)->text().section(QLatin1Char('.'), 1).section(QLatin1Char(' '), 0, 0);
+        tiles[ext] = TileOf(*view, row);
+        if (ext == QStringLiteral("HEIC")) heicFolder = *leaf, heicRow = row;
+      }
+    }
+    QCOMPARE(tiles.keys(), (QStringList{"AVIF", "CR3", "HEIC", "RAF", "WEBP"}));
+    for (auto it = tiles.cbegin(); it != tiles.cend(); ++it)
+      QVERIFY2(ShowsAPicture(*it, QRect(1, 1, 158, 118)), qPrintable(it.key()));
+
+    // The HEIC's entry opened with a double click.
+    click(heicFolder);
+    QImage shown;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+      if (auto* dialog = qobject_cast<FilePreviewDialog*>(QApplication::activeModalWidget())) {
+        shown = dialog->pictureBox()->image();
+        dialog->accept();
+      }
+    });
+    poll.start(20);
+    // The list lays its entries out once events run.
+    QTRY_VERIFY(view->indexAt(view->visualRect(view->listModel()->index(heicRow)).center()).row() == heicRow);
+    const QRect entry = view->visualRect(view->listModel()->index(heicRow));
+    // A widget's double click comes as a click and then the double-click event.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+    QVERIFY(!shown.isNull());
+    QVERIFY(ShowsAPicture(shown, QRect(shown.rect().center() - QPoint(75, 55), QSize(150, 110))));
+  }
+
+  void damagedHeifBytesDecodeToNothingOrAPictureOfTheBoxSize() {
+    for (const auto& [name, type] : {std::pair{"formats/complete.heic", FT_HEIC}, std::pair{"formats/complete.avif", FT_AVIF}}) {
+      QFile in(QStringLiteral(LUMICARVE_TEST_DATA "/") + QLatin1String(name));
+      QVERIFY(in.open(QIODevice::ReadOnly));
+      const QByteArray whole = in.readAll();
+      const DecodedPicture good = DecodePicture(whole, static_cast<uint32_t>(type), 80, 80);
+      QCOMPARE(QSize(good.width, good.height), QSize(160, 120));
+      QCOMPARE(good.image.size(), QSize(80, 60));
+      QVERIFY(DecodePicture(whole, FT_JPG, 80, 80).image.isNull());
+      std::vector<QByteArray> damaged;
+      for (int cut : {0, 12, 40, 200, static_cast<int>(whole.size() / 2), static_cast<int>(whole.size() - 1)})
+        damaged.push_back(whole.left(cut));
+      for (int step : {7, 31, 97}) {
+        QByteArray flipped = whole;
+        for (int i = step; i < flipped.size(); i += step) flipped[i] = static_cast<char>(flipped[i] ^ 0x5A);
+        damaged.push_back(flipped);
+      }
+      for (const QByteArray& bytes : damaged)
+        for (uint32_t type : {FT_HEIC, FT_AVIF}) {
+          const DecodedPicture picture = DecodePicture(bytes, type, 80, 80);
+          QVERIFY(picture.image.isNull() || (picture.image.width() <= 80 && picture.image.height() <= 80));
+        }
+    }
+  }
+
   void theQueueAsksForAWorkerOnlyWhenNoneIsTakingRowsAndSkipsRowsOnTheirWay() {
     ThumbnailQueue queue(std::vector<FoundFile>(5));
     ThumbnailJob job;

@@ -1,8 +1,14 @@
+// Capture dates read by the engine from each file's own metadata on the
+// device: video containers, HEIF, CR3, RAF and Matroska.
 #include "scan/formats/video_date.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "scan/filetime.h"
+#include "scan/formats/registry.h"
 #include "test_device.h"
 
 namespace lumicarve {
@@ -85,6 +91,70 @@ TEST(VideoDate, theScanFilesAVideoUnderItsContainerDate) {
   run.Run();
   ASSERT_EQ(run.files().size(), 1u);
   EXPECT_EQ(run.files()[0].date, At(2005, 8, 11, 14, 3, 54));
+}
+
+// Pictures and videos of the newer types, dated from their own metadata.
+const std::vector<Case>& Cases() {
+  // The Matroska sample claims more than it holds, so it comes last.
+  static const std::vector<Case> cases = {
+      {"formats/complete.heic", FT_HEIC, At(2021, 7, 14, 9, 30, 5)},
+      {"formats/complete.avif", FT_AVIF, At(2022, 11, 3, 18, 45, 59)},
+      {"corpus/CanonRaw.cr3", FT_CR3, At(2018, 2, 21, 12, 8, 56)},
+      {"corpus/FujiFilm.raf", FT_RAF, At(2007, 5, 22, 13, 58, 30)},
+      {"formats/complete.mkv", FT_MKV, At(2023, 5, 6, 7, 8, 9)},
+      {"corpus/QuickTime.heic", FT_HEIC, 0},
+      {"formats/complete.webm", FT_WEBM, 0},
+      {"corpus/Matroska.mkv", FT_MKV, At(2010, 2, 3, 21, 17, 48)},
+  };
+  return cases;
+}
+
+TEST(CaptureDate, theScanDatesEachNewTypeFromItsOwnMetadata) {
+  ImageBuilder img;
+  uint32_t seed = 11;
+  for (const Case& c : Cases()) {
+    img.Random(4, seed++);
+    const std::vector<uint8_t> data = ReadTestFile(c.file);
+    ASSERT_FALSE(data.empty()) << c.file;
+    img.PlaceWithRandomSlack(data, seed++);
+  }
+  ScanRun run(img.bytes());
+  run.Run();
+  ASSERT_EQ(run.files().size(), Cases().size());
+  for (size_t i = 0; i < Cases().size(); ++i) {
+    EXPECT_EQ(run.files()[i].type, Cases()[i].type) << Cases()[i].file;
+    EXPECT_EQ(run.files()[i].date, Cases()[i].date) << Cases()[i].file;
+  }
+}
+
+// A file cut anywhere, its metadata with it, yields its own date or none,
+// never another.
+TEST(CaptureDate, aFileCutAnywhereGivesItsOwnDateOrNone) {
+  ImageBuilder img;
+  std::vector<FoundFile> records;
+  for (const Case& c : Cases()) {
+    if (!c.date) continue;
+    const std::vector<uint8_t> data = ReadTestFile(c.file);
+    FoundFile f{};
+    f.type = static_cast<uint32_t>(c.type);
+    f.length = data.size();
+    f.startSector = img.Place(data);
+    records.push_back(f);
+  }
+  DeviceTable table;
+  const int fd = test::InstallDevice(table, img.bytes());
+  size_t dated = 0;
+  for (const Case& c : Cases()) {
+    if (!c.date) continue;
+    FoundFile cut = records[dated++];
+    const uint64_t full = cut.length;
+    for (cut.length = 0; cut.length < full; cut.length += 5) {
+      uint64_t date = 0;
+      const bool found = FormatOf(c.type)->captureDate(fd, cut, date);
+      ASSERT_EQ(date, found ? c.date : 0) << c.file << " cut at " << cut.length;
+    }
+  }
+  ::close(fd);
 }
 
 }  // namespace
