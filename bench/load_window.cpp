@@ -68,7 +68,9 @@ int main(int argc, char** argv) {
       reported = true;
       box->done(QMessageBox::Ok);
     }
-    if (reported && frame.context().scanState.load() != SCAN_RUNNING) app.quit();
+    // exit(), not quit(): quit() closes the window first, which asks about
+    // the found files in a box this timer (busy in its own slot) never closes.
+    if (reported && frame.context().scanState.load() != SCAN_RUNNING) QCoreApplication::exit(0);
   });
   beat.start(0);
   QTimer::singleShot(0, [&] {

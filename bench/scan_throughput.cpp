@@ -267,7 +267,10 @@ Figures WindowScan(const std::string& path) {
         }
         box->done(QMessageBox::Ok);
       }
-      if (frame->context().scanState.load() != SCAN_RUNNING && frame->context().commandEnable[0]) app.quit();
+      // exit(), not quit(): quit() closes the window first, which asks about
+      // the found files in a box this timer (busy in its own slot) never closes.
+      if (frame->context().scanState.load() != SCAN_RUNNING && frame->context().commandEnable[0])
+        QCoreApplication::exit(0);
     });
     QTimer::singleShot(0, [&] {
       begun = std::chrono::steady_clock::now();

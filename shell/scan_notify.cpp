@@ -112,11 +112,10 @@ void CMainFrame::completionReport() {
   if (found < 1) {
     message(QMessageBox::Critical, Text(IDS_NO_FILES_FOUND));
   } else {
-    QString text = QStringLiteral("%1\n%2 %3\n%4")
-                       .arg(Text(IDS_SCAN_COMPLETED),
-                            QString::fromStdString(
-                                FormatWithSeparators(found, context_.thousandsSeparator)),
-                            Text(IDS_FILES_FOUND), Text(IDS_SELECT_HINT));
+    // The count and its noun as one text, so a translation can decline the noun.
+    const QString count = tr("%1 files found", nullptr, found)
+                              .arg(QString::fromStdString(FormatWithSeparators(found, context_.thousandsSeparator)));
+    QString text = QStringLiteral("%1\n%2\n%3").arg(Text(IDS_SCAN_COMPLETED), count, Text(IDS_SELECT_HINT));
     message(QMessageBox::Information, text);
   }
   EndScan();

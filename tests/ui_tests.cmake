@@ -27,6 +27,9 @@ if(TARGET lumicarve_ui)
   endforeach()
   # The device list filled by worker threads, one loop device held up.
   lumicarve_add_ui_test(ui_device_list_test ui/device_list_test.cpp)
+  # Started in a German session, as the program takes its language from the environment.
+  set_tests_properties(ui_translation_test PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=de_DE.UTF-8;LANGUAGE=")
   # A disk the user may not open, read through the disk service on a private bus.
   lumicarve_add_ui_test(ui_disk_access_test ui/disk_access_test.cpp)
   # The window ended by signals mid-scan, run as a child process.

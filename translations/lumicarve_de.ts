@@ -520,6 +520,13 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
             <numerusform>%n Datenträger konnten nicht geöffnet werden.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%1 files found</source>
+        <translation>
+            <numerusform>%1 Datei gefunden</numerusform>
+            <numerusform>%1 Dateien gefunden</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>lumicarve::ControlPane</name>
