@@ -180,7 +180,7 @@ void CMainFrame::showAbout() {
   box.exec();
 }
 
-int CMainFrame::controlRequest(int code) {
+void CMainFrame::controlRequest(int code) {
   switch (code) {
     case kStartScan:
       EnableScanControls(false);
@@ -195,7 +195,6 @@ int CMainFrame::controlRequest(int code) {
     default:
       break;
   }
-  return 1;
 }
 
 void CMainFrame::recoverFiles(bool selectedOnly) {

@@ -142,7 +142,7 @@ void RecoveryDialog::RecoveryNotify(const RecoveryReport& report) {
       this, [this, report] { handleRecoveryNotify(report); }, Qt::QueuedConnection);
 }
 
-int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
+void RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
   state_ = r.state;
   switch (r.state) {
     case RECOVERY_WRITING:
@@ -177,7 +177,6 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
       break;
   }
   transferTexts();
-  return 1;
 }
 
 void RecoveryDialog::finished() {

@@ -31,8 +31,8 @@ class RecoveryDialog : public QDialog, public RecoverySink {
 
   // Called on the worker's thread; queues the report for the dialog's thread.
   void RecoveryNotify(const RecoveryReport& report) override;
-  // WM_RECOVERY_NOTIFY, on the window's thread. Returns 1.
-  int handleRecoveryNotify(const RecoveryReport& report);
+  // Shows the worker's report, on the window's thread.
+  void handleRecoveryNotify(const RecoveryReport& report);
   // One timer tick: elapsed time, every fifth tick the remaining time.
   void tick();
 
