@@ -62,7 +62,8 @@ add_dependencies(lumicarve lumicarve_manual)
 
 install(TARGETS lumicarve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${LUMICARVE_MANUAL_PDF} DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES resources/lumicarve.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES resources/lumicarve.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The desktop file, the metadata and the icon carry the application's id.
+install(FILES resources/org.lumicarve.lumicarve.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/org.lumicarve.lumicarve.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES resources/icons/lumicarve.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME org.lumicarve.lumicarve.svg)

@@ -1,5 +1,7 @@
 #include "devices/ata_command.h"
 
+#include <cstddef>
+
 namespace lumicarve {
 namespace {
 
@@ -10,6 +12,21 @@ constexpr uint8_t kProtocolPioOut = 5;
 uint8_t Protocol(AtaDataClass cls, uint32_t length) {
   if (length == 0 || cls == AtaDataClass::kNoData) return kProtocolNoData;
   return cls == AtaDataClass::kDataOut ? kProtocolPioOut : kProtocolPioIn;
+}
+
+// Where a command block carries the ATA registers.
+struct RegisterPlaces {
+  size_t features, count, lbaLow, lbaMid, lbaHigh, device, command;
+};
+
+void PlaceRegisters(uint8_t* cdb, const RegisterPlaces& at, const AtaCommand& c, uint8_t count) {
+  cdb[at.features] = c.features;
+  cdb[at.count] = count;
+  cdb[at.lbaLow] = c.lbaLow;
+  cdb[at.lbaMid] = c.lbaMid;
+  cdb[at.lbaHigh] = c.lbaHigh;
+  cdb[at.device] = c.device;
+  cdb[at.command] = c.command;
 }
 
 }  // namespace
@@ -58,13 +75,8 @@ std::array<uint8_t, 16> BuildAtaPassThrough16(const AtaCommand& c, AtaDataClass 
     // Transfer length in the sector count field, counted in blocks; direction.
     cdb[2] = static_cast<uint8_t>(0x02 | 0x04 | (cls == AtaDataClass::kDataOut ? 0 : 0x08));
   }
-  cdb[4] = c.features;
-  cdb[6] = c.sectorCount;
-  cdb[8] = c.lbaLow;
-  cdb[10] = c.lbaMid;
-  cdb[12] = c.lbaHigh;
-  cdb[13] = c.device;
-  cdb[14] = c.command;
+  // Each register in the low byte of its 48-bit pair.
+  PlaceRegisters(cdb.data(), {4, 6, 8, 10, 12, 13, 14}, c, c.sectorCount);
   return cdb;
 }
 
@@ -73,13 +85,8 @@ std::array<uint8_t, 12> BuildSatPassThrough12(const AtaCommand& c, AtaDataClass 
   cdb[0] = 0xA1;
   cdb[1] = static_cast<uint8_t>(Protocol(cls, length) * 2);
   cdb[2] = static_cast<uint8_t>((length > 0 ? 2 : 0) + 4 + (cls == AtaDataClass::kDataOut ? 0 : 8));
-  cdb[3] = c.features;
-  cdb[4] = length > 0 ? 1 : 0;
-  cdb[5] = c.lbaLow;
-  cdb[6] = c.lbaMid;
-  cdb[7] = c.lbaHigh;
-  cdb[8] = c.device;
-  cdb[9] = c.command;
+  // The count field carries the transfer length in blocks: one, or none.
+  PlaceRegisters(cdb.data(), {3, 4, 5, 6, 7, 8, 9}, c, length > 0 ? 1 : 0);
   return cdb;
 }
 

@@ -45,8 +45,9 @@ struct RecoveryReport {
   int32_t skippedError = 0;
 };
 
-// Receives the worker's reports. Each call is made on the worker's thread
-// and returns only once the receiver has handled it.
+// Receives the worker's reports. Each call is made on the worker's thread;
+// a receiver on another thread queues a copy and returns, so the worker
+// never waits for a window.
 class RecoverySink {
  public:
   virtual ~RecoverySink() = default;

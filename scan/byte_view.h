@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace lumicarve {
 
@@ -67,6 +68,39 @@ class ByteView {
   // True when the bytes at `off` equal the `n` bytes of `text`.
   bool equals(size_t off, const void* text, size_t n) const {
     return has(off, n) && std::memcmp(data_ + off, text, n) == 0;
+  }
+  // Copies the `n` bytes at `off` to `out`; false when they are not all here.
+  bool copy(size_t off, size_t n, void* out) const {
+    if (!has(off, n)) return false;
+    if (n) std::memcpy(out, data_ + off, n);
+    return true;
+  }
+  // The byte at `off`, or 0 past the end, as a device reads beyond its last
+  // sector. For rules that peek a few bytes ahead of what they examine.
+  uint8_t byte(size_t off) const { return off < size_ ? data_[off] : 0; }
+  // True when the bytes from `from` to `to` (clipped at the end) are all zero.
+  bool zeros(size_t from, size_t to) const {
+    for (size_t i = from; i < to && i < size_; ++i)
+      if (data_[i]) return false;
+    return true;
+  }
+  // The offset of the first `value` from `from` to `to` (clipped at the end).
+  std::optional<size_t> find(size_t from, size_t to, uint8_t value) const {
+    to = to < size_ ? to : size_;
+    if (from >= to) return std::nullopt;
+    const void* hit = std::memchr(data_ + from, value, to - from);
+    if (!hit) return std::nullopt;
+    return static_cast<size_t>(static_cast<const uint8_t*>(hit) - data_);
+  }
+  // The offset of the first `n` bytes equal to `text` that start from `from`
+  // to `to` and lie whole in the view.
+  std::optional<size_t> find(size_t from, size_t to, const void* text, size_t n) const {
+    if (n == 0 || from >= size_ || n > size_ - from) return std::nullopt;
+    const size_t last = to - 1 < size_ - n ? to - 1 : size_ - n;  // last start that fits
+    if (to == 0 || from > last) return std::nullopt;
+    const void* hit = memmem(data_ + from, last - from + n, text, n);
+    if (!hit) return std::nullopt;
+    return static_cast<size_t>(static_cast<const uint8_t*>(hit) - data_);
   }
   ByteView slice(size_t off, size_t n) const {
     if (!has(off, n)) return {};

@@ -12,30 +12,21 @@ bool ReportProgress(ScanContext& context, uint64_t sector) {
   return !context.Cancelled();
 }
 
+bool ReadStartSectors(ScanContext& context, uint64_t startSector, uint32_t sectors, uint8_t* out) {
+  if (ReadSectors(context.ScannedHandle(), startSector, sectors, kSectorSize, out)) return true;
+  context.readErrors.fetch_add(1);
+  return false;
+}
+
 bool ReadStartField32(ScanContext& context, uint64_t startSector, size_t offset, uint32_t& value) {
   uint8_t sector[kSectorSize];
-  if (!ReadSectors(context.ScannedHandle(), startSector, 1, kSectorSize, sector)) {
-    context.readErrors.fetch_add(1);
-    return false;
-  }
-  return ByteView(sector, sizeof sector).u32le(offset, value);
+  return ReadStartSectors(context, startSector, 1, sector) && ByteView(sector, sizeof sector).u32le(offset, value);
 }
-
-namespace {
-
-uint64_t RuleLength(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
-  const FileFormat* format = FormatOf(type);
-  if (!format || !format->extent) return 0;
-  return format->extent(context, startSector, type);
-}
-
-}  // namespace
 
 Extent FindExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
-  const uint64_t length = RuleLength(context, startSector, type);
-  if (length == kUnknownLength) return {Extent::Kind::kOpenEnded, 0};
-  if (length < 2) return {};
-  return {Extent::Kind::kLength, length};
+  const FileFormat* format = FormatOf(type);
+  if (!format || !format->extent) return Extent::Drop();
+  return format->extent(context, startSector, type);
 }
 
 }  // namespace lumicarve

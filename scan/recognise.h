@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "scan/byte_view.h"
 #include "scan/file_types.h"
 
 namespace lumicarve {
@@ -12,8 +13,8 @@ namespace lumicarve {
 // stream at its first three 192-byte packets. Returns one type bit, or 0.
 FileTypeMask RecogniseSector(const uint8_t* sector, FileTypeMask enabled);
 
-// `type` points at the 4-byte type of an atom whose big-endian size lies in
-// the 4 bytes before it.
-bool IsQuickTimeAtom(const uint8_t* type);
+// Whether the atom header at `at` of `v` (a 4-byte big-endian size, then the
+// 4-byte type) is one of the top-level QuickTime atoms.
+bool IsQuickTimeAtom(const ByteView& v, size_t at);
 
 }  // namespace lumicarve

@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "scan/block_reader.h"
+#include "scan/byte_view.h"
 #include "scan/cluster_check.h"
 #include "scan/extent.h"
 #include "scan/formats/end_rules.h"
@@ -33,7 +35,7 @@ struct FileInProgress {
   FileTypeMask type = 0;
   const FileFormat* format = nullptr;  // the row of `type`
   uint64_t start = 0;
-  uint64_t found = 0;
+  std::optional<uint64_t> found;  // its length, once known
   FileRuleState rules;
   bool openEnded = false;  // its header says it runs to its end: the next signature closes it
   bool cut = false;        // its header claims more than the device holds
@@ -71,10 +73,11 @@ class Scanner {
   void List(std::unique_ptr<FoundFile> record, FileTypeMask type);
   bool ListFileSystemFiles();
   void CloseAt(uint64_t sector);
-  void Start(FileTypeMask type, uint64_t sector, const uint8_t* s);
-  // Ends the per-sector work for a file that becomes known; returns true when
-  // the loop must jump.
-  void EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored);
+  void Start(FileTypeMask type, uint64_t sector, const ByteView& s);
+  enum class EndState { kRunsOn, kEnds, kDropped };
+  // Asks the file in progress's end rule about this sector: whether the file
+  // ends (its length is then in f_.found), runs on, or is no file after all.
+  EndState EndSearch(const ByteView& s, uint64_t sector, FileTypeMask ignored);
   bool Accepts(FileTypeMask type, uint64_t length) const {
     return length >= minimum_ && (type & enabled_) != 0;
   }
@@ -88,7 +91,6 @@ class Scanner {
   FileInProgress f_;
   PreviousSector prev_;
   int fileNumber_ = 0;
-  bool drop_ = false;
   std::unique_ptr<CarveHints> hints_;
   // Later stretches of listed fragmented files: first sector to end sector.
   std::map<uint64_t, uint64_t> skips_;
@@ -163,45 +165,49 @@ void Scanner::CloseAt(uint64_t sector) {
   f_.ResetRules();
 }
 
-void Scanner::Start(FileTypeMask type, uint64_t sector, const uint8_t* s) {
+void Scanner::Start(FileTypeMask type, uint64_t sector, const ByteView& s) {
   f_.SetType(type);
   f_.start = sector;
-  f_.found = 0;
+  f_.found.reset();
   f_.ResetRules();
   f_.rules.limit = (total_ - sector) * kSectorSize;
   if (f_.format && f_.format->begin) f_.format->begin(f_.rules, sector, s);
 }
 
-void Scanner::EndSearch(const uint8_t* s, uint64_t sector, FileTypeMask ignored) {
+Scanner::EndState Scanner::EndSearch(const ByteView& s, uint64_t sector, FileTypeMask ignored) {
   const FileFormat* format = f_.format;
-  if (!f_.type || !format) return;
+  if (!f_.type || !format) return EndState::kRunsOn;
   const uint64_t offset = (sector - f_.start) * kSectorSize;
   if (format->sectorEnd) {
     f_.found = format->sectorEnd(s, sector, offset, prev_, f_.rules, ignored);
-    return;
-  }
-  // A length below the type's minimum was not trusted: the file runs on.
-  if (format->maximumLength && f_.found != 0) {
+  } else if (format->maximumLength && f_.found) {
+    // A length below the type's minimum was not trusted: the file runs on.
     if (offset > format->maximumLength) f_.found = format->maximumLength;
-    return;
+  } else if (!f_.openEnded) {
+    const Extent extent = FindExtent(c_, f_.start, f_.type);
+    f_.SetType(f_.type);
+    switch (extent.kind) {
+      case Extent::Kind::kDrop:
+        return EndState::kDropped;
+      case Extent::Kind::kOpenEnded:
+        f_.openEnded = true;
+        break;
+      case Extent::Kind::kLength:
+        f_.found = extent.length;
+        if (extent.length > (total_ - f_.start) * kSectorSize) {
+          // A claim past the device end hides nothing: the file is listed cut
+          // at the end, and the scan goes on after its first sector.
+          f_.cut = true;
+        } else if (f_.type != FT_RW2) {
+          // Another file starting on a cluster boundary inside the claim ends it.
+          const uint64_t hidden = FindHiddenFile(c_.ScannedHandle(), geometry_, f_.start, extent.length, f_.type);
+          if (hidden) f_.found = (hidden - f_.start) * kSectorSize;
+        }
+        break;
+    }
   }
-  if (f_.openEnded) return;
-  const Extent extent = FindExtent(c_, f_.start, f_.type);
-  f_.SetType(f_.type);
-  f_.found = extent.length;
-  if (extent.kind == Extent::Kind::kOpenEnded) {
-    f_.openEnded = true;
-  } else if (extent.kind == Extent::Kind::kDrop) {
-    drop_ = true;
-  } else if (f_.found > (total_ - f_.start) * kSectorSize) {
-    // A claim past the device end hides nothing: the file is listed cut at
-    // the end, and the scan goes on after its first sector.
-    f_.cut = true;
-  } else if (f_.type != FT_RW2) {
-    // Another file starting on a cluster boundary inside the claim ends it.
-    const uint64_t hidden = FindHiddenFile(c_.ScannedHandle(), geometry_, f_.start, f_.found, f_.type);
-    if (hidden) f_.found = (hidden - f_.start) * kSectorSize;
-  }
+  if (!f_.found || (f_.format && *f_.found < f_.format->minimumLength)) return EndState::kRunsOn;
+  return EndState::kEnds;
 }
 
 ScanResult Scanner::Run() {
@@ -247,8 +253,9 @@ ScanResult Scanner::Run() {
       result.end = ScanEnd::kCancelled;
       break;
     }
-    // 3. Recognise.
+    // 3. Recognise. The end rules see the sector and the one after it.
     const uint8_t* s = block + (cur - bufFirst) * kSectorSize;
+    const ByteView view(s, kRuleViewBytes);
     const FileTypeMask m = RecogniseSector(s, enabled_);
     // 4. A new signature closes the file in progress, except where its type
     // ignores signatures (inside a stream, the first bytes of some RAWs).
@@ -258,29 +265,33 @@ ScanResult Scanner::Run() {
         ignored = m;
       } else {
         if (f_.type) CloseAt(cur);
-        Start(m, cur, s);
+        Start(m, cur, view);
       }
     }
     // 5. End search.
-    drop_ = false;
-    EndSearch(s, cur, ignored);
-    if (drop_) {
-      f_.SetType(0);
-      f_.found = 0;
-    } else if (f_.found != 0 && !(f_.format && f_.found < f_.format->minimumLength)) {
-      // 6. The end is known: list the file if it qualifies, and jump to its
-      // last sector either way (backward when it is shorter than what was
-      // already examined). Nothing ends past the device end.
-      f_.found = std::min(f_.found, (total_ - f_.start) * kSectorSize);
-      const uint64_t jump = Emit(f_.type, f_.start, f_.found);
-      if (!f_.cut) JumpTo(f_.start + std::max<uint64_t>(1, (jump + kSectorSize - 1) / kSectorSize), cur, bufFirst);
-      f_.SetType(0);
-      f_.found = 0;
-      f_.ResetRules();
+    switch (EndSearch(view, cur, ignored)) {
+      case EndState::kRunsOn:
+        break;
+      case EndState::kDropped:
+        f_.SetType(0);
+        f_.found.reset();
+        break;
+      case EndState::kEnds: {
+        // 6. The end is known: list the file if it qualifies, and jump to its
+        // last sector either way (backward when it is shorter than what was
+        // already examined). Nothing ends past the device end.
+        const uint64_t length = std::min(*f_.found, (total_ - f_.start) * kSectorSize);
+        const uint64_t jump = Emit(f_.type, f_.start, length);
+        if (!f_.cut) JumpTo(f_.start + std::max<uint64_t>(1, (jump + kSectorSize - 1) / kSectorSize), cur, bufFirst);
+        f_.SetType(0);
+        f_.found.reset();
+        f_.ResetRules();
+        break;
+      }
     }
     // 7. Sector end.
-    prev_.last = s[511];
-    prev_.last4 = uint32_t{s[508]} << 24 | uint32_t{s[509]} << 16 | uint32_t{s[510]} << 8 | s[511];
+    prev_.last = view.byte(kSectorSize - 1);
+    view.u32be(kSectorSize - 4, prev_.last4);
     c_.position.store(static_cast<int64_t>(cur), std::memory_order_relaxed);
     ++cur;
     // 8. Progress.

@@ -13,8 +13,10 @@ lumicarve_install_deps() {
     packages+=(libgtest-dev mtools dosfstools exfatprogs exfat-fuse ntfs-3g util-linux fdisk xauth xvfb dbus udisks2
       btrfs-progs e2fsprogs dmsetup)
   fi
+  # scripts/package --check validates the installed desktop file and metadata.
+  if [ "${1:-}" = build ]; then packages+=(appstream desktop-file-utils); fi
   if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
-  if [ "${1:-}" = bench ]; then packages+=(testdisk foremost scalpel bc util-linux); fi
+  if [ "${1:-}" = bench ]; then packages+=(testdisk foremost scalpel bc util-linux libjpeg62-turbo-dev); fi
   local missing=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

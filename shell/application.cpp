@@ -21,6 +21,8 @@ namespace lumicarve {
 bool StartApplication(const QStringList& arguments, std::unique_ptr<CMainFrame>& frame) {
   QCoreApplication::setOrganizationName(QString::fromLatin1(kOrganisation));
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplication));
+  // The desktop file's name, so a desktop shows the window under its entry.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.lumicarve.lumicarve"));
   InstallTranslations(QLocale::system());
   // Copies of recovered pictures a killed run left in its temp folder go now.
   RemoveStaleTempDirs();

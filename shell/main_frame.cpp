@@ -180,7 +180,7 @@ void CMainFrame::showAbout() {
   box.exec();
 }
 
-int CMainFrame::controlRequest(int code) {
+void CMainFrame::controlRequest(int code) {
   switch (code) {
     case kStartScan:
       EnableScanControls(false);
@@ -195,7 +195,6 @@ int CMainFrame::controlRequest(int code) {
     default:
       break;
   }
-  return 1;
 }
 
 void CMainFrame::recoverFiles(bool selectedOnly) {
@@ -213,7 +212,7 @@ void CMainFrame::showOptions() {
 }
 
 void CMainFrame::StartScan() {
-  // The thumbnail worker must be gone before the results it reads are freed.
+  // No tile of the old results lands in the list once the scan has begun.
   view_->StopThumbnails();
   int selected = context_.selectedDeviceIndex;
   if (selected >= 0 && selected < context_.deviceCount && context_.devices[selected].needsAccess) {

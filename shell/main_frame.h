@@ -37,7 +37,7 @@ class CMainFrame : public QMainWindow {
   Q_OBJECT
 
  public:
-  // The control requests (WM_CONTROL_REQUEST codes).
+  // What the control toolbar's buttons and the menu commands ask of the window.
   enum ControlRequest { kStartScan = 0, kRecoverFiles = 1, kCancelScan = 2 };
 
   CMainFrame();
@@ -55,8 +55,9 @@ class CMainFrame : public QMainWindow {
   void scanFileFound(std::unique_ptr<FoundFile> file);
   void scanFinished(const ScanResult& result);
 
-  // WM_CONTROL_REQUEST: 0 start a scan, 1 recover, 2 cancel; others nothing.
-  int controlRequest(int code);
+  // Carries out a control request (a ControlRequest code); any other code does
+  // nothing.
+  void controlRequest(int code);
   // "Recover files" (selectedOnly false) or "Recover selected files".
   void recoverFiles(bool selectedOnly);
   // File > Options: edits the template, the types and the minimum size.
@@ -67,7 +68,8 @@ class CMainFrame : public QMainWindow {
   void EnableScanControls(bool enabled);
   void ClearResults();
   void OpenListEntry(int index);
-  // WM_LIST_REFRESH: null is the tree's selected item.
+  // Fills the file list with the files of the tree's `item` (null: the
+  // selected item); `appendOnly` adds to what the list shows.
   void RefreshList(QTreeWidgetItem* item, bool appendOnly);
   void setCommandEnable(int index, bool value);
   // Brings the menu's enable states and check marks in line with the flags.

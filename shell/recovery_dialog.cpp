@@ -1,6 +1,5 @@
 #include "shell/recovery_dialog.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGridLayout>
@@ -14,6 +13,7 @@
 #include <QThread>
 
 #include <cstring>
+#include <utility>
 
 #include "controls/gradient.h"
 #include "controls/transparent_static.h"
@@ -75,8 +75,11 @@ RecoveryDialog::RecoveryDialog(RecoveryJob job, QWidget* parent)
 }
 
 RecoveryDialog::~RecoveryDialog() {
+  // The dialog closes only once the worker's thread has finished; a dialog
+  // destroyed earlier (the program ending) stops it before its next block.
+  // The worker never waits for this thread, so the wait is short.
   if (worker_) worker_->Cancel();
-  joinWorker();
+  if (thread_) thread_->wait();
 }
 
 void RecoveryDialog::buildControls() {
@@ -121,7 +124,10 @@ void RecoveryDialog::showEvent(QShowEvent* event) {
   elapsedText_ = remainingText_ = QString::fromStdString(FormatDuration(0));
   transferTexts();
   timer_.start();
-  thread_ = std::thread([this] { worker_->Run(); });
+  thread_ = QThread::create([this] { worker_->Run(); });
+  thread_->setParent(this);
+  connect(thread_, &QThread::finished, this, &RecoveryDialog::workerEnded);
+  thread_->start();
 }
 
 void RecoveryDialog::paintEvent(QPaintEvent*) {
@@ -130,11 +136,13 @@ void RecoveryDialog::paintEvent(QPaintEvent*) {
 }
 
 void RecoveryDialog::RecoveryNotify(const RecoveryReport& report) {
+  // A copy is queued: the worker goes on at once, and the reports are
+  // handled in the order it made them.
   QMetaObject::invokeMethod(
-      this, [this, &report] { handleRecoveryNotify(report); }, Qt::BlockingQueuedConnection);
+      this, [this, report] { handleRecoveryNotify(report); }, Qt::QueuedConnection);
 }
 
-int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
+void RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
   state_ = r.state;
   switch (r.state) {
     case RECOVERY_WRITING:
@@ -146,7 +154,7 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
     case RECOVERY_CANCELLED:
       stopTimer();
       workerDone_ = true;
-      QDialog::reject();
+      closeOnceEnded(QDialog::Rejected);
       break;
     case RECOVERY_COMPLETE:
       stopTimer();
@@ -154,7 +162,7 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
       transferTexts();
       showCompletion(r);
       // The report has said all there is; the box would only wait for a click.
-      QDialog::accept();
+      closeOnceEnded(QDialog::Accepted);
       break;
     case RECOVERY_ERROR:
       stopTimer();
@@ -162,13 +170,13 @@ int RecoveryDialog::handleRecoveryNotify(const RecoveryReport& r) {
       transferTexts();
       showMessage(QMessageBox::Critical, RecoveryErrorText(r));
       // Nothing was written: no progress to look at.
-      if (r.error == RECOVERY_NOTHING_SELECTED || r.error == RECOVERY_INSUFFICIENT_SPACE) QDialog::reject();
+      if (r.error == RECOVERY_NOTHING_SELECTED || r.error == RECOVERY_INSUFFICIENT_SPACE)
+        closeOnceEnded(QDialog::Rejected);
       break;
     default:
       break;
   }
   transferTexts();
-  return 1;
 }
 
 void RecoveryDialog::finished() {
@@ -239,7 +247,7 @@ void RecoveryDialog::transferTexts() {
 
 void RecoveryDialog::reject() {
   if (!started_ || workerDone_) {
-    QDialog::reject();
+    closeOnceEnded(QDialog::Rejected);
     return;
   }
   // The worker stops before its next block and answers with "cancelled",
@@ -247,14 +255,15 @@ void RecoveryDialog::reject() {
   worker_->Cancel();
 }
 
-void RecoveryDialog::joinWorker() {
-  if (!thread_.joinable()) return;
-  // The worker may be blocked in a call to this thread.
-  while (!workerDone_) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    QThread::msleep(2);
-  }
-  thread_.join();
+void RecoveryDialog::closeOnceEnded(int result) {
+  if (!thread_ || thread_->isFinished())
+    done(result);
+  else
+    closeWith_ = result;
+}
+
+void RecoveryDialog::workerEnded() {
+  if (closeWith_) done(*std::exchange(closeWith_, std::nullopt));
 }
 
 }  // namespace lumicarve

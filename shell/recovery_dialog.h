@@ -9,12 +9,13 @@
 #include <QTimer>
 
 #include <memory>
-#include <thread>
+#include <optional>
 
 #include "recovery/recovery_worker.h"
 
 class QLabel;
 class QProgressBar;
+class QThread;
 class QPushButton;
 
 namespace lumicarve {
@@ -28,10 +29,10 @@ class RecoveryDialog : public QDialog, public RecoverySink {
   RecoveryDialog(RecoveryJob job, QWidget* parent = nullptr);
   ~RecoveryDialog() override;
 
-  // Called on the worker's thread; returns once the dialog has handled it.
+  // Called on the worker's thread; queues the report for the dialog's thread.
   void RecoveryNotify(const RecoveryReport& report) override;
-  // WM_RECOVERY_NOTIFY, on the window's thread. Returns 1.
-  int handleRecoveryNotify(const RecoveryReport& report);
+  // Shows the worker's report, on the window's thread.
+  void handleRecoveryNotify(const RecoveryReport& report);
   // One timer tick: elapsed time, every fifth tick the remaining time.
   void tick();
 
@@ -61,12 +62,16 @@ class RecoveryDialog : public QDialog, public RecoverySink {
   void showCompletion(const RecoveryReport& report);
   void showMessage(int icon, const QString& text);
   void transferTexts();
-  void joinWorker();
+  // Closes with `result` now, or as soon as the worker's thread has
+  // finished, so a closed dialog never leaves a worker behind.
+  void closeOnceEnded(int result);
+  void workerEnded();
 
   QString destination_;
   int fileCount_ = 0;
   std::unique_ptr<RecoveryWorker> worker_;
-  std::thread thread_;
+  QThread* thread_ = nullptr;
+  std::optional<int> closeWith_;
   bool started_ = false;
   bool workerDone_ = false;
   int32_t state_ = 0;

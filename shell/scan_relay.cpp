@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <chrono>
 
 #include "recovery/jpeg_exif_date.h"
@@ -16,8 +17,8 @@ constexpr qint64 kDrainBudgetMs = 20;
 
 }  // namespace
 
-ScanRelay::ScanRelay(int deviceFd, Handler handler, QObject* parent)
-    : QObject(parent), deviceFd_(deviceFd), handler_(std::move(handler)) {}
+ScanRelay::ScanRelay(int deviceFd, Handler handler, QObject* parent, size_t capacity)
+    : QObject(parent), deviceFd_(deviceFd), capacity_(std::max<size_t>(1, capacity)), handler_(std::move(handler)) {}
 
 void ScanRelay::detach() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -54,7 +55,7 @@ void ScanRelay::push(Report report) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (report.kind == Report::kFile) {
     // A cancel raised elsewhere does not notify: it is looked at every 50 ms.
-    while (files_ >= kCapacity && !detached_ && !(scan_ && scan_->Cancelled()))
+    while (files_ >= capacity_ && !detached_ && !(scan_ && scan_->Cancelled()))
       room_.wait_for(lock, std::chrono::milliseconds(50));
     ++files_;
   }
@@ -87,7 +88,7 @@ void ScanRelay::drain() {
       }
       report = std::move(queue_.front());
       queue_.pop_front();
-      if (report.kind == Report::kFile && files_-- == kCapacity) room_.notify_one();
+      if (report.kind == Report::kFile && files_-- == capacity_) room_.notify_one();
     }
     handler_(report);
   }

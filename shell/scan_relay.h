@@ -32,7 +32,8 @@ class ScanRelay : public QObject, public ScanObserver {
 
   // `deviceFd` is the scanned device, read here to date a JPEG from its EXIF
   // block before the window files it. `handler` runs on this object's thread.
-  ScanRelay(int deviceFd, Handler handler, QObject* parent = nullptr);
+  // `capacity` found files may wait in the queue before the scan waits.
+  ScanRelay(int deviceFd, Handler handler, QObject* parent = nullptr, size_t capacity = kCapacity);
 
   // Set once the ScanContext exists: a cancelled scan never waits for room.
   void watch(const ScanContext* scan) { scan_ = scan; }
@@ -49,6 +50,7 @@ class ScanRelay : public QObject, public ScanObserver {
   void drain();
 
   const int deviceFd_;
+  const size_t capacity_;
   Handler handler_;
   const ScanContext* scan_ = nullptr;
   std::mutex mutex_;

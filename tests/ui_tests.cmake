@@ -22,7 +22,9 @@ if(TARGET lumicarve_ui)
                # Browsing what was found: the list, its thumbnails and the preview dialog.
                file_list_test thumbnail_test file_preview_test window_input_test
                # The window in German and in English.
-               translation_test)
+               translation_test
+               # The scan thread's hand-over to the window.
+               scan_relay_test)
     lumicarve_add_ui_test(ui_${test} ui/${test}.cpp)
   endforeach()
   # The device list filled by worker threads, one loop device held up.

@@ -2,13 +2,13 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QKeyEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
-#include <QThread>
+#include <QThreadPool>
 
 #include <cstring>
 
@@ -54,7 +54,7 @@ CLumicarveView::CLumicarveView(AppContext* context, QWidget* parent)
   viewMoved_.setInterval(30);
   connect(&viewMoved_, &QTimer::timeout, this, [this] { scheduleTiles(true); });
   auto moved = [this] {
-    if (queue_) viewMoved_.start();
+    if (run_) viewMoved_.start();
   };
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, moved);
   connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, moved);
@@ -182,8 +182,16 @@ void CLumicarveView::StartThumbnails() {
   std::vector<FoundFile> files;
   files.reserve(static_cast<size_t>(count()));
   for (int row = 0; row < count(); ++row) files.push_back(*item(row)->file);
-  queue_ = std::make_shared<ThumbnailQueue>(std::move(files));
-  tilesMade_.store(0);
+  ThumbnailInput input;
+  input.handle = context_->ScannedHandle();
+  input.filmStrip = filmStrip_;
+  input.camera = camera_;
+  run_ = std::make_shared<ThumbnailRun>(std::move(files), std::move(input));
+  const unsigned generation = generation_;
+  run_->connect(
+      this, [this, generation](const ThumbnailTile& tile) { applyTile(generation, tile); },
+      [this, generation] { workersIdle(generation); });
+  tilesMade_ = 0;
   scheduleTiles(false);
 }
 
@@ -218,9 +226,9 @@ std::pair<int, int> CLumicarveView::visibleRows() const {
 }
 
 void CLumicarveView::scheduleTiles(bool resumed) {
-  // A scan about to start sets its suspend bit before it stops the worker
-  // and waits for it; a scroll meanwhile must not start another.
-  if (!queue_ || stopping_ || (resumed && (context_->displayFlags & kSuspendThumbnails))) return;
+  // A scan about to start sets its suspend bit before it stops the workers;
+  // a scroll meanwhile must not start others.
+  if (!run_ || (resumed && (context_->displayFlags & kSuspendThumbnails))) return;
   const int n = count();
   if (n == 0) return;
   const int window = std::min(n, tileLimit_);
@@ -237,54 +245,44 @@ void CLumicarveView::scheduleTiles(bool resumed) {
   for (int row = first; row <= last; ++row) wanted(row);
   for (int row = last + 1; row <= keepLast_; ++row) wanted(row);
   for (int row = first - 1; row >= keepFirst_; --row) wanted(row);
-  if (queue_->schedule(rows)) startWorker();
+  if (const int start = run_->queue.schedule(rows, ThumbnailPool().maxThreadCount())) startWorkers(start);
 }
 
-void CLumicarveView::startWorker() {
-  // The queue had no worker left: one that found no row is ending, and its
-  // end touches nothing of the window's.
-  if (worker_.joinable()) worker_.join();
-  ThumbnailInput input;
-  input.handle = context_->ScannedHandle();
-  input.filmStrip = filmStrip_;
-  input.camera = camera_;
-  context_->activityFlags.fetch_or(kActivityThumbnails);
-  stopRequested_.store(false);
-  workerRunning_.store(true);
-  const unsigned generation = generation_;
-  worker_ = std::thread([this, generation, queue = queue_, input = std::move(input)] {
-    RunThumbnailWorker(input, *queue, stopRequested_, [this, generation](ThumbnailTile tile) {
-      tilesMade_.fetch_add(1);
-      QMetaObject::invokeMethod(
-          this, [this, generation, tile = std::move(tile)] { applyTile(generation, tile); },
-          Qt::QueuedConnection);
-    });
-    context_->activityFlags.fetch_and(~kActivityThumbnails);
-    workerRunning_.store(false);
-  });
+void CLumicarveView::startWorkers(int count) {
+  if (!workersBusy_) {
+    workersBusy_ = true;
+    context_->activityFlags.fetch_or(kActivityThumbnails);
+  }
+  for (int i = 0; i < count; ++i) ThumbnailPool().start([run = run_] { RunThumbnailWorker(*run); });
 }
 
 void CLumicarveView::StopThumbnails() {
-  if (stopping_) return;
-  queue_.reset();
   viewMoved_.stop();
-  if (!worker_.joinable()) return;
-  stopping_ = true;
-  stopRequested_.store(true);
-  // The window keeps painting while the worker finishes its current file.
-  while (workerRunning_.load()) {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QThread::msleep(1);
-  }
-  worker_.join();
-  stopRequested_.store(false);
+  if (!run_) return;
+  // The workers finish the file in hand on their own; what they make goes nowhere.
+  run_->disconnect();
+  run_.reset();
   ++generation_;
-  stopping_ = false;
+  endWorkers();
+}
+
+void CLumicarveView::endWorkers() {
+  if (!workersBusy_) return;
+  workersBusy_ = false;
+  context_->activityFlags.fetch_and(~kActivityThumbnails);
+}
+
+void CLumicarveView::workersIdle(unsigned generation) {
+  // Rows scheduled after the last worker left have started new ones.
+  if (generation != generation_ || !run_ || run_->queue.busy()) return;
+  endWorkers();
+  emit thumbnailsIdle();
 }
 
 void CLumicarveView::applyTile(unsigned generation, const ThumbnailTile& tile) {
   if (generation != generation_) return;
-  if (queue_) queue_->landed(tile.row);
+  ++tilesMade_;
+  if (run_) run_->queue.landed(tile.row);
   const ListEntry* e = item(tile.row);
   if (!e) return;
   // The date a RAW walk found is written on this thread, which owns the copies.

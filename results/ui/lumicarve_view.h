@@ -1,7 +1,7 @@
 // The file list in the window's centre: the months of a year, the days of a
 // month, or the found files of a day or of a group of undated files, either
-// as small icons with labels or as 160 x 120 thumbnails that a worker thread
-// makes one by one.
+// as small icons with labels or as 160 x 120 thumbnails that a pool of worker
+// threads makes, the rows in view first.
 #pragma once
 
 #include <QImage>
@@ -10,10 +10,8 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <set>
-#include <thread>
 #include <utility>
 
 #include "results/ui/file_list_model.h"
@@ -25,7 +23,7 @@ namespace lumicarve {
 
 struct AppContext;
 struct ThumbnailTile;
-class ThumbnailQueue;
+class ThumbnailRun;
 
 class CLumicarveView : public QListView {
   Q_OBJECT
@@ -63,19 +61,20 @@ class CLumicarveView : public QListView {
   const ListEntry* item(int row) const { return model_->entry(row); }
   FileListModel* listModel() const { return model_; }
   bool thumbnailMode() const { return model_->thumbnails(); }
-  // Stops the thumbnail worker and empties the list.
+  // Stops the thumbnail workers and empties the list.
   void clear();
 
   // Fills the list with blank tiles for every file of listSource() and
-  // starts the worker that replaces them with pictures.
+  // starts the workers that replace them with pictures.
   void StartThumbnails();
-  // Asks the worker to stop before its next picture and waits for it while
-  // the window's events are served.
+  // Stops the workers before their next picture without waiting for them:
+  // nothing they make afterwards reaches the list.
   void StopThumbnails();
-  bool workerRunning() const { return workerRunning_.load(); }
-  // Tiles the workers of the current or last listing have made (their own
-  // count, shown or not).
-  int tilesMade() const { return tilesMade_.load(); }
+  // Workers of the current listing are making tiles.
+  bool workerRunning() const { return workersBusy_; }
+  // Tiles of the current or last listing that reached the window (shown or
+  // not).
+  int tilesMade() const { return tilesMade_; }
   // Entries that hold a decoded tile of their own.
   int tilesHeld() const { return static_cast<int>(heldRows_.size()); }
   // A smaller bound than kMaxHeldTiles, so tests need not list thousands.
@@ -91,6 +90,8 @@ class CLumicarveView : public QListView {
   void entryOpened(int index);
   void recoverRequested();
   void tileShown(int row);
+  // The workers have made every tile asked for and ended.
+  void thumbnailsIdle();
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -101,12 +102,16 @@ class CLumicarveView : public QListView {
  private:
   void showMode(bool thumbnails, bool sorted);
   void applyTile(unsigned generation, const ThumbnailTile& tile);
+  void workersIdle(unsigned generation);
   void addFileEntries(const FileFolder& folder, int existing);
   // Asks for the blank tiles of the rows in view, then of those around them,
-  // up to the bound; starts a worker when none is running. `resumed` is a
-  // call for a view that moved, which waits while a scan is starting.
+  // up to the bound; starts workers when fewer than the pool's threads are
+  // taking rows. `resumed` is a call for a view that moved, which waits
+  // while a scan is starting.
   void scheduleTiles(bool resumed);
-  void startWorker();
+  void startWorkers(int count);
+  // The listing's workers are stopped or have ended: the activity bit goes.
+  void endWorkers();
   // The first and last rows the viewport shows (the first row alone when
   // nothing is laid out yet).
   std::pair<int, int> visibleRows() const;
@@ -121,9 +126,9 @@ class CLumicarveView : public QListView {
   // Shared by every video or undecoded entry, so they cost no memory each.
   QPixmap filmStripTile_, cameraTile_;
 
-  // The rows of the current thumbnail listing still to be made; dropped by
-  // every stop, so a stopped listing makes no more tiles.
-  std::shared_ptr<ThumbnailQueue> queue_;
+  // The current thumbnail listing's rows and workers; disconnected and
+  // dropped by every stop, so a stopped listing makes no more tiles.
+  std::shared_ptr<ThumbnailRun> run_;
   std::set<int> heldRows_;
   int tileLimit_ = kMaxHeldTiles;
   // The rows whose tiles are kept: those in view and the nearest around
@@ -132,14 +137,11 @@ class CLumicarveView : public QListView {
   // Scrolling and resizing settle before the tiles are asked for again.
   QTimer viewMoved_;
 
-  std::thread worker_;
-  std::atomic<bool> workerRunning_{false};
-  std::atomic<bool> stopRequested_{false};
-  std::atomic<int> tilesMade_{0};
+  bool workersBusy_ = false;
+  int tilesMade_ = 0;
   // Raised by every stop, so a tile still on its way from a stopped worker
   // never lands in a newer list.
   unsigned generation_ = 0;
-  bool stopping_ = false;
   bool originalNames_ = true;
   bool deletedOnly_ = false;
   int chainListed_ = 0;  // files of listSource_ looked at, shown or not

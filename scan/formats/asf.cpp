@@ -14,29 +14,28 @@ constexpr uint32_t kFilePropertiesGuid = 0x8CABDCA1;
 constexpr uint32_t kStreamPropertiesGuid = 0xB7DC0791;
 constexpr uint32_t kVideoStreamGuid = 0xBC19EFC0;
 
-}  // namespace
+constexpr uint32_t kHeaderObject = 30;  // GUID, size, object count, reserved
 
-uint32_t AsfLength(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
-  const int fd = context.ScannedHandle();
+// The file size from the File Properties object, once a video stream made
+// the file a WMV.
+Extent WmvClaim(FileTypeMask type, uint32_t size) {
+  return type == FT_WMV ? Extent::Claim(size, kHeaderObject) : Extent::Drop();
+}
+
+Extent AsfExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
   // Two sectors hold any object's first 44 bytes wherever it starts in the first.
   uint8_t buf[2 * kSectorSize];
-  if (!ReadSectors(fd, startSector, 2, kSectorSize, buf)) {
-    context.readErrors.fetch_add(1);
-    return 0;
-  }
+  if (!ReadStartSectors(context, startSector, 2, buf)) return Extent::Drop();
   const ByteView view(buf, sizeof buf);
-  const int objects = buf[24];
-  uint64_t position = 30;
+  const int objects = view.byte(24);
+  uint64_t position = kHeaderObject;
   uint64_t lastRead = startSector;
   uint32_t result = 0;
   for (int i = 0; i < objects; ++i) {
     const uint64_t sector = startSector + position / kSectorSize;
     if (sector != lastRead) {
-      if (!ReportProgress(context, lastRead)) return 0;
-      if (!ReadSectors(fd, sector, 2, kSectorSize, buf)) {
-        context.readErrors.fetch_add(1);
-        return type == FT_WMV ? result : 0;
-      }
+      if (!ReportProgress(context, lastRead)) return Extent::Drop();
+      if (!ReadStartSectors(context, sector, 2, buf)) return WmvClaim(type, result);
       lastRead = sector;
     }
     const size_t at = position % kSectorSize;
@@ -49,18 +48,12 @@ uint32_t AsfLength(ScanContext& context, uint64_t startSector, FileTypeMask& typ
     view.u32le(at + 16, size);
     position += size;
   }
-  return type == FT_WMV ? result : 0;
+  return WmvClaim(type, result);
 }
-
-namespace {
 
 bool AsfSignature(const uint8_t* s) {
   uint32_t guid = 0;
   return ByteView(s, 4).u32le(0, guid) && guid == 0x75B22630;
-}
-
-uint64_t AsfExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
-  return AsfLength(context, startSector, type);
 }
 
 }  // namespace

@@ -8,14 +8,15 @@
 
 namespace lumicarve {
 
-uint64_t AvchdSectorEnd(const uint8_t* s, uint64_t offset, uint64_t& packetOffset) {
-  // Packets that begin before this sector were examined with their own sector.
+std::optional<uint64_t> AvchdSectorEnd(const ByteView& s, uint64_t offset, uint64_t& packetOffset) {
+  // Packets that begin before this sector were examined with their own sector;
+  // the sync byte of one that begins near its end lies in the look-ahead.
   if (packetOffset < offset) packetOffset += (offset - packetOffset + 191) / 192 * 192;
-  for (; packetOffset < offset + 512; packetOffset += 192) {
-    const uint64_t j = packetOffset - offset;
-    if (s[j + 4] != 0x47) return offset + j;
+  for (; packetOffset < offset + kRuleSectorBytes; packetOffset += 192) {
+    const size_t j = static_cast<size_t>(packetOffset - offset);
+    if (s.byte(j + 4) != 0x47) return packetOffset;
   }
-  return 0;
+  return std::nullopt;
 }
 
 namespace {
@@ -41,11 +42,11 @@ bool IsTimestampedTransportStream(const uint8_t* s) {
   return s[4] == 0x47 && s[196] == 0x47 && s[388] == 0x47 && (IsPatPacket(s + 4) || IsPatPacket(s + 196));
 }
 
-uint64_t AvchdEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector&, FileRuleState& state,
-                  FileTypeMask ignored) {
-  const uint64_t found = AvchdSectorEnd(s, offset, state.avchdOffset);
+std::optional<uint64_t> AvchdEnd(const ByteView& s, uint64_t, uint64_t offset, const PreviousSector&,
+                                 FileRuleState& state, FileTypeMask ignored) {
+  const std::optional<uint64_t> found = AvchdSectorEnd(s, offset, state.avchdOffset);
   // Another file's first sector is never part of the stream that ends in it.
-  if (found > offset && ignored && ignored != FT_MTS) return offset;
+  if (found && *found > offset && ignored && ignored != FT_MTS) return offset;
   return found;
 }
 

@@ -5,14 +5,6 @@
 #include "scan/formats/registry.h"
 
 namespace lumicarve {
-
-uint32_t BitmapLength(ScanContext& context, uint64_t startSector) {
-  constexpr uint32_t kHeaders = 14 + 40;
-  uint32_t size = 0;
-  if (!ReadStartField32(context, startSector, 2, size)) return 0;
-  return size < kHeaders ? 0 : size;
-}
-
 namespace {
 
 // "BM" and a 40-byte information header.
@@ -20,8 +12,11 @@ bool BmpSignature(const uint8_t* s) {
   return s[0] == 'B' && s[1] == 'M' && s[14] == 0x28 && s[15] == 0 && s[16] == 0 && s[17] == 0;
 }
 
-uint64_t BmpExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
-  return BitmapLength(context, startSector);
+Extent BmpExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  constexpr uint32_t kHeaders = 14 + 40;
+  uint32_t size = 0;
+  if (!ReadStartField32(context, startSector, 2, size)) return Extent::Drop();
+  return Extent::Claim(size, kHeaders);
 }
 
 }  // namespace

@@ -68,14 +68,21 @@ bool ReadFileBytes(int handle, const FoundFile& file, uint64_t offset, size_t n,
   return true;
 }
 
+std::optional<ByteView> ReadFileHead(int handle, const FoundFile& file, uint64_t offset, uint64_t end, size_t least,
+                                     size_t most, uint8_t* out) {
+  const size_t n = end - offset >= most ? most : least;
+  if (!ReadFileBytes(handle, file, offset, n, out)) return std::nullopt;
+  return ByteView(out, n);
+}
+
 bool FindBox(int handle, const FoundFile& file, uint64_t begin, uint64_t end, const char* type, uint64_t& body,
              uint64_t& bodyEnd) {
   uint64_t at = begin;
   for (int n = 0; n < kMaxBoxes && at < end && end - at >= 8; ++n) {
     uint8_t head[16];
-    const size_t headSize = end - at >= 16 ? 16 : 8;
-    if (!ReadFileBytes(handle, file, at, headSize, head)) return false;
-    ByteView v(head, headSize);
+    const std::optional<ByteView> read = ReadFileHead(handle, file, at, end, 8, sizeof head, head);
+    if (!read) return false;
+    const ByteView& v = *read;
     uint32_t size32 = 0;
     v.u32be(0, size32);
     uint64_t size = size32, header = 8;
@@ -86,7 +93,7 @@ bool FindBox(int handle, const FoundFile& file, uint64_t begin, uint64_t end, co
       size = end - at;
     }
     if (size < header || size > end - at) return false;
-    if (std::memcmp(head + 4, type, 4) == 0) {
+    if (v.equals(4, type, 4)) {
       body = at + header;
       bodyEnd = at + size;
       return true;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "scan/byte_view.h"
 #include "scan/file_types.h"
@@ -21,6 +22,11 @@ inline constexpr size_t kMaxMetadataBytes = size_t{256} << 10;
 // Reads the `n` bytes at byte `offset` of `file` from the device `handle`.
 // False when they do not all lie inside the file's length or cannot be read.
 bool ReadFileBytes(int handle, const FoundFile& file, uint64_t offset, size_t n, uint8_t* out);
+
+// A header of `most` bytes at `offset`, or of only `least` where fewer than
+// `most` are left before `end`, read into `out`; nothing when the read fails.
+std::optional<ByteView> ReadFileHead(int handle, const FoundFile& file, uint64_t offset, uint64_t end, size_t least,
+                                     size_t most, uint8_t* out);
 
 // The ISO media box (QuickTime atom) of `type` among the boxes laid end to end
 // from `begin` to `end` of `file`: the offsets of its body and of its end.

@@ -1,14 +1,22 @@
 // The end rules that run inside the scan loop, one sector at a time, for the
-// formats whose end is a marker rather than a header length. Each takes the
-// sector under examination `s`, whose 512 bytes are followed by the next
-// sector's (zeros at the device end), and `offset`, the file offset of s[0].
-// Each returns the file's length when this sector ends it, else 0.
+// formats whose end is a marker rather than a header length. Each takes `s`,
+// a view of the sector under examination followed by the next sector
+// (kRuleViewBytes; zeros past the device end), and `offset`, the file offset
+// of the sector's first byte. A rule examines the sector's 512 bytes and may
+// read a marker's or header's last bytes from the look-ahead. Each returns
+// the file's length when this sector ends it, else nothing.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+
+#include "scan/byte_view.h"
 
 namespace lumicarve {
+
+inline constexpr size_t kRuleSectorBytes = 512;
+inline constexpr size_t kRuleViewBytes = 2 * kRuleSectorBytes;
 
 // What the loop keeps of the previously examined sector.
 struct PreviousSector {
@@ -44,8 +52,8 @@ struct JpegWalk {
   uint8_t index[kIndexBytes];
 };
 
-uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& walk);
-uint64_t PngSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
+std::optional<uint64_t> JpegSectorEnd(const ByteView& s, uint64_t offset, const PreviousSector& prev, JpegWalk& walk);
+std::optional<uint64_t> PngSectorEnd(const ByteView& s, uint64_t offset, const PreviousSector& prev);
 // The GIF end search: the block walk (header, colour tables, extensions and
 // images with their sub-block chains) to the trailer; where the chain breaks,
 // a trailer after a zero byte followed only by zeros to the end of its sector.
@@ -55,10 +63,10 @@ struct GifWalk {
   uint64_t next = 0;  // file offset of the next block introducer or sub-block size
 };
 
-uint64_t GifSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, GifWalk& walk);
-uint64_t MpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev);
+std::optional<uint64_t> GifSectorEnd(const ByteView& s, uint64_t offset, const PreviousSector& prev, GifWalk& walk);
+std::optional<uint64_t> MpegSectorEnd(const ByteView& s, uint64_t offset, const PreviousSector& prev);
 // `packetOffset` is the file offset of the next 192-byte packet to examine.
-uint64_t AvchdSectorEnd(const uint8_t* s, uint64_t offset, uint64_t& packetOffset);
+std::optional<uint64_t> AvchdSectorEnd(const ByteView& s, uint64_t offset, uint64_t& packetOffset);
 
 // An MPEG stream that never writes an end code (ffmpeg's program-stream muxer
 // writes none, and a deleted file's tail is often overwritten) would run on
@@ -86,12 +94,12 @@ struct MpegTracker {
 
   void Start(uint64_t sector, bool packHeader);
   // The pack walk through this sector (file offset `offset`): the stream's
-  // length when its structure ends here, else 0. Once the walk breaks it
-  // answers 0 and the end-code rule and the tracker decide.
-  uint64_t WalkPacks(const uint8_t* s, uint64_t offset);
+  // length when its structure ends here. Once the walk breaks it answers
+  // nothing and the end-code rule and the tracker decide.
+  std::optional<uint64_t> WalkPacks(const ByteView& s, uint64_t offset);
   // Called for every sector of the stream; `signatureIgnored` when the
   // recogniser matched there a type other than the stream's own.
-  void Observe(const uint8_t* s, uint64_t sector, bool signatureIgnored);
+  void Observe(const ByteView& s, uint64_t sector, bool signatureIgnored);
   // When the stream has gone quiet, the sector where it ends (exclusive):
   // after the last sector with data before an ignored signature if any, else
   // the sector after the last start code.

@@ -39,11 +39,11 @@ bool IsHeic(const uint8_t* s) {
 }
 bool IsCr3(const uint8_t* s) { return HasBrand(s, {"crx "}); }
 
-bool IsIsoBox(const uint8_t* type) {
+bool IsIsoBox(const ByteView& v, size_t at) {
   static constexpr const char* kBoxes[] = {"ftyp", "meta", "moov", "mdat", "free", "skip", "uuid",
                                            "idat", "iinf", "iloc", "wide", "pnot", "moof", "mfra"};
   for (const char* box : kBoxes)
-    if (std::memcmp(type, box, 4) == 0) return true;
+    if (v.equals(at + 4, box, 4)) return true;
   return false;
 }
 
@@ -145,14 +145,14 @@ uint64_t MetaItemsEnd(const ByteView& head) {
   return end;
 }
 
-uint64_t IsoMediaExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
-  const uint64_t walked = AtomWalkLength(context, startSector, IsIsoBox);
-  if (walked == kUnknownLength) return walked;
+Extent IsoMediaExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  const Extent walked = AtomWalkExtent(context, startSector, IsIsoBox);
+  if (walked.kind == Extent::Kind::kOpenEnded) return walked;
   const uint64_t left = context.ScannedSectors() > startSector ? context.ScannedSectors() - startSector : 0;
   const uint32_t sectors = static_cast<uint32_t>(std::min<uint64_t>(kHeadSectors, left));
   static thread_local uint8_t head[kHeadSectors * kSectorSize];
   if (sectors == 0 || !ReadSectors(context.ScannedHandle(), startSector, sectors, kSectorSize, head)) return walked;
-  return std::max(walked, MetaItemsEnd(ByteView(head, sectors * kSectorSize)));
+  return Extent::Claim(std::max(walked.length, MetaItemsEnd(ByteView(head, sectors * kSectorSize))));
 }
 
 // The ID of the first item of type "Exif" the iinf payload `v` lists.

@@ -25,54 +25,59 @@ namespace lumicarve {
 namespace {
 
 constexpr uint64_t kJpegForcedEnd = 2097152;
+constexpr size_t kSector = kRuleSectorBytes;
 
-bool TailIsZero(const uint8_t* s, size_t from) {
-  for (size_t i = from; i < 512; ++i)
-    if (s[i]) return false;
-  return true;
-}
-
-// The first k in [0, 510] with s[k] = FF and s[k + 1] = D9, or 511. Reads
-// only the sector's 512 bytes.
-size_t FindEndMarker(const uint8_t* s) {
+// The first k in [0, 510] with s[k] = FF and s[k + 1] = D9. Reads only the
+// sector's 512 bytes.
+std::optional<size_t> FindEndMarker(const ByteView& s) {
   size_t k = 0;
 #if defined(__SSE2__)
-  const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
-  const __m128i d9 = _mm_set1_epi8(static_cast<char>(0xD9));
-  auto load = [s](size_t i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)); };
-  // Entropy-coded data holds an FF about every 256 bytes: look for one 64
-  // bytes at a time, and for the D9 after it only where there is one.
-  for (; k < 448; k += 64) {
-    const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(load(k), ff), _mm_cmpeq_epi8(load(k + 16), ff)),
-                                     _mm_or_si128(_mm_cmpeq_epi8(load(k + 32), ff), _mm_cmpeq_epi8(load(k + 48), ff)));
-    if (_mm_movemask_epi8(any) == 0) continue;
-    for (size_t i = k; i < k + 64; i += 16) {
-      const unsigned both = static_cast<unsigned>(_mm_movemask_epi8(
-          _mm_and_si128(_mm_cmpeq_epi8(load(i), ff), _mm_cmpeq_epi8(load(i + 1), d9))));
-      if (both) return i + static_cast<size_t>(__builtin_ctz(both));
+  if (s.size() >= kSector) {
+    const uint8_t* p = s.data();
+    const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
+    const __m128i d9 = _mm_set1_epi8(static_cast<char>(0xD9));
+    auto load = [p](size_t i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)); };
+    // Entropy-coded data holds an FF about every 256 bytes: look for one 64
+    // bytes at a time, and for the D9 after it only where there is one.
+    for (; k < 448; k += 64) {
+      const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(load(k), ff), _mm_cmpeq_epi8(load(k + 16), ff)),
+                                       _mm_or_si128(_mm_cmpeq_epi8(load(k + 32), ff), _mm_cmpeq_epi8(load(k + 48), ff)));
+      if (_mm_movemask_epi8(any) == 0) continue;
+      for (size_t i = k; i < k + 64; i += 16) {
+        const unsigned both = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(load(i), ff), _mm_cmpeq_epi8(load(i + 1), d9))));
+        if (both) return i + static_cast<size_t>(__builtin_ctz(both));
+      }
     }
-  }
-  for (; k < 496; k += 16) {
-    const unsigned both = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(load(k), ff), _mm_cmpeq_epi8(load(k + 1), d9))));
-    if (both) return k + static_cast<size_t>(__builtin_ctz(both));
+    for (; k < 496; k += 16) {
+      const unsigned both = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(load(k), ff), _mm_cmpeq_epi8(load(k + 1), d9))));
+      if (both) return k + static_cast<size_t>(__builtin_ctz(both));
+    }
   }
 #endif
   for (; k <= 510; ++k)
-    if (s[k] == 0xFF && s[k + 1] == 0xD9) return k;
-  return 511;
+    if (s.byte(k) == 0xFF && s.byte(k + 1) == 0xD9) return k;
+  return std::nullopt;
+}
+
+// The file's length when the marker whose last byte is at `k` ends it: only
+// zeros may follow it to the end of its sector.
+std::optional<uint64_t> EndIfTailIsZero(const ByteView& s, uint64_t offset, size_t k) {
+  if (!s.zeros(k + 1, kSector)) return std::nullopt;
+  return offset + k + 1;
 }
 
 // The chain rule on one sector.
-uint64_t ChainRuleSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& w) {
-  if (prev.last == 0xFF && s[0] == 0xD9) return offset + 1;
-  uint64_t found = 0;
+std::optional<uint64_t> ChainRuleSectorEnd(const ByteView& s, uint64_t offset, const PreviousSector& prev,
+                                           JpegWalk& w) {
+  if (prev.last == 0xFF && s.byte(0) == 0xD9) return offset + 1;
   // Inside the entropy-coded data, with the marker chain behind and the
   // 2 MiB bound ahead, only an FF D9 can act: search for it directly.
   const uint64_t chainAt = w.expectedMarker + w.segmentLength;
   if (w.huffman && (chainAt < offset || chainAt > offset + 510) && offset + 511 <= kJpegForcedEnd) {
-    const size_t k = FindEndMarker(s);
-    return k <= 510 && TailIsZero(s, k + 2) ? offset + k + 2 : 0;
+    const std::optional<size_t> k = FindEndMarker(s);
+    return k ? EndIfTailIsZero(s, offset, *k + 1) : std::nullopt;
   }
   // Only three things can act at an offset: the chain's next marker, an FF
   // (once a DHT was seen) and the 2 MiB bound. Jump between them.
@@ -80,34 +85,28 @@ uint64_t ChainRuleSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSec
   while (k <= 510) {
     const uint64_t p = offset + k;
     if (p == w.expectedMarker + w.segmentLength) {
-      const uint8_t code = s[k + 1];
-      uint64_t len = uint64_t{s[k + 2]} * 256 + s[k + 3] + 2;
+      const uint8_t code = s.byte(k + 1);
+      uint64_t len = uint64_t{s.byte(k + 2)} * 256 + s.byte(k + 3) + 2;
       if (code >= 0xD0 && code <= 0xD9) len = 2;
-      if (s[k] == 0xFF) {
+      if (s.byte(k) == 0xFF) {
         w.expectedMarker = p;
         w.segmentLength = len;
       }
       if (code == 0xC4) w.huffman = true;
     }
-    const bool eoi = s[k] == 0xFF && s[k + 1] == 0xD9 && w.huffman;
-    if (eoi || p >= kJpegForcedEnd) {
-      found = offset + k + 2;
-      if (!TailIsZero(s, k + 2)) found = 0;
-      break;
-    }
+    const bool eoi = s.byte(k) == 0xFF && s.byte(k + 1) == 0xD9 && w.huffman;
+    if (eoi || p >= kJpegForcedEnd) return w.huffman ? EndIfTailIsZero(s, offset, k + 1) : std::nullopt;
     size_t next = 511;
     const uint64_t chain = w.expectedMarker + w.segmentLength;
     if (chain > p && chain < offset + 511) next = static_cast<size_t>(chain - offset);
     if (w.huffman) {
-      const void* ff = std::memchr(s + k + 1, 0xFF, 510 - k);
-      if (ff) next = std::min(next, static_cast<size_t>(static_cast<const uint8_t*>(ff) - s));
+      if (const std::optional<size_t> ff = s.find(k + 1, 511, uint8_t{0xFF})) next = std::min(next, *ff);
     }
     if (offset + 511 > kJpegForcedEnd)
       next = std::min(next, std::max(k + 1, static_cast<size_t>(kJpegForcedEnd > offset ? kJpegForcedEnd - offset : 0)));
     k = next;
   }
-  if (!w.huffman) found = 0;
-  return found;
+  return std::nullopt;
 }
 
 // Segment markers that carry a 16-bit length: SOFn, DHT, DAC, DQT, DRI, DNL,
@@ -119,10 +118,10 @@ bool HasLength(uint8_t code) { return (code >= 0xC0 && code <= 0xCF) || (code >=
 constexpr uint8_t kMaxFillRun = 32;
 
 // Keeps the bytes of the Multi-Picture index that lie in this sector.
-void KeepIndexBytes(const uint8_t* s, uint64_t offset, JpegWalk& w) {
+void KeepIndexBytes(const ByteView& s, uint64_t offset, JpegWalk& w) {
   if (!w.indexBase) return;
-  const uint64_t from = std::max(offset, w.indexBase), to = std::min(offset + 512, w.indexEnd);
-  if (from < to) std::memcpy(w.index + (from - w.indexBase), s + (from - offset), to - from);
+  const uint64_t from = std::max(offset, w.indexBase), to = std::min(offset + kSector, w.indexEnd);
+  if (from < to) s.copy(static_cast<size_t>(from - offset), static_cast<size_t>(to - from), w.index + (from - w.indexBase));
 }
 
 // The furthest end, as a file offset, of the images the Multi-Picture index
@@ -157,24 +156,24 @@ enum class Step { kGoOn, kEnded, kBroken };
 
 // Follows the structure through the bytes of this sector. On kEnded `found`
 // holds the file's length.
-Step WalkStructure(const uint8_t* s, uint64_t offset, JpegWalk& w, uint64_t& found) {
+Step WalkStructure(const ByteView& s, uint64_t offset, JpegWalk& w, uint64_t& found) {
   using Mode = JpegWalk::Mode;
   KeepIndexBytes(s, offset, w);
-  const uint64_t sectorEnd = offset + 512;
+  const uint64_t sectorEnd = offset + kSector;
   if (w.next < offset) return Step::kBroken;  // bytes were missed: a jump back
   while (w.next < sectorEnd) {
     const size_t k = static_cast<size_t>(w.next - offset);
     if (w.mode == Mode::kEntropy) {
-      const void* hit = std::memchr(s + k, 0xFF, 512 - k);
+      const std::optional<size_t> hit = s.find(k, kSector, uint8_t{0xFF});
       if (!hit) {
         // A sector of nothing but zeros is a clean card's empty space, not
         // compressed picture data.
-        if (k == 0 && TailIsZero(s, 0)) return Step::kBroken;
+        if (k == 0 && s.zeros(0, kSector)) return Step::kBroken;
         w.next = sectorEnd;
         break;
       }
-      const size_t i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - s);
-      const uint8_t code = s[i + 1];
+      const size_t i = *hit;
+      const uint8_t code = s.byte(i + 1);
       if (code == 0x00 || (code >= 0xD0 && code <= 0xD7)) {
         w.next = offset + i + 2;
         w.fillRun = 0;
@@ -184,8 +183,8 @@ Step WalkStructure(const uint8_t* s, uint64_t offset, JpegWalk& w, uint64_t& fou
       }
       continue;
     }
-    if (s[k] != 0xFF) return Step::kBroken;
-    const uint8_t code = s[k + 1];
+    if (s.byte(k) != 0xFF) return Step::kBroken;
+    const uint8_t code = s.byte(k + 1);
     const uint64_t p = w.next;
     if (code == 0xFF) {
       if (++w.fillRun > kMaxFillRun) return Step::kBroken;
@@ -195,7 +194,7 @@ Step WalkStructure(const uint8_t* s, uint64_t offset, JpegWalk& w, uint64_t& fou
     w.fillRun = 0;
     uint64_t length = 2;
     if (HasLength(code)) {
-      length = uint64_t{s[k + 2]} * 256 + s[k + 3] + 2;
+      length = uint64_t{s.byte(k + 2)} * 256 + s.byte(k + 3) + 2;
       if (length < 4 || p + length > w.limit) return Step::kBroken;
     } else if (!(code >= 0xD0 && code <= 0xD9)) {
       return Step::kBroken;  // 00, SOI, TEM or a reserved code
@@ -212,7 +211,7 @@ Step WalkStructure(const uint8_t* s, uint64_t offset, JpegWalk& w, uint64_t& fou
       if (found > w.limit) found = p + 2;
       return Step::kEnded;
     }
-    if (code == 0xE2 && !w.indexBase && !w.scanSeen && length >= 16 && std::memcmp(s + k + 4, "MPF", 4) == 0) {
+    if (code == 0xE2 && !w.indexBase && !w.scanSeen && length >= 16 && s.equals(k + 4, "MPF", 4)) {
       w.indexBase = p + 8;
       w.indexEnd = std::min(p + length, w.indexBase + JpegWalk::kIndexBytes);
       KeepIndexBytes(s, offset, w);
@@ -228,14 +227,14 @@ Step WalkStructure(const uint8_t* s, uint64_t offset, JpegWalk& w, uint64_t& fou
 
 }  // namespace
 
-uint64_t JpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev, JpegWalk& w) {
+std::optional<uint64_t> JpegSectorEnd(const ByteView& s, uint64_t offset, const PreviousSector& prev, JpegWalk& w) {
   if (w.mode != JpegWalk::Mode::kBroken) {
     const uint64_t expected = w.expectedMarker, segment = w.segmentLength;
     const bool huffman = w.huffman;
     uint64_t found = 0;
     switch (WalkStructure(s, offset, w, found)) {
       case Step::kEnded: return found;
-      case Step::kGoOn: return 0;
+      case Step::kGoOn: return std::nullopt;
       case Step::kBroken: break;
     }
     // The chain rule examines this sector again from the state it had at
@@ -254,10 +253,10 @@ bool JpegSignature(const uint8_t* s) {
   return s[0] == 0xFF && s[1] == 0xD8 && (std::memcmp(s + 6, "JFIF", 4) == 0 || std::memcmp(s + 6, "Exif", 4) == 0);
 }
 
-void JpegBegin(FileRuleState& state, uint64_t, const uint8_t*) { state.jpeg.limit = state.limit; }
+void JpegBegin(FileRuleState& state, uint64_t, const ByteView&) { state.jpeg.limit = state.limit; }
 
-uint64_t JpegEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState& state,
-                 FileTypeMask) {
+std::optional<uint64_t> JpegEnd(const ByteView& s, uint64_t, uint64_t offset, const PreviousSector& prev,
+                                FileRuleState& state, FileTypeMask) {
   return JpegSectorEnd(s, offset, prev, state.jpeg);
 }
 

@@ -81,23 +81,20 @@ bool IsDocType(const uint8_t* s, std::string_view wanted) {
 bool MkvSignature(const uint8_t* s) { return IsDocType(s, "matroska"); }
 bool WebmSignature(const uint8_t* s) { return IsDocType(s, "webm"); }
 
-uint64_t MatroskaExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+Extent MatroskaExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
   uint8_t head[2 * kSectorSize];
   const uint32_t sectors = startSector + 2 <= context.ScannedSectors() ? 2 : 1;
-  if (!ReadSectors(context.ScannedHandle(), startSector, sectors, kSectorSize, head)) {
-    context.readErrors.fetch_add(1);
-    return 0;
-  }
+  if (!ReadStartSectors(context, startSector, sectors, head)) return Extent::Drop();
   const ByteView v(head, sectors * kSectorSize);
   std::string_view docType;
   uint64_t at = 0;
-  if (!ReadHeader(v, docType, at)) return 0;
+  if (!ReadHeader(v, docType, at)) return Extent::Drop();
   uint32_t id = 0;
-  if (!v.u32be(at, id) || id != 0x18538067) return 0;
+  if (!v.u32be(at, id) || id != 0x18538067) return Extent::Drop();
   const Vint size = ReadVint(v, at + 4, false);
-  if (!size.length) return 0;
-  if (size.unknown) return kUnknownLength;
-  return at + 4 + size.length + size.value;
+  if (!size.length) return Extent::Drop();
+  if (size.unknown) return Extent::OpenEnded();
+  return Extent::Claim(at + 4 + size.length + size.value);
 }
 
 // The DateUTC among the children of the Info element `info`.

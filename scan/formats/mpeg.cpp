@@ -15,34 +15,31 @@ namespace {
 bool IsEndCode(uint8_t b) { return b == 0xB7 || b == 0xB9; }
 
 // Calls f(n, id) for every 00 00 01 prefix starting at offsets 0..511 of s
-// (its id byte may lie in the next sector), until f returns false.
+// (its last bytes may lie in the look-ahead), until f returns false.
 template <typename F>
-void ForEachStartCode(const uint8_t* s, F f) {
+void ForEachStartCode(const ByteView& s, F f) {
+  constexpr size_t kPrefixEnds = kRuleSectorBytes + 2;  // the 01 of a prefix starting at 511
   size_t from = 2;
-  while (from < 514) {
-    const void* one = std::memchr(s + from, 0x01, 514 - from);
-    if (!one) return;
-    const size_t i = static_cast<size_t>(static_cast<const uint8_t*>(one) - s);
-    if (s[i - 1] == 0 && s[i - 2] == 0 && !f(i - 2, s[i + 1])) return;
+  while (const std::optional<size_t> one = s.find(from, kPrefixEnds, uint8_t{0x01})) {
+    const size_t i = *one;
+    if (s.byte(i - 1) == 0 && s.byte(i - 2) == 0 && !f(i - 2, s.byte(i + 1))) return;
     from = i + 1;
   }
 }
 
 }  // namespace
 
-uint64_t MpegSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev) {
+std::optional<uint64_t> MpegSectorEnd(const ByteView& s, uint64_t offset, const PreviousSector& prev) {
   const uint32_t last3 = prev.last4 & 0xFFFFFF;
-  if (last3 == 0x000001 && IsEndCode(s[0])) return offset + 1;
-  if ((last3 & 0xFFFF) == 0 && s[0] == 1 && IsEndCode(s[1])) return offset + 2;
-  if ((last3 & 0xFF) == 0 && s[0] == 0 && s[1] == 1 && IsEndCode(s[2])) return offset + 3;
-  uint64_t found = 0;
+  if (last3 == 0x000001 && IsEndCode(s.byte(0))) return offset + 1;
+  if ((last3 & 0xFFFF) == 0 && s.byte(0) == 1 && IsEndCode(s.byte(1))) return offset + 2;
+  if ((last3 & 0xFF) == 0 && s.byte(0) == 0 && s.byte(1) == 1 && IsEndCode(s.byte(2))) return offset + 3;
+  std::optional<uint64_t> found;
   ForEachStartCode(s, [&](size_t n, uint8_t id) {
     if (!IsEndCode(id)) return true;
+    // Another start code at once: the stream goes on.
+    if (n < 508 && s.equals(n + 4, "\0\0\1", 3)) return true;
     found = offset + n + 4;
-    if (n < 508 && s[n + 4] == 0 && s[n + 5] == 0 && s[n + 6] == 1) {
-      found = 0;
-      return true;
-    }
     return false;
   });
   return found;
@@ -55,26 +52,26 @@ void MpegTracker::Start(uint64_t sector, bool packHeader) {
   lastPrefix = lastHeader = lastBusy = sector;
 }
 
-uint64_t MpegTracker::WalkPacks(const uint8_t* s, uint64_t offset) {
-  if (walkBroken) return 0;
+std::optional<uint64_t> MpegTracker::WalkPacks(const ByteView& s, uint64_t offset) {
+  if (walkBroken) return std::nullopt;
   if (nextCode < offset) {
     walkBroken = true;
-    return 0;
+    return std::nullopt;
   }
-  while (nextCode < offset + 512) {
+  while (nextCode < offset + kRuleSectorBytes) {
     const size_t k = static_cast<size_t>(nextCode - offset);
-    const uint8_t id = s[k + 3];
+    const uint8_t id = s.byte(k + 3);
     uint64_t length = 0;
-    if (s[k] != 0 || s[k + 1] != 0 || s[k + 2] != 1) {
+    if (!s.equals(k, "\0\0\1", 3)) {
       length = 0;
     } else if (id == 0xB9) {
       return nextCode + 4;  // program end
     } else if (id == 0xBA) {
       uint64_t h[5];
-      for (int i = 0; i < 5; ++i) h[i] = s[k + 4 + size_t(i)];
+      for (size_t i = 0; i < 5; ++i) h[i] = s.byte(k + 4 + i);
       uint64_t scr = 0;
       if ((h[0] & 0xC0) == 0x40) {  // MPEG-2, with its stuffing
-        length = 14 + (s[k + 13] & 7);
+        length = 14 + (s.byte(k + 13) & 7);
         scr = (h[0] >> 3 & 7) << 30 | (h[0] & 3) << 28 | h[1] << 20 | (h[2] >> 3) << 15 | (h[2] & 3) << 13 |
               h[3] << 5 | h[4] >> 3;
       } else if ((h[0] & 0xF0) == 0x20) {  // MPEG-1
@@ -89,20 +86,21 @@ uint64_t MpegTracker::WalkPacks(const uint8_t* s, uint64_t offset) {
       }
       clock = scr;
     } else if (id >= 0xBB) {
-      length = 6 + (uint64_t{s[k + 4]} << 8 | s[k + 5]);  // system header and PES packets
+      length = 6 + (uint64_t{s.byte(k + 4)} << 8 | s.byte(k + 5));  // system header and PES packets
       ++packets;
     }
     if (length == 0) {
       // The structure stops here. Before any packet it was no stream at all.
       walkBroken = true;
-      return packets ? nextCode : 0;
+      if (!packets) return std::nullopt;
+      return nextCode;
     }
     nextCode += length;
   }
-  return 0;
+  return std::nullopt;
 }
 
-void MpegTracker::Observe(const uint8_t* s, uint64_t sector, bool signatureIgnored) {
+void MpegTracker::Observe(const ByteView& s, uint64_t sector, bool signatureIgnored) {
   bool prefix = false, header = false;
   ForEachStartCode(s, [&](size_t, uint8_t id) {
     if (packStream) {
@@ -130,11 +128,7 @@ void MpegTracker::Observe(const uint8_t* s, uint64_t sector, bool signatureIgnor
     ignoredSignature = sector;
     haveIgnored = true;
   }
-  if (!haveIgnored) {
-    bool busy = false;
-    for (size_t i = 0; i < 512 && !busy; ++i) busy = s[i] != 0;
-    if (busy) lastBusy = sector;
-  }
+  if (!haveIgnored && !s.zeros(0, kRuleSectorBytes)) lastBusy = sector;
 }
 
 bool MpegTracker::Ended(uint64_t& endSector) const {
@@ -148,21 +142,21 @@ namespace {
 // A pack header or a sequence header.
 bool MpegSignature(const uint8_t* s) { return s[0] == 0 && s[1] == 0 && s[2] == 1 && (s[3] == 0xB3 || s[3] == 0xBA); }
 
-void MpegBegin(FileRuleState& state, uint64_t sector, const uint8_t* s) { state.mpeg.Start(sector, s[3] == 0xBA); }
+void MpegBegin(FileRuleState& state, uint64_t sector, const ByteView& s) { state.mpeg.Start(sector, s.byte(3) == 0xBA); }
 
-uint64_t MpegEnd(const uint8_t* s, uint64_t sector, uint64_t offset, const PreviousSector& prev,
-                 FileRuleState& state, FileTypeMask ignored) {
+std::optional<uint64_t> MpegEnd(const ByteView& s, uint64_t sector, uint64_t offset, const PreviousSector& prev,
+                                FileRuleState& state, FileTypeMask ignored) {
   MpegTracker& mpeg = state.mpeg;
-  const uint64_t start = sector - offset / 512;
-  uint64_t found = mpeg.WalkPacks(s, offset);
+  const uint64_t start = sector - offset / kRuleSectorBytes;
+  std::optional<uint64_t> found = mpeg.WalkPacks(s, offset);
   mpeg.Observe(s, sector, ignored && ignored != FT_MPG);
   uint64_t end = 0;
-  if (found == 0 && mpeg.walkBroken) {
+  if (!found && mpeg.walkBroken) {
     found = MpegSectorEnd(s, offset, prev);
-    if (found == 0 && mpeg.Ended(end)) found = (end - start) * 512;
+    if (!found && mpeg.Ended(end)) found = (end - start) * kRuleSectorBytes;
   }
   // A stream never ends inside or after a sector where another file starts.
-  if (found && mpeg.haveIgnored) found = std::min(found, (mpeg.ignoredSignature - start) * 512);
+  if (found && mpeg.haveIgnored) found = std::min(*found, (mpeg.ignoredSignature - start) * kRuleSectorBytes);
   return found;
 }
 

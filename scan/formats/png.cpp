@@ -7,22 +7,23 @@
 
 namespace lumicarve {
 
-uint64_t PngSectorEnd(const uint8_t* s, uint64_t offset, const PreviousSector& prev) {
+std::optional<uint64_t> PngSectorEnd(const ByteView& s, uint64_t offset, const PreviousSector& prev) {
   const uint32_t last3 = prev.last4 & 0xFFFFFF;
-  if (last3 == 0x49454E && s[0] == 'D') return offset + 5;               // "IEN" | "D"
-  if ((last3 & 0xFFFF) == 0x4945 && s[0] == 'N' && s[1] == 'D') return offset + 6;  // "IE" | "ND"
-  if ((last3 & 0xFF) == 0x49 && std::memcmp(s, "END", 3) == 0) return offset + 7;  // "I" | "END"
+  if (last3 == 0x49454E && s.equals(0, "D", 1)) return offset + 5;             // "IEN" | "D"
+  if ((last3 & 0xFFFF) == 0x4945 && s.equals(0, "ND", 2)) return offset + 6;  // "IE" | "ND"
+  if ((last3 & 0xFF) == 0x49 && s.equals(0, "END", 3)) return offset + 7;     // "I" | "END"
   // IEND may start at any offset up to 511, its last bytes in the next sector.
-  const void* hit = memmem(s, 512 + 3, "IEND", 4);
-  if (!hit) return 0;
-  return offset + static_cast<uint64_t>(static_cast<const uint8_t*>(hit) - s) + 8;
+  const std::optional<size_t> hit = s.find(0, kRuleSectorBytes, "IEND", 4);
+  if (!hit) return std::nullopt;
+  return offset + *hit + 8;
 }
 
 namespace {
 
 bool PngSignature(const uint8_t* s) { return s[0] == 0x89 && std::memcmp(s + 1, "PNG", 3) == 0; }
 
-uint64_t PngEnd(const uint8_t* s, uint64_t, uint64_t offset, const PreviousSector& prev, FileRuleState&, FileTypeMask) {
+std::optional<uint64_t> PngEnd(const ByteView& s, uint64_t, uint64_t offset, const PreviousSector& prev,
+                               FileRuleState&, FileTypeMask) {
   return PngSectorEnd(s, offset, prev);
 }
 

@@ -5,18 +5,17 @@
 // field of 0 means the atom runs to the end of the file: the length is then
 // unknown. A size below the atom's own 8-byte header ends the chain.
 #include <cstdint>
+#include <cstring>
 
 #include "scan/byte_view.h"
 #include "scan/extent.h"
+#include "scan/formats/registry.h"
 #include "scan/recognise.h"
 #include "scan/sector_reader.h"
-#include <cstring>
-#include "scan/formats/registry.h"
 
 namespace lumicarve {
 
-uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector, bool (*isAtom)(const uint8_t* type)) {
-  const int fd = context.ScannedHandle();
+Extent AtomWalkExtent(ScanContext& context, uint64_t startSector, bool (*isAtom)(const ByteView& v, size_t at)) {
   uint8_t buf[2 * kSectorSize];
   uint64_t loadedSector = ~uint64_t{0};
   uint32_t loadedCount = 0;
@@ -27,36 +26,33 @@ uint64_t AtomWalkLength(ScanContext& context, uint64_t startSector, bool (*isAto
     // A 16-byte header that crosses the sector's end needs the next sector too.
     const uint32_t need = at > kSectorSize - 16 ? 2 : 1;
     // A chain that reaches the device end claims more than the device holds.
-    if (sector + need > context.ScannedSectors()) return position;
+    if (sector + need > context.ScannedSectors()) return Extent::Claim(position);
     if (sector != loadedSector || need > loadedCount) {
-      if (!ReadSectors(fd, sector, need, kSectorSize, buf)) {
-        context.readErrors.fetch_add(1);
-        return position;
-      }
+      if (!ReadStartSectors(context, sector, need, buf)) return Extent::Claim(position);
       loadedSector = sector;
       loadedCount = need;
     }
-    ByteView view(buf, loadedCount * kSectorSize);
+    const ByteView view(buf, loadedCount * kSectorSize);
     uint32_t size32 = 0;
-    if (!view.u32be(at, size32) || !view.has(at + 4, 4) || !isAtom(buf + at + 4)) return position;
+    if (!view.u32be(at, size32) || !isAtom(view, at)) return Extent::Claim(position);
     uint64_t size = size32;
-    if (size32 == 0) return kUnknownLength;
+    if (size32 == 0) return Extent::OpenEnded();
     if (size32 == 1) {
-      if (!view.u64be(at + 8, size) || size < 16 || size >> 62) return position;
+      if (!view.u64be(at + 8, size) || size < 16 || size >> 62) return Extent::Claim(position);
     } else if (size32 < 8) {
-      return position;
+      return Extent::Claim(position);
     }
     position += size;
-    if (size32 != 1 && (size32 & 0x80000000u)) return position;
+    if (size32 != 1 && (size32 & 0x80000000u)) return Extent::Claim(position);
   }
 }
 
-bool IsQuickTimeAtom(const uint8_t* type) {
+bool IsQuickTimeAtom(const ByteView& v, size_t at) {
   static constexpr const char* kAtoms[] = {"mdat", "moov", "free", "skip", "wide", "pnot", "ftyp"};
   for (const char* atom : kAtoms) {
-    if (std::memcmp(type, atom, 4) != 0) continue;
+    if (!v.equals(at + 4, atom, 4)) continue;
     // Any atom but mdat must be below 16 MiB: its size's top byte is zero.
-    return atom == kAtoms[0] || type[-4] == 0;
+    return atom == kAtoms[0] || v.byte(at) == 0;
   }
   return false;
 }
@@ -66,10 +62,10 @@ namespace {
 bool IsFtyp(const uint8_t* s) { return std::memcmp(s + 4, "ftyp", 4) == 0; }
 bool Is3gpSignature(const uint8_t* s) { return IsFtyp(s) && std::memcmp(s + 16, "3gp", 3) == 0; }
 bool IsMp4Signature(const uint8_t* s) { return IsFtyp(s) && std::memcmp(s + 16, "isom", 4) == 0; }
-bool IsMovSignature(const uint8_t* s) { return IsQuickTimeAtom(s + 4); }
+bool IsMovSignature(const uint8_t* s) { return IsQuickTimeAtom(ByteView(s, kSectorSize), 0); }
 
-uint64_t AtomExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
-  return AtomWalkLength(context, startSector);
+Extent AtomExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  return AtomWalkExtent(context, startSector);
 }
 
 constexpr std::string_view kAtomFirstByte("\0", 1);

@@ -17,20 +17,19 @@ namespace {
 
 bool RafSignature(const uint8_t* s) { return std::memcmp(s, "FUJIFILMCCD-RAW ", 16) == 0; }
 
-uint64_t RafExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+Extent RafExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
   uint8_t head[kSectorSize];
-  if (!ReadSectors(context.ScannedHandle(), startSector, 1, kSectorSize, head)) {
-    context.readErrors.fetch_add(1);
-    return 0;
-  }
+  if (!ReadStartSectors(context, startSector, 1, head)) return Extent::Drop();
   const ByteView view(head, sizeof head);
+  constexpr size_t kTable = 84;
   uint64_t end = 0;
-  for (size_t at = 84; at < 84 + 3 * 8; at += 8) {
+  for (size_t at = kTable; at < kTable + 3 * 8; at += 8) {
     uint32_t offset = 0, length = 0;
-    if (!view.u32be(at, offset) || !view.u32be(at + 4, length)) return 0;
+    if (!view.u32be(at, offset) || !view.u32be(at + 4, length)) return Extent::Drop();
     if (length) end = std::max(end, uint64_t{offset} + length);
   }
-  return end;
+  // The header with its table of offsets is the least a file holds.
+  return Extent::Claim(end, kTable + 3 * 8);
 }
 
 bool RafDate(int handle, const FoundFile& file, uint64_t& filetime) {

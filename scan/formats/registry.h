@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
+#include "scan/byte_view.h"
 #include "scan/file_types.h"
 #include "scan/formats/end_rules.h"
 
@@ -15,17 +17,36 @@ namespace lumicarve {
 
 struct ScanContext;
 
+// What a header tells of a found file's length.
+struct Extent {
+  enum class Kind {
+    kDrop,       // no file after all, or shorter than its format's smallest header
+    kLength,     // `length` bytes, the header's claim (the caller checks it against the device)
+    kOpenEnded,  // the header says the file runs on without saying how far
+  };
+  Kind kind = Kind::kDrop;
+  uint64_t length = 0;
+
+  static Extent Drop() { return {}; }
+  static Extent OpenEnded() { return {Kind::kOpenEnded, 0}; }
+  // A claim of `bytes`; one shorter than `smallest`, the least a header of
+  // the format takes, is no file.
+  static Extent Claim(uint64_t bytes, uint64_t smallest = 1) {
+    return bytes < smallest ? Drop() : Extent{Kind::kLength, bytes};
+  }
+};
+
 enum class TypeGroup : uint8_t { kNone, kPicture, kRaw, kVideo };
 
 // Ends the file in progress inside the loop: returns the file's length when
-// the sector `s` (512 bytes, followed by the next sector's) ends it, else 0.
+// the sector ends it. `s` is the sector and its look-ahead (end_rules.h).
 // `ignored` is the type whose signature matched in this sector and was
 // ignored, 0 when none did.
-using SectorEndRule = uint64_t (*)(const uint8_t* s, uint64_t sector, uint64_t offset, const PreviousSector& prev,
-                                   FileRuleState& state, FileTypeMask ignored);
-// The length from the file's headers on the device, or a value below 2 when
-// the file is to be dropped. May re-type `type`.
-using ExtentRule = uint64_t (*)(ScanContext& context, uint64_t startSector, FileTypeMask& type);
+using SectorEndRule = std::optional<uint64_t> (*)(const ByteView& s, uint64_t sector, uint64_t offset,
+                                                  const PreviousSector& prev, FileRuleState& state,
+                                                  FileTypeMask ignored);
+// What the file's headers on the device tell of its length. May re-type `type`.
+using ExtentRule = Extent (*)(ScanContext& context, uint64_t startSector, FileTypeMask& type);
 
 struct FileFormat {
   FileTypeMask type = 0;
@@ -52,7 +73,7 @@ struct FileFormat {
   SectorEndRule sectorEnd = nullptr;
   ExtentRule extent = nullptr;
   // Called when a file of this type starts.
-  void (*begin)(FileRuleState& state, uint64_t sector, const uint8_t* s) = nullptr;
+  void (*begin)(FileRuleState& state, uint64_t sector, const ByteView& s) = nullptr;
   // A new signature within this many bytes of the start does not close the file.
   uint64_t signaturesIgnoredBelow = 0;
   // A header length below `minimumLength` is not trusted: the file runs on

@@ -1,27 +1,22 @@
 // AVI and WebP: a RIFF file whose 32-bit little-endian size at offset 4 counts the
 // bytes after the first 8. A claim shorter than the RIFF header itself is no
 // file.
-#include "scan/extent.h"
 #include <cstring>
+
+#include "scan/extent.h"
 #include "scan/formats/registry.h"
 
 namespace lumicarve {
-
-uint64_t RiffLength(ScanContext& context, uint64_t startSector) {
-  constexpr uint64_t kRiffHeader = 12;  // "RIFF", size, form type
-  uint32_t size = 0;
-  if (!ReadStartField32(context, startSector, 4, size)) return 0;
-  const uint64_t length = uint64_t{size} + 8;
-  return length < kRiffHeader ? 0 : length;
-}
-
 namespace {
 
-bool AviSignature(const uint8_t* s) { return std::memcmp(s, "RIFF", 4) == 0 && std::memcmp(s + 8, "AVI", 3) == 0; }
-
-uint64_t AviExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
-  return RiffLength(context, startSector);
+Extent RiffExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
+  constexpr uint64_t kRiffHeader = 12;  // "RIFF", size, form type
+  uint32_t size = 0;
+  if (!ReadStartField32(context, startSector, 4, size)) return Extent::Drop();
+  return Extent::Claim(uint64_t{size} + 8, kRiffHeader);
 }
+
+bool AviSignature(const uint8_t* s) { return std::memcmp(s, "RIFF", 4) == 0 && std::memcmp(s + 8, "AVI", 3) == 0; }
 
 bool WebpSignature(const uint8_t* s) {
   return std::memcmp(s, "RIFF", 4) == 0 && std::memcmp(s + 8, "WEBP", 4) == 0;
@@ -31,11 +26,11 @@ bool WebpSignature(const uint8_t* s) {
 
 extern const FileFormat kAviFormat{.type = FT_AVI, .extension = "AVI", .description = 61226,
                                    .group = TypeGroup::kVideo, .signature = AviSignature, .firstBytes = "R",
-                                   .extent = AviExtent};
+                                   .extent = RiffExtent};
 
 // WebP: a RIFF file of form type "WEBP", sized as AVI is.
 extern const FileFormat kWebpFormat{.type = FT_WEBP, .extension = "WEBP", .description = 61402,
                                     .group = TypeGroup::kPicture, .signature = WebpSignature, .firstBytes = "R",
-                                    .extent = AviExtent};
+                                    .extent = RiffExtent};
 
 }  // namespace lumicarve

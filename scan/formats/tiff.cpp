@@ -101,38 +101,29 @@ class TiffLength : public IfdVisitor::Handler {
   bool badFirstIfd_ = false;
 };
 
-}  // namespace
-
-uint32_t WalkTiff(int handle, uint64_t startSector, FileTypeMask& type, const CancelCheck& cancelled) {
+Extent TiffExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
   uint8_t head[kSectorSize];
-  if (!ReadSectors(handle, startSector, 1, kSectorSize, head)) return 0;
-  const bool be = head[0] == 'M' && head[1] == 'M';
+  if (!ReadSectors(context.ScannedHandle(), startSector, 1, kSectorSize, head)) return Extent::Drop();
   const ByteView headView(head, sizeof head);
+  const bool be = headView.equals(0, "MM", 2);
   uint32_t ifd0 = 0;
   headView.u32(4, be, ifd0);
 
   FileTypeMask headerType = FT_TIF;
-  if (headView.equals(8, "CR", 2) && head[10] == 2) headerType = FT_CR2;
+  if (headView.equals(8, "CR\x02", 3)) headerType = FT_CR2;
   if (headView.equals(0, "IIRO", 4)) headerType = FT_ORF;
   if (headView.equals(0, "IIU\0", 4)) headerType = FT_RW2;
 
   TiffLength rule(headerType);
-  IfdVisitor walk(handle, startSector, be, cancelled);
+  IfdVisitor walk(context.ScannedHandle(), startSector, be, [&context] { return context.Cancelled(); });
   walk.WalkChain(ifd0, rule);
   type = rule.type();
-  return rule.length();
+  return Extent::Claim(rule.length());
 }
-
-namespace {
 
 bool TiffSignature(const uint8_t* s) {
   return std::memcmp(s, "II*\0", 4) == 0 || std::memcmp(s, "MM\0*", 4) == 0 || std::memcmp(s, "IIRO", 4) == 0 ||
          std::memcmp(s, "IIU\0", 4) == 0;
-}
-
-uint64_t TiffExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type) {
-  return WalkTiff(context.ScannedHandle(), startSector, type,
-                  [&context] { return context.Cancelled(); });
 }
 
 // Panasonic RAW headers understate the file: below 10,000,000 bytes the file

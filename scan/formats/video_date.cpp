@@ -38,11 +38,11 @@ bool QuickTimeDate(int handle, const FoundFile& file, uint64_t& filetime) {
       !FindBox(handle, file, moov, moovEnd, "mvhd", mvhd, mvhdEnd))
     return false;
   uint8_t body[12];
-  const size_t n = mvhdEnd - mvhd >= 12 ? 12 : 8;
-  if (!ReadFileBytes(handle, file, mvhd, n, body)) return false;
-  ByteView v(body, n);
+  const std::optional<ByteView> read = ReadFileHead(handle, file, mvhd, mvhdEnd, 8, sizeof body, body);
+  if (!read) return false;
+  const ByteView& v = *read;
   uint64_t seconds = 0;
-  if (body[0] == 1) {
+  if (v.byte(0) == 1) {
     if (!v.u64be(4, seconds)) return false;
   } else {
     uint32_t s32 = 0;
@@ -71,9 +71,9 @@ bool AsfDate(int handle, const FoundFile& file, uint64_t& filetime) {
   uint64_t at = 30;
   for (uint32_t n = 0; n < objects && n < static_cast<uint32_t>(kMaxAtoms) && headerSize - at >= 24; ++n) {
     uint8_t object[56];
-    const size_t size = headerSize - at >= 56 ? 56 : 24;
-    if (!ReadFileBytes(handle, file, at, size, object)) return false;
-    ByteView v(object, size);
+    const std::optional<ByteView> read = ReadFileHead(handle, file, at, headerSize, 24, sizeof object, object);
+    if (!read) return false;
+    const ByteView& v = *read;
     uint64_t objectSize = 0;
     v.u64le(16, objectSize);
     if (objectSize < 24 || objectSize > headerSize - at) return false;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace lumicarve {
 namespace {
@@ -72,6 +73,26 @@ TEST(ByteView, slicesAndComparisonsStayInsideTheView) {
   EXPECT_TRUE(kView.equals(6, "\x07\x08", 2));
   EXPECT_FALSE(kView.equals(7, "\x08\x09", 2));
   EXPECT_FALSE(kView.equals(0, "\x02", 1));
+}
+
+TEST(ByteView, searchesAndPeeksStopAtTheEnd) {
+  // Past the end a peek reads zero, as a device reads beyond its last sector.
+  EXPECT_EQ(kView.byte(7), 0x08);
+  EXPECT_EQ(kView.byte(8), 0);
+  EXPECT_EQ(kView.find(0, 100, uint8_t{0x08}), 7u);
+  EXPECT_EQ(kView.find(0, 7, uint8_t{0x08}), std::nullopt);
+  EXPECT_EQ(kView.find(9, 100, uint8_t{0x08}), std::nullopt);
+  // A text is found where it starts in the range and lies whole in the view.
+  EXPECT_EQ(kView.find(0, 7, "\x07\x08", 2), 6u);
+  EXPECT_EQ(kView.find(0, 6, "\x07\x08", 2), std::nullopt);
+  EXPECT_EQ(kView.find(7, 8, "\x08\x00", 2), std::nullopt);
+  EXPECT_EQ(kView.slice(0, 7).find(0, 8, "\x07\x08", 2), std::nullopt);
+  EXPECT_TRUE(ByteView(kBytes, 0).zeros(0, 8));
+  EXPECT_FALSE(kView.zeros(7, 100));
+  uint8_t out[2] = {};
+  EXPECT_TRUE(kView.copy(6, 2, out));
+  EXPECT_EQ(out[1], 0x08);
+  EXPECT_FALSE(kView.copy(7, 2, out));
 }
 
 }  // namespace

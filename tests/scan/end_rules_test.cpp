@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace lumicarve {
@@ -21,6 +22,9 @@ struct TwoSectors {
   }
 };
 
+// The view the loop hands the rules: a sector and its look-ahead.
+ByteView View(const uint8_t* sector) { return ByteView(sector, kRuleViewBytes); }
+
 PreviousSector Prev(uint8_t last, uint32_t last4) { return PreviousSector{last, last4}; }
 
 // Runs the JPEG rule over `file` sector by sector as the loop does; returns
@@ -31,8 +35,7 @@ uint64_t WalkJpeg(const std::vector<uint8_t>& file, size_t extraZeroSectors = 1)
   JpegWalk walk;
   PreviousSector prev;
   for (size_t off = 0; off + 1024 <= bytes.size(); off += 512) {
-    const uint64_t found = JpegSectorEnd(bytes.data() + off, off, prev, walk);
-    if (found) return found;
+    if (const std::optional<uint64_t> found = JpegSectorEnd(View(bytes.data() + off), off, prev, walk)) return *found;
     prev.last = bytes[off + 511];
   }
   return 0;
@@ -142,9 +145,9 @@ TEST(JpegRule, aMultiPictureFileEndsWithTheLastImageItsIndexLists) {
   walk.limit = f.size() - 1;
   std::vector<uint8_t> bytes = f;
   bytes.resize(bytes.size() / 512 * 512 + 2048, 0);
-  uint64_t found = 0;
+  std::optional<uint64_t> found;
   for (size_t off = 0; !found && off + 1024 <= bytes.size(); off += 512)
-    found = JpegSectorEnd(bytes.data() + off, off, PreviousSector{}, walk);
+    found = JpegSectorEnd(View(bytes.data() + off), off, PreviousSector{}, walk);
   EXPECT_EQ(found, primaryEnd);
 }
 
@@ -153,7 +156,7 @@ TEST(JpegRule, anFfAtTheEndOfOneSectorAndD9AtTheStartOfTheNextEndsTheFile) {
   s.At(0, {0xD9});
   JpegWalk walk;  // no DHT needed for this case, once the structure broke
   walk.mode = JpegWalk::Mode::kBroken;
-  EXPECT_EQ(JpegSectorEnd(s.b, 7 * 512, Prev(0xFF, 0), walk), 7u * 512 + 1);
+  EXPECT_EQ(JpegSectorEnd(View(s.b), 7 * 512, Prev(0xFF, 0), walk), 7u * 512 + 1);
 }
 
 TEST(JpegRule, endsPastTwoMebibytesAtTheFirstSectorWithAZeroTail) {
@@ -164,32 +167,32 @@ TEST(JpegRule, endsPastTwoMebibytesAtTheFirstSectorWithAZeroTail) {
   walk.segmentLength = 100;
   TwoSectors busy;
   busy.Fill(0, 512, 0x33);
-  EXPECT_EQ(JpegSectorEnd(busy.b, 2097152, Prev(0x33, 0), walk), 0u);
+  EXPECT_EQ(JpegSectorEnd(View(busy.b), 2097152, Prev(0x33, 0), walk), std::nullopt);
   TwoSectors quiet;
   quiet.At(0, {0x44, 0x55});
-  EXPECT_EQ(JpegSectorEnd(quiet.b, 2097152 + 512, Prev(0x33, 0), walk), 2097152u + 512 + 2);
+  EXPECT_EQ(JpegSectorEnd(View(quiet.b), 2097152 + 512, Prev(0x33, 0), walk), 2097152u + 512 + 2);
   // The bound also applies inside the sector that crosses it.
   TwoSectors crossing;
   crossing.Fill(0, 258, 0x33);
-  EXPECT_EQ(JpegSectorEnd(crossing.b, 2097152 - 256, Prev(0x33, 0), walk), 2097152u + 2);
+  EXPECT_EQ(JpegSectorEnd(View(crossing.b), 2097152 - 256, Prev(0x33, 0), walk), 2097152u + 2);
 }
 
 TEST(PngRule, findsIendInsideASectorAndAcrossEachSplit) {
   TwoSectors s;
   s.At(100, {'I', 'E', 'N', 'D'});
-  EXPECT_EQ(PngSectorEnd(s.b, 1024, Prev(0, 0)), 1024u + 100 + 8);
+  EXPECT_EQ(PngSectorEnd(View(s.b), 1024, Prev(0, 0)), 1024u + 100 + 8);
   TwoSectors tail;
   tail.At(510, {'I', 'E'}).At(512, {'N', 'D'});
-  EXPECT_EQ(PngSectorEnd(tail.b, 0, Prev(0, 0)), 510u + 8);
+  EXPECT_EQ(PngSectorEnd(View(tail.b), 0, Prev(0, 0)), 510u + 8);
   TwoSectors d;
   d.At(0, {'D'});
-  EXPECT_EQ(PngSectorEnd(d.b, 512, Prev('N', 0x0049454E)), 512u + 5);
+  EXPECT_EQ(PngSectorEnd(View(d.b), 512, Prev('N', 0x0049454E)), 512u + 5);
   TwoSectors nd;
   nd.At(0, {'N', 'D'});
-  EXPECT_EQ(PngSectorEnd(nd.b, 512, Prev('E', 0x00004945)), 512u + 6);
+  EXPECT_EQ(PngSectorEnd(View(nd.b), 512, Prev('E', 0x00004945)), 512u + 6);
   TwoSectors end;
   end.At(0, {'E', 'N', 'D'});
-  EXPECT_EQ(PngSectorEnd(end.b, 512, Prev('I', 0x00000049)), 512u + 7);
+  EXPECT_EQ(PngSectorEnd(View(end.b), 512, Prev('I', 0x00000049)), 512u + 7);
 }
 
 TEST(GifRule, walksTheBlocksToTheTrailerWhateverFollowsIt) {
@@ -211,7 +214,7 @@ TEST(GifRule, walksTheBlocksToTheTrailerWhateverFollowsIt) {
   f.resize(2048, 0);
   GifWalk walk;
   PreviousSector prev;
-  EXPECT_EQ(GifSectorEnd(f.data(), 0, prev, walk), size);
+  EXPECT_EQ(GifSectorEnd(View(f.data()), 0, prev, walk), size);
 }
 
 TEST(GifRule, whereTheChainBreaksATrailerAfterAZeroFollowedOnlyByZerosEnds) {
@@ -219,37 +222,37 @@ TEST(GifRule, whereTheChainBreaksATrailerAfterAZeroFollowedOnlyByZerosEnds) {
   broken.mode = GifWalk::Mode::kBroken;
   TwoSectors s;
   s.Fill(0, 200, 0x21).At(200, {0x00, 0x3B});
-  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0), broken), 512u + 202);
+  EXPECT_EQ(GifSectorEnd(View(s.b), 512, Prev(0, 0), broken), 512u + 202);
   s.At(400, {0x01});
-  EXPECT_EQ(GifSectorEnd(s.b, 512, Prev(0, 0), broken), 0u);
+  EXPECT_EQ(GifSectorEnd(View(s.b), 512, Prev(0, 0), broken), std::nullopt);
   TwoSectors first;
   first.At(0, {0x3B});
-  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x00, 0), broken), 513u);
-  EXPECT_EQ(GifSectorEnd(first.b, 512, Prev(0x05, 0), broken), 0u);
+  EXPECT_EQ(GifSectorEnd(View(first.b), 512, Prev(0x00, 0), broken), 513u);
+  EXPECT_EQ(GifSectorEnd(View(first.b), 512, Prev(0x05, 0), broken), std::nullopt);
   // A walk that meets a byte no block starts with breaks and falls back.
   TwoSectors bad;
   bad.At(0, {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x77}).At(300, {0x00, 0x3B});
   GifWalk walk;
-  EXPECT_EQ(GifSectorEnd(bad.b, 0, Prev(0, 0), walk), 302u);
+  EXPECT_EQ(GifSectorEnd(View(bad.b), 0, Prev(0, 0), walk), 302u);
   EXPECT_EQ(walk.mode, GifWalk::Mode::kBroken);
 }
 
 TEST(MpegRule, findsEndCodesUnlessAStartCodeFollowsAtOnce) {
   TwoSectors s;
   s.At(40, {0, 0, 1, 0xB9, 0, 0, 1, 0xBA}).At(300, {0, 0, 1, 0xB7});
-  EXPECT_EQ(MpegSectorEnd(s.b, 0, Prev(0, 0xFFFFFFFF)), 304u);
+  EXPECT_EQ(MpegSectorEnd(View(s.b), 0, Prev(0, 0xFFFFFFFF)), 304u);
   TwoSectors boundary;
   boundary.At(510, {0, 0}).At(512, {1, 0xB9});
-  EXPECT_EQ(MpegSectorEnd(boundary.b, 512, Prev(0x11, 0x11111111)), 512u + 510 + 4);
+  EXPECT_EQ(MpegSectorEnd(View(boundary.b), 512, Prev(0x11, 0x11111111)), 512u + 510 + 4);
   TwoSectors split1;
   split1.At(0, {0xB9});
-  EXPECT_EQ(MpegSectorEnd(split1.b, 512, Prev(1, 0x00000001)), 513u);
+  EXPECT_EQ(MpegSectorEnd(View(split1.b), 512, Prev(1, 0x00000001)), 513u);
   TwoSectors split2;
   split2.At(0, {1, 0xB7});
-  EXPECT_EQ(MpegSectorEnd(split2.b, 512, Prev(0, 0x11110000)), 514u);
+  EXPECT_EQ(MpegSectorEnd(View(split2.b), 512, Prev(0, 0x11110000)), 514u);
   TwoSectors split3;
   split3.At(0, {0, 1, 0xB9});
-  EXPECT_EQ(MpegSectorEnd(split3.b, 512, Prev(0, 0x11111100)), 515u);
+  EXPECT_EQ(MpegSectorEnd(View(split3.b), 512, Prev(0, 0x11111100)), 515u);
 }
 
 TEST(MpegTracker, endsAQuietStreamAtTheSignatureIgnoredAfterItsLastHeader) {
@@ -260,24 +263,24 @@ TEST(MpegTracker, endsAQuietStreamAtTheSignatureIgnoredAfterItsLastHeader) {
   TwoSectors quiet;
   quiet.Fill(0, 1024, 0xFF);
   uint64_t end = 0;
-  t.Observe(pack.b, 100, false);
-  t.Observe(pack.b, 101, false);
-  t.Observe(quiet.b, 102, true);  // a signature seen and ignored here
+  t.Observe(View(pack.b), 100, false);
+  t.Observe(View(pack.b), 101, false);
+  t.Observe(View(quiet.b), 102, true);  // a signature seen and ignored here
   for (uint64_t s = 103; s < 101 + MpegTracker::kQuietLimit; ++s) {
-    t.Observe(quiet.b, s, false);
+    t.Observe(View(quiet.b), s, false);
     EXPECT_FALSE(t.Ended(end));
   }
-  t.Observe(quiet.b, 101 + MpegTracker::kQuietLimit, false);
+  t.Observe(View(quiet.b), 101 + MpegTracker::kQuietLimit, false);
   ASSERT_TRUE(t.Ended(end));
   EXPECT_EQ(end, 102u);
   // A signature in a sector that also holds a pack header is remembered, and
   // the zero sectors before it are not part of the stream.
   t.Start(100, true);
-  t.Observe(pack.b, 100, false);
+  t.Observe(View(pack.b), 100, false);
   TwoSectors zeros;
-  for (uint64_t s = 101; s < 106; ++s) t.Observe(zeros.b, s, false);
-  t.Observe(pack.b, 106, true);
-  for (uint64_t s = 107; s < 107 + MpegTracker::kQuietLimit; ++s) t.Observe(quiet.b, s, false);
+  for (uint64_t s = 101; s < 106; ++s) t.Observe(View(zeros.b), s, false);
+  t.Observe(View(pack.b), 106, true);
+  for (uint64_t s = 107; s < 107 + MpegTracker::kQuietLimit; ++s) t.Observe(View(quiet.b), s, false);
   ASSERT_TRUE(t.Ended(end));
   EXPECT_EQ(end, 101u);
 }
@@ -292,13 +295,13 @@ TEST(MpegTracker, aProgramStreamEndsWhereItsPackStructureEnds) {
   f.resize(2048, 0x01);
   MpegTracker t;
   t.Start(0, true);
-  EXPECT_EQ(t.WalkPacks(f.data(), 0), 0u);
-  EXPECT_EQ(t.WalkPacks(f.data() + 512, 512), size);
+  EXPECT_EQ(t.WalkPacks(View(f.data()), 0), std::nullopt);
+  EXPECT_EQ(t.WalkPacks(View(f.data() + 512), 512), size);
   // A program end code ends it exactly too.
   f[size] = 0, f[size + 1] = 0, f[size + 2] = 1, f[size + 3] = 0xB9;
   t.Start(0, true);
-  t.WalkPacks(f.data(), 0);
-  EXPECT_EQ(t.WalkPacks(f.data() + 512, 512), size + 4);
+  t.WalkPacks(View(f.data()), 0);
+  EXPECT_EQ(t.WalkPacks(View(f.data() + 512), 512), size + 4);
 }
 
 TEST(MpegTracker, endsAfterTheLastStartCodeWhenNothingWasIgnored) {
@@ -309,10 +312,10 @@ TEST(MpegTracker, endsAfterTheLastStartCodeWhenNothingWasIgnored) {
   TwoSectors slice;
   slice.At(10, {0, 0, 1, 0x01});  // any start code keeps a sequence stream alive
   TwoSectors quiet;
-  t.Observe(seq.b, 0, false);
-  t.Observe(slice.b, 1, false);
+  t.Observe(View(seq.b), 0, false);
+  t.Observe(View(slice.b), 1, false);
   uint64_t end = 0;
-  for (uint64_t s = 2; s < 2 + MpegTracker::kQuietLimit; ++s) t.Observe(quiet.b, s, s == 1);
+  for (uint64_t s = 2; s < 2 + MpegTracker::kQuietLimit; ++s) t.Observe(View(quiet.b), s, s == 1);
   ASSERT_TRUE(t.Ended(end));
   EXPECT_EQ(end, 2u);
 }
@@ -323,7 +326,7 @@ TEST(MpegTracker, aPackStreamIgnoresPrefixesWithLowStreamIds) {
   TwoSectors low;
   low.At(5, {0, 0, 1, 0x20});
   uint64_t end = 0;
-  for (uint64_t s = 1; s <= MpegTracker::kQuietLimit; ++s) t.Observe(low.b, s, false);
+  for (uint64_t s = 1; s <= MpegTracker::kQuietLimit; ++s) t.Observe(View(low.b), s, false);
   ASSERT_TRUE(t.Ended(end));
   EXPECT_EQ(end, 1u);
 }
@@ -333,11 +336,11 @@ TEST(AvchdRule, theFirstPacketWithoutSyncEndsTheStream) {
   // Packets at 0, 192 and 384 (its sync byte in this sector).
   s.At(4, {0x47}).At(196, {0x12}).At(388, {0x12});
   uint64_t packet = 0;
-  EXPECT_EQ(AvchdSectorEnd(s.b, 0, packet), 192u);
+  EXPECT_EQ(AvchdSectorEnd(View(s.b), 0, packet), 192u);
   TwoSectors next;  // file offsets 512.., packet 576 at 64 with its sync byte present
   next.At(64 + 4, {0x47}).At(256 + 4, {0x47}).At(448 + 4, {0x47});
   packet = 576;
-  EXPECT_EQ(AvchdSectorEnd(next.b, 512, packet), 0u);
+  EXPECT_EQ(AvchdSectorEnd(View(next.b), 512, packet), std::nullopt);
   EXPECT_EQ(packet, 1152u);
 }
 

@@ -84,14 +84,16 @@ TEST(RecogniseSector, ftypFilesFallToTheMostSpecificEnabledType) {
 TEST(IsQuickTimeAtom, acceptsMdatOfAnySizeAndOthersBelow16MiB) {
   Sector s;
   s.At(0, {0xFF, 0, 0, 0}).Text(4, "mdat");
-  EXPECT_TRUE(IsQuickTimeAtom(s.b + 4));
+  EXPECT_TRUE(IsQuickTimeAtom(ByteView(s.b, 8), 0));
   for (const char* atom : {"moov", "free", "skip", "wide", "pnot", "ftyp"}) {
     Sector big = Sector().At(0, {0x01, 0, 0, 0}).Text(4, atom);
     Sector small = Sector().At(0, {0, 0xFF, 0xFF, 0xFF}).Text(4, atom);
-    EXPECT_FALSE(IsQuickTimeAtom(big.b + 4)) << atom;
-    EXPECT_TRUE(IsQuickTimeAtom(small.b + 4)) << atom;
+    EXPECT_FALSE(IsQuickTimeAtom(ByteView(big.b, 8), 0)) << atom;
+    EXPECT_TRUE(IsQuickTimeAtom(ByteView(small.b, 8), 0)) << atom;
+    // A header cut short is no atom.
+    EXPECT_FALSE(IsQuickTimeAtom(ByteView(small.b, 7), 0)) << atom;
   }
-  EXPECT_FALSE(IsQuickTimeAtom(Sector().Text(4, "uuid").b + 4));
+  EXPECT_FALSE(IsQuickTimeAtom(ByteView(Sector().Text(4, "uuid").b, 8), 0));
 }
 
 TEST(RecogniseSector, recognisesEveryTestFileByItsFirstSector) {

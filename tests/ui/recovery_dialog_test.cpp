@@ -104,7 +104,7 @@ class RecoveryDialogTest : public QObject {
     r.bytesRequired = 1234567;
     r.bytesAvailable = 65536;
     MessageBoxWatcher boxes;
-    QCOMPARE(d.handleRecoveryNotify(r), 1);
+    d.handleRecoveryNotify(r);
     r.error = RECOVERY_WRITE_FAILED;
     r.currentFileName = "2012/05/17/0001.JPG";
     r.systemError = 28;

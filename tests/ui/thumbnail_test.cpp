@@ -1,6 +1,6 @@
 // Thumbnails: the tile geometry, the tiles of damaged, unreadable and video
-// files, the worker's stop when another folder is selected, a scan start
-// that waits for the worker, the bound on decoded tiles held, and the switch
+// files, the workers' stop when another folder is selected or the view
+// goes, a scan start that stops them, the bound on decoded tiles held, and the switch
 // to pictures when a scan ends.
 #include <QApplication>
 #include <QCheckBox>
@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -171,20 +172,39 @@ class ThumbnailTest : public QObject {
     view.RefreshList({NODE_YEAR, year.get()}, false);
     QVERIFY(!view.workerRunning());
     QCOMPARE(context.activityFlags.load() & kActivityThumbnails, 0);
-    QVERIFY(view.tilesMade() <= made + 1);
     const int shownAtStop = shown.count();
-    QTest::qWait(300);
+    // The stopped workers end on their own; whatever they made goes nowhere.
+    ThumbnailPool().waitForDone();
+    QCoreApplication::processEvents();
     QCOMPARE(shown.count(), shownAtStop);
+    QCOMPARE(view.tilesMade(), made);
     QCOMPARE(view.count(), 1);
 
-    // Back in the files folder a new worker starts from the first file.
+    // Back in the files folder new workers start from the first files, one
+    // each, so the first tile back is one of them.
     view.RefreshList(card.files(), false);
     QTRY_VERIFY_WITH_TIMEOUT(shown.count() > shownAtStop, 20000);
-    QCOMPARE(shown.at(shownAtStop).at(0).toInt(), 0);
+    QVERIFY(shown.at(shownAtStop).at(0).toInt() < ThumbnailPool().maxThreadCount());
     view.StopThumbnails();
   }
 
-  void startingAScanWaitsUntilTheWorkerHasStopped() {
+  void aViewDestroyedWhileItsWorkersDecodeIsNeverTouchedAgain() {
+    AppContext context;
+    context.displayFlags = 1;
+    auto view = std::make_unique<CLumicarveView>(&context);
+    TestCard card;
+    for (int i = 0; i < 8; ++i) card.add(kBig, FT_JPG);
+    QVERIFY(card.install(context));
+    QSignalSpy shown(view.get(), &CLumicarveView::tileShown);
+    view->RefreshList(card.files(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 20000);
+    view.reset();
+    ThumbnailPool().waitForDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(context.activityFlags.load() & kActivityThumbnails, 0);
+  }
+
+  void startingAScanStopsTheWorkers() {
     TestCard card;
     for (int i = 0; i < 8; ++i) card.add(kBig, FT_JPG);
     QVERIFY(card.write());
@@ -332,29 +352,30 @@ class ThumbnailTest : public QObject {
     }
   }
 
-  void theQueueAsksForAWorkerOnlyWhenNoneIsTakingRowsAndSkipsRowsOnTheirWay() {
+  void theQueueStartsWorkersUpToThePoolSizeAndSkipsRowsOnTheirWay() {
     ThumbnailQueue queue(std::vector<FoundFile>(5));
     ThumbnailJob job;
-    QVERIFY(!queue.schedule({}));
-    QVERIFY(queue.schedule({3, 1}));
-    QVERIFY(!queue.schedule({3, 1, 4, 9, -1}));  // the worker is still taking rows
-    QVERIFY(queue.take(job));
+    bool last = false;
+    QCOMPARE(queue.schedule({}, 2), 0);
+    QCOMPARE(queue.schedule({3}, 2), 1);  // one row: one worker
+    QCOMPARE(queue.schedule({3, 1, 4, 9, -1}, 2), 1);  // more rows: a second, never a third
+    QVERIFY(queue.take(job, last));
     QCOMPARE(job.row, 3);
-    QVERIFY(!queue.schedule({3, 0}));  // the view moved: 3 is on its way, 0 waits
-    QVERIFY(queue.take(job));
+    QCOMPARE(queue.schedule({3, 0}, 2), 0);  // the view moved: 3 is on its way, 0 waits
+    QVERIFY(queue.take(job, last));
     QCOMPARE(job.row, 0);
-    QVERIFY(!queue.take(job));  // none left: this worker ends
-    QVERIFY(queue.schedule({3, 2}));
-    QVERIFY(queue.take(job));
+    QVERIFY(!queue.take(job, last));  // none left: one worker ends, the other is still taking
+    QVERIFY(!last);
+    QVERIFY(queue.busy());
+    QVERIFY(!queue.take(job, last));
+    QVERIFY(last);
+    QCOMPARE(queue.schedule({3, 2}, 2), 1);
+    QVERIFY(queue.take(job, last));
     QCOMPARE(job.row, 2);
-    QVERIFY(!queue.take(job));
     queue.landed(3);
-    queue.dropped(2);  // a worker that ended before the tile: 2 may be asked again
-    QVERIFY(queue.schedule({3, 2}));
-    QVERIFY(queue.take(job));
-    QCOMPARE(job.row, 3);
-    queue.end();  // a stopped worker hands the queue back with 2 still waiting
-    QVERIFY(queue.schedule({2}));
+    queue.dropped(2);  // a worker stopped before the tile: 2 may be asked again
+    QVERIFY(queue.leave());
+    QCOMPARE(queue.schedule({3, 2}, 2), 2);
   }
 
   void aLargeFolderHoldsNoMoreTilesThanTheBoundAndRemakesThoseScrolledBackTo() {
