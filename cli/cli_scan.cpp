@@ -479,10 +479,21 @@ int RunScanCommand(int argc, char** argv) {
   g_scan.store(&c);
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;
+  sa.sa_flags = SA_RESTART;
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
 
+  // The signals are taken on this thread only: the scan thread and the
+  // threads it starts keep them blocked, so a signal never interrupts their
+  // reads and writes (a write to a full pipe would fail with EINTR and end the
+  // listing early) and the handler always finds the scan in a known state.
+  sigset_t interrupts;
+  sigemptyset(&interrupts);
+  sigaddset(&interrupts, SIGINT);
+  sigaddset(&interrupts, SIGTERM);
+  ::pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
   std::thread scan = StartScanThread(c);
+  ::pthread_sigmask(SIG_UNBLOCK, &interrupts, nullptr);
   scan.join();
   sa.sa_handler = SIG_DFL;
   ::sigaction(SIGINT, &sa, nullptr);
