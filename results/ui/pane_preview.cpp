@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QThread>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <vector>
@@ -149,6 +151,20 @@ void PanePreviewPacer::pictureFound(int deviceFd, const FoundFile& file) {
   else timer_.start(static_cast<int>(kIntervalMs - since));
 }
 
+// Live previews decode on one thread of idle priority: the scan's reader and
+// loop threads come first, and the preview takes only the time they leave, so
+// showing pictures never slows the scan down. Built on first use and kept for
+// the program's life, as Qt's global pool is.
+static QThreadPool& PreviewPool() {
+  static QThreadPool* const pool = [] {
+    auto* p = new QThreadPool;
+    p->setMaxThreadCount(1);
+    p->setThreadPriority(QThread::IdlePriority);
+    return p;
+  }();
+  return *pool;
+}
+
 void PanePreviewPacer::startDecode() {
   timer_.stop();
   if (decoding_ || !held_) return;
@@ -160,7 +176,7 @@ void PanePreviewPacer::startDecode() {
   const Held job = *held_;
   held_.reset();
   decoding_ = true;
-  watcher_.setFuture(QtConcurrent::run([job, bw, bh] { return RenderPreview(job.fd, job.file, bw, bh); }));
+  watcher_.setFuture(QtConcurrent::run(&PreviewPool(), [job, bw, bh] { return RenderPreview(job.fd, job.file, bw, bh); }));
 }
 
 void PanePreviewPacer::decoded() {
