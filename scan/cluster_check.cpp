@@ -79,11 +79,10 @@ bool IsVideoClaimer(FileTypeMask t) {
 
 // A TIFF header whose first IFD lies in the same sector, with a plausible
 // entry count and a first entry of a known field type.
-bool IsSaneTiff(const uint8_t* s) {
-  const bool le = std::memcmp(s, "II*\0", 4) == 0 || std::memcmp(s, "IIRO", 4) == 0 || std::memcmp(s, "IIU\0", 4) == 0;
-  const bool be = std::memcmp(s, "MM\0*", 4) == 0;
+bool IsSaneTiff(const ByteView& v) {
+  const bool le = v.equals(0, "II*\0", 4) || v.equals(0, "IIRO", 4) || v.equals(0, "IIU\0", 4);
+  const bool be = v.equals(0, "MM\0*", 4);
   if (!le && !be) return false;
-  const ByteView v(s, kSectorSize);
   uint32_t ifd = 0;
   uint16_t count = 0, type = 0;
   if (!v.u32(4, be, ifd) || ifd < 8 || !v.u16(ifd, be, count) || count == 0 || count > 200) return false;
@@ -155,33 +154,36 @@ ClusterGeometry ReadClusterGeometry(int fd, uint64_t totalSectors) {
   return g;
 }
 
-bool IsStrongSignature(const uint8_t* s, FileTypeMask claimer) {
-  if (s[0] == 0xFF && s[1] == 0xD8 && s[2] == 0xFF) {
-    if (s[3] == 0xE1 && std::memcmp(s + 6, "Exif\0\0", 6) == 0) return true;
-    if (s[3] != 0xE0 || std::memcmp(s + 6, "JFIF\0", 5) != 0) return false;
+bool IsStrongSignature(const uint8_t* sector, FileTypeMask claimer) {
+  const ByteView s(sector, kSectorSize);
+  if (s.equals(0, "\xFF\xD8\xFF", 3)) {
+    if (s.byte(3) == 0xE1 && s.equals(6, "Exif\0\0", 6)) return true;
+    if (s.byte(3) != 0xE0 || !s.equals(6, "JFIF\0", 5)) return false;
     // Motion-JPEG frames never carry EXIF: a JFIF segment followed by one is
     // a photo, inside a video's claim too.
-    const size_t next = 4 + (size_t{s[4]} << 8 | s[5]);
-    const bool exif = next + 10 <= kSectorSize && s[next] == 0xFF && s[next + 1] == 0xE1 &&
-                      std::memcmp(s + next + 4, "Exif\0\0", 6) == 0;
+    uint16_t length = 0;
+    s.u16be(4, length);
+    const size_t next = 4 + size_t{length};
+    const bool exif = s.equals(next, "\xFF\xE1", 2) && s.equals(next + 4, "Exif\0\0", 6);
     return exif || !IsVideoClaimer(claimer);
   }
   if (IsSaneTiff(s)) return true;
-  if (std::memcmp(s + 4, "ftyp", 4) == 0) {
-    const uint32_t size = uint32_t{s[0]} << 24 | uint32_t{s[1]} << 16 | uint32_t{s[2]} << 8 | s[3];
+  uint32_t size = 0;
+  if (s.equals(4, "ftyp", 4) && s.u32be(0, size)) {
     bool brand = true;
-    for (int i = 8; i < 12; ++i) brand = brand && s[i] >= 0x20 && s[i] < 0x7F;
+    for (size_t i = 8; i < 12; ++i) brand = brand && s.byte(i) >= 0x20 && s.byte(i) < 0x7F;
     return size >= 16 && size <= 512 && size % 4 == 0 && brand;
   }
-  if (std::memcmp(s, "RIFF", 4) == 0)
-    return std::memcmp(s + 8, "AVI LIST", 8) == 0 || std::memcmp(s + 8, "WEBPVP8", 7) == 0;
-  if (std::memcmp(s, "FUJIFILMCCD-RAW ", 16) == 0) return true;
+  if (s.equals(0, "RIFF", 4)) return s.equals(8, "AVI LIST", 8) || s.equals(8, "WEBPVP8", 7);
+  if (s.equals(0, "FUJIFILMCCD-RAW ", 16)) return true;
   // An EBML header names its DocType within its first bytes.
-  if (std::memcmp(s, "\x1A\x45\xDF\xA3", 4) == 0)
-    return ::memmem(s, 64, "\x42\x82\x88matroska", 11) || ::memmem(s, 64, "\x42\x82\x84webm", 7);
+  if (s.equals(0, "\x1A\x45\xDF\xA3", 4)) {
+    const ByteView head = s.slice(0, 64);
+    return head.find(0, 64, "\x42\x82\x88matroska", 11) || head.find(0, 64, "\x42\x82\x84webm", 7);
+  }
   static constexpr uint8_t kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                              0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-  return std::memcmp(s, kAsfHeader, 16) == 0;
+  return s.equals(0, kAsfHeader, 16);
 }
 
 uint64_t FindHiddenFile(int fd, const ClusterGeometry& g, uint64_t start, uint64_t length, FileTypeMask claimer) {

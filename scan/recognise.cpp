@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "scan/formats/registry.h"
+#include "scan/sector_reader.h"
 
 namespace lumicarve {
 namespace {
@@ -37,11 +38,12 @@ FileTypeMask RecogniseSector(const uint8_t* s, FileTypeMask enabledMask) {
   if (!rows) return 0;
   const FileTypeMask enabled = enabledMask & 0xFFFFFFFFu;
   const auto formats = Formats();
+  const ByteView sector(s, kSectorSize);
   for (; rows; rows &= rows - 1) {
     const FileFormat& f = *formats[static_cast<size_t>(__builtin_ctzll(rows))];
     const bool on = (enabled & (f.enabledBy ? f.enabledBy : f.type)) != 0;
     if (!on && !f.ownsSignature) continue;
-    if (f.signature(s)) return on ? f.type : 0;
+    if (f.signature(sector)) return on ? f.type : 0;
   }
   return 0;
 }

@@ -51,9 +51,9 @@ Extent AsfExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type)
   return WmvClaim(type, result);
 }
 
-bool AsfSignature(const uint8_t* s) {
+bool AsfSignature(const ByteView& s) {
   uint32_t guid = 0;
-  return ByteView(s, 4).u32le(0, guid) && guid == 0x75B22630;
+  return s.u32le(0, guid) && guid == 0x75B22630;
 }
 
 }  // namespace

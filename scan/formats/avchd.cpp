@@ -25,21 +25,23 @@ namespace {
 // program association table: PID 0 with the unit-start flag, a payload after
 // any adaptation field, and there pointer field, table id 0 and the section
 // syntax bits.
-bool IsPatPacket(const uint8_t* p) {
-  if (p[0] != 0x47 || (p[1] & 0x5F) != 0x40 || p[2] != 0 || !(p[3] & 0x10)) return false;
+bool IsPatPacket(const ByteView& s, size_t p) {
+  if (!s.has(p, 188)) return false;
+  if (s.byte(p) != 0x47 || (s.byte(p + 1) & 0x5F) != 0x40 || s.byte(p + 2) != 0 || !(s.byte(p + 3) & 0x10))
+    return false;
   size_t at = 4;
-  if (p[3] & 0x20) at += 1 + size_t{p[4]};
+  if (s.byte(p + 3) & 0x20) at += 1 + size_t{s.byte(p + 4)};
   if (at >= 188) return false;
-  at += 1 + size_t{p[at]};
-  return at + 1 < 188 && p[at] == 0 && (p[at + 1] & 0xF0) == 0xB0;
+  at += 1 + size_t{s.byte(p + at)};
+  return at + 1 < 188 && s.byte(p + at) == 0 && (s.byte(p + at + 1) & 0xF0) == 0xB0;
 }
 
 // 192-byte packets (a 4-byte arrival time stamp, then the TS packet): the
 // sync byte in each of the three packets the sector begins with, and the
 // table of programs in the first or the second. The time stamp may have any
 // value: a recording split into several files starts mid-clock.
-bool IsTimestampedTransportStream(const uint8_t* s) {
-  return s[4] == 0x47 && s[196] == 0x47 && s[388] == 0x47 && (IsPatPacket(s + 4) || IsPatPacket(s + 196));
+bool IsTimestampedTransportStream(const ByteView& s) {
+  return s.byte(4) == 0x47 && s.byte(196) == 0x47 && s.byte(388) == 0x47 && (IsPatPacket(s, 4) || IsPatPacket(s, 196));
 }
 
 std::optional<uint64_t> AvchdEnd(const ByteView& s, uint64_t, uint64_t offset, const PreviousSector&,

@@ -8,8 +8,9 @@ namespace lumicarve {
 namespace {
 
 // "BM" and a 40-byte information header.
-bool BmpSignature(const uint8_t* s) {
-  return s[0] == 'B' && s[1] == 'M' && s[14] == 0x28 && s[15] == 0 && s[16] == 0 && s[17] == 0;
+bool BmpSignature(const ByteView& s) {
+  uint32_t info = 0;
+  return s.equals(0, "BM", 2) && s.u32le(14, info) && info == 40;
 }
 
 Extent BmpExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {

@@ -71,7 +71,7 @@ std::optional<uint64_t> GifSectorEnd(const ByteView& s, uint64_t offset, const P
 
 namespace {
 
-bool GifSignature(const uint8_t* s) { return std::memcmp(s, "GIF8", 4) == 0; }
+bool GifSignature(const ByteView& s) { return s.equals(0, "GIF8", 4); }
 
 std::optional<uint64_t> GifEnd(const ByteView& s, uint64_t, uint64_t offset, const PreviousSector& prev,
                                FileRuleState& state, FileTypeMask) {

@@ -23,21 +23,21 @@ namespace {
 // The bytes read for the ftyp and meta boxes at the file's start.
 constexpr uint32_t kHeadSectors = 64;
 
-bool HasBrand(const uint8_t* s, std::initializer_list<const char*> brands) {
-  if (std::memcmp(s + 4, "ftyp", 4) != 0) return false;
-  const uint32_t size = uint32_t{s[0]} << 24 | uint32_t{s[1]} << 16 | uint32_t{s[2]} << 8 | s[3];
+bool HasBrand(const ByteView& s, std::initializer_list<const char*> brands) {
+  uint32_t size = 0;
+  if (!s.equals(4, "ftyp", 4) || !s.u32be(0, size)) return false;
   const uint32_t end = std::min<uint32_t>(size, 512);
   for (uint32_t at = 8; at + 4 <= end; at += at == 8 ? 8 : 4)
     for (const char* brand : brands)
-      if (std::memcmp(s + at, brand, 4) == 0) return true;
+      if (s.equals(at, brand, 4)) return true;
   return false;
 }
 
-bool IsAvif(const uint8_t* s) { return HasBrand(s, {"avif", "avis"}); }
-bool IsHeic(const uint8_t* s) {
+bool IsAvif(const ByteView& s) { return HasBrand(s, {"avif", "avis"}); }
+bool IsHeic(const ByteView& s) {
   return HasBrand(s, {"heic", "heix", "hevc", "hevx", "heim", "heis", "mif1", "msf1"});
 }
-bool IsCr3(const uint8_t* s) { return HasBrand(s, {"crx "}); }
+bool IsCr3(const ByteView& s) { return HasBrand(s, {"crx "}); }
 
 bool IsIsoBox(const ByteView& v, size_t at) {
   static constexpr const char* kBoxes[] = {"ftyp", "meta", "moov", "mdat", "free", "skip", "uuid",

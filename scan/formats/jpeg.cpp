@@ -249,8 +249,8 @@ std::optional<uint64_t> JpegSectorEnd(const ByteView& s, uint64_t offset, const 
 
 namespace {
 
-bool JpegSignature(const uint8_t* s) {
-  return s[0] == 0xFF && s[1] == 0xD8 && (std::memcmp(s + 6, "JFIF", 4) == 0 || std::memcmp(s + 6, "Exif", 4) == 0);
+bool JpegSignature(const ByteView& s) {
+  return s.equals(0, "\xFF\xD8", 2) && (s.equals(6, "JFIF", 4) || s.equals(6, "Exif", 4));
 }
 
 void JpegBegin(FileRuleState& state, uint64_t, const ByteView&) { state.jpeg.limit = state.limit; }

@@ -72,14 +72,14 @@ bool ReadHeader(const ByteView& v, std::string_view& docType, uint64_t& headerEn
   return false;
 }
 
-bool IsDocType(const uint8_t* s, std::string_view wanted) {
+bool IsDocType(const ByteView& s, std::string_view wanted) {
   std::string_view docType;
   uint64_t end = 0;
-  return ReadHeader(ByteView(s, kSectorSize), docType, end) && docType == wanted;
+  return ReadHeader(s, docType, end) && docType == wanted;
 }
 
-bool MkvSignature(const uint8_t* s) { return IsDocType(s, "matroska"); }
-bool WebmSignature(const uint8_t* s) { return IsDocType(s, "webm"); }
+bool MkvSignature(const ByteView& s) { return IsDocType(s, "matroska"); }
+bool WebmSignature(const ByteView& s) { return IsDocType(s, "webm"); }
 
 Extent MatroskaExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
   uint8_t head[2 * kSectorSize];

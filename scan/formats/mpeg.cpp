@@ -140,7 +140,9 @@ bool MpegTracker::Ended(uint64_t& endSector) const {
 namespace {
 
 // A pack header or a sequence header.
-bool MpegSignature(const uint8_t* s) { return s[0] == 0 && s[1] == 0 && s[2] == 1 && (s[3] == 0xB3 || s[3] == 0xBA); }
+bool MpegSignature(const ByteView& s) {
+  return s.equals(0, "\0\0\1", 3) && (s.byte(3) == 0xB3 || s.byte(3) == 0xBA);
+}
 
 void MpegBegin(FileRuleState& state, uint64_t sector, const ByteView& s) { state.mpeg.Start(sector, s.byte(3) == 0xBA); }
 

@@ -20,7 +20,7 @@ std::optional<uint64_t> PngSectorEnd(const ByteView& s, uint64_t offset, const P
 
 namespace {
 
-bool PngSignature(const uint8_t* s) { return s[0] == 0x89 && std::memcmp(s + 1, "PNG", 3) == 0; }
+bool PngSignature(const ByteView& s) { return s.equals(0, "\x89PNG", 4); }
 
 std::optional<uint64_t> PngEnd(const ByteView& s, uint64_t, uint64_t offset, const PreviousSector& prev,
                                FileRuleState&, FileTypeMask) {

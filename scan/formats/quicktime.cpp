@@ -59,10 +59,10 @@ bool IsQuickTimeAtom(const ByteView& v, size_t at) {
 
 namespace {
 
-bool IsFtyp(const uint8_t* s) { return std::memcmp(s + 4, "ftyp", 4) == 0; }
-bool Is3gpSignature(const uint8_t* s) { return IsFtyp(s) && std::memcmp(s + 16, "3gp", 3) == 0; }
-bool IsMp4Signature(const uint8_t* s) { return IsFtyp(s) && std::memcmp(s + 16, "isom", 4) == 0; }
-bool IsMovSignature(const uint8_t* s) { return IsQuickTimeAtom(ByteView(s, kSectorSize), 0); }
+bool IsFtyp(const ByteView& s) { return s.equals(4, "ftyp", 4); }
+bool Is3gpSignature(const ByteView& s) { return IsFtyp(s) && s.equals(16, "3gp", 3); }
+bool IsMp4Signature(const ByteView& s) { return IsFtyp(s) && s.equals(16, "isom", 4); }
+bool IsMovSignature(const ByteView& s) { return IsQuickTimeAtom(s, 0); }
 
 Extent AtomExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
   return AtomWalkExtent(context, startSector);

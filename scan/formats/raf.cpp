@@ -15,7 +15,7 @@
 namespace lumicarve {
 namespace {
 
-bool RafSignature(const uint8_t* s) { return std::memcmp(s, "FUJIFILMCCD-RAW ", 16) == 0; }
+bool RafSignature(const ByteView& s) { return s.equals(0, "FUJIFILMCCD-RAW ", 16); }
 
 Extent RafExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
   uint8_t head[kSectorSize];

@@ -57,7 +57,7 @@ struct FileFormat {
 
   // Signature test on a sector (512 bytes, followed by the next sector's).
   // Null when the type is only reached by re-typing another.
-  bool (*signature)(const uint8_t* s) = nullptr;
+  bool (*signature)(const ByteView& sector) = nullptr;
   // The test runs when any of these types is enabled (0: this type alone).
   FileTypeMask enabledBy = 0;
   // A matching sector starts nothing when the type is disabled, rather than

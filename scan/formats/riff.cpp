@@ -16,10 +16,10 @@ Extent RiffExtent(ScanContext& context, uint64_t startSector, FileTypeMask&) {
   return Extent::Claim(uint64_t{size} + 8, kRiffHeader);
 }
 
-bool AviSignature(const uint8_t* s) { return std::memcmp(s, "RIFF", 4) == 0 && std::memcmp(s + 8, "AVI", 3) == 0; }
+bool AviSignature(const ByteView& s) { return s.equals(0, "RIFF", 4) && s.equals(8, "AVI", 3); }
 
-bool WebpSignature(const uint8_t* s) {
-  return std::memcmp(s, "RIFF", 4) == 0 && std::memcmp(s + 8, "WEBP", 4) == 0;
+bool WebpSignature(const ByteView& s) {
+  return s.equals(0, "RIFF", 4) && s.equals(8, "WEBP", 4);
 }
 
 }  // namespace

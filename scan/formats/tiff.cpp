@@ -121,9 +121,8 @@ Extent TiffExtent(ScanContext& context, uint64_t startSector, FileTypeMask& type
   return Extent::Claim(rule.length());
 }
 
-bool TiffSignature(const uint8_t* s) {
-  return std::memcmp(s, "II*\0", 4) == 0 || std::memcmp(s, "MM\0*", 4) == 0 || std::memcmp(s, "IIRO", 4) == 0 ||
-         std::memcmp(s, "IIU\0", 4) == 0;
+bool TiffSignature(const ByteView& s) {
+  return s.equals(0, "II*\0", 4) || s.equals(0, "MM\0*", 4) || s.equals(0, "IIRO", 4) || s.equals(0, "IIU\0", 4);
 }
 
 // Panasonic RAW headers understate the file: below 10,000,000 bytes the file
