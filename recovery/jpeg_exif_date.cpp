@@ -27,23 +27,4 @@ bool DateJpegFromExif(int deviceFd, FoundFile& file) {
   return true;
 }
 
-bool DateJpegFromPath(const std::string& path, FoundFile& file) {
-  if (file.type != FT_JPG) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return false;
-  std::vector<uint8_t> head(kJpegExifHeadBytes);
-  size_t size = 0;
-  while (size < head.size()) {
-    const ssize_t n = ::pread(fd, head.data() + size, head.size() - size, static_cast<off_t>(size));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    size += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  uint64_t date = 0;
-  if (!JpegExifDate(head.data(), size, date)) return false;
-  file.date = date;
-  return true;
-}
-
 }  // namespace lumicarve

@@ -1,6 +1,7 @@
-// Copies of found files from the device into the private temp directory, for
-// the thumbnail worker and the file-preview dialog to decode. Plain C++: the
-// copy runs on the worker thread as well as on the window's thread.
+// Copies of found files (or of a RAW file's embedded preview) read from the
+// device into memory, for the thumbnail workers, the pane preview and the
+// file-preview dialog to decode. Plain C++: it runs on worker threads as well
+// as on the window's thread.
 #pragma once
 
 #include <atomic>
@@ -38,31 +39,15 @@ TempCopyBlock BlockOf(const TempCopyPlan& plan, uint64_t index);
 
 enum class TempCopyResult {
   kCopied,
-  kCannotCreate,  // the temp file could not be made or written (a full disk)
   kReadFailed,    // a device read failed: there is no trustworthy copy
   kStopped,       // `stop` was raised between two blocks
-  kRefused,       // nothing to copy, or the claimed length is out of bounds: no file made
+  kRefused,       // nothing to copy, or the claimed length is out of bounds: nothing read
 };
-
-// Writes the plan's bytes from the device `handle` into `path`, replacing a
-// file of that name. On any result but kCopied the partial file is removed,
-// so nothing ever decodes a picture with holes in it.
-TempCopyResult WriteTempCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
-                             const std::string& path, const std::atomic<bool>* stop = nullptr);
 
 // Reads the plan's bytes from the device `handle` into `out` (replacing its
 // content), for a decoder reading from memory. On any result but kCopied
 // `out` is empty, so nothing decodes a picture with holes in it.
 TempCopyResult ReadCopy(int handle, const FoundFile& file, const PreviewInfo* preview,
                         std::vector<uint8_t>& out, const std::atomic<bool>* stop = nullptr);
-
-// "temp2.<ext>" in the private temp directory, the extension being the last
-// three characters of the file's name; for the thumbnails.
-std::string ThumbnailTempPath(const FoundFile& file);
-// "temp2<n>.jpg" with n from 0 to 99: a RAW file's embedded preview.
-std::string RawPreviewTempPath();
-// "temp3.<ext>": the preview dialog's own copy, so it never writes the file
-// the thumbnail worker may be decoding at the same moment.
-std::string DialogTempPath(const FoundFile& file);
 
 }  // namespace lumicarve

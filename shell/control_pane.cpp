@@ -146,7 +146,7 @@ void ControlPane::initialise() {
   for (int i = 0; i < context_->deviceCount; ++i)
     AddDeviceItem(QString::fromUtf8(context_->devices[i].label));
   if (context_->deviceCount > 0) selectDevice(0);
-  PaintPanePreview(*preview_, std::string(), nullptr, *context_);
+  ClearPanePreview(*preview_);
   strip_->setCommandEnable(1, false);
   strip_->setCommandEnable(2, false);
 }
@@ -198,7 +198,7 @@ void ControlPane::previewClicked() {
     context_->previewEnabled = 1;
   } else {
     context_->previewEnabled = 0;
-    PaintPanePreview(*preview_, std::string(), nullptr, *context_);
+    ClearPanePreview(*preview_);
   }
   emit switchesChanged();
 }

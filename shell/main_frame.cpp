@@ -237,7 +237,7 @@ void CMainFrame::StartScan() {
   setCommandEnable(1, false);
   setCommandEnable(2, true);
   previewPacer_->drop();
-  PaintPanePreview(*controlPane_->previewBox(), std::string(), nullptr, context_);
+  ClearPanePreview(*controlPane_->previewBox());
   controlPane_->setProgressCaption(QString());
   setStatusText(QString());
   showResultsSource(context_.selectedDeviceIndex);

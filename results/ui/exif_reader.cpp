@@ -54,10 +54,6 @@ ExifFields ReadFields(Open&& open) {
   return fields;
 }
 
-ExifFields ReadExifFields(const std::string& path) {
-  return ReadFields([&] { return Exiv2::ImageFactory::open(path); });
-}
-
 ExifFields ReadExifFields(const uint8_t* bytes, size_t size) {
   if (!bytes || size == 0 || size > static_cast<size_t>(std::numeric_limits<long>::max())) return {};
   return ReadFields([&] { return Exiv2::ImageFactory::open(bytes, static_cast<long>(size)); });

@@ -19,11 +19,9 @@ struct ExifFields {
 bool StartImaging();
 bool StopImaging();
 
-// Reads the fields from the picture file at `path`. A file without EXIF, or
-// one the reader rejects, gives empty fields: damaged input never throws out
-// of here.
-ExifFields ReadExifFields(const std::string& path);
-// The same from a picture's `size` bytes held in memory.
+// Reads the fields from a picture's `size` bytes held in memory. A picture
+// without EXIF, or one the reader rejects, gives empty fields: damaged input
+// never throws out of here.
 ExifFields ReadExifFields(const uint8_t* bytes, size_t size);
 
 }  // namespace lumicarve

@@ -1,16 +1,16 @@
 #include "results/ui/pane_preview.h"
 
-#include <QFile>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
-#include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <vector>
 
-#include "recovery/jpeg_exif_date.h"
 #include "results/ui/picture_decode.h"
 #include "shell/app_context.h"
 
@@ -98,14 +98,6 @@ QImage ComposePreview(const DecodedPicture& picture, int bw, int bh, const char*
   return bitmap;
 }
 
-// Decodes the picture file at `path` fitted into the box and shows it with `name`.
-void DrawPicture(CImagePreviewStatic& box, const std::string& path, const FoundFile& file) {
-  QFile in(QString::fromStdString(path));
-  const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-  const DecodedPicture picture = DecodePicture(bytes, file.type, box.width(), box.height());
-  box.setImage(ComposePreview(picture, box.width(), box.height(), file.name));
-}
-
 }  // namespace
 
 QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh) {
@@ -115,21 +107,14 @@ QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh) {
   return ComposePreview(picture, bw, bh, file.name);
 }
 
-void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFile* file,
-                      const AppContext& context) {
-  int bw = box.width(), bh = box.height();
+void ClearPanePreview(CImagePreviewStatic& box) {
+  const int bw = box.width(), bh = box.height();
   if (bw <= 0 || bh <= 0) return;
-  if (!file) {
-    QImage bitmap(bw, bh, QImage::Format_RGB32);
-    QPainter p(&bitmap);
-    ClearWithFrame(p, bw, bh);
-    p.end();
-    box.setImage(bitmap);
-    return;
-  }
-  DateJpegFromPath(path, *file);
-  if (!context.previewEnabled) return;
-  DrawPicture(box, path, *file);
+  QImage bitmap(bw, bh, QImage::Format_RGB32);
+  QPainter p(&bitmap);
+  ClearWithFrame(p, bw, bh);
+  p.end();
+  box.setImage(bitmap);
 }
 
 PanePreviewPacer::PanePreviewPacer(CImagePreviewStatic& box, const AppContext& context, QObject* parent)
@@ -151,15 +136,15 @@ void PanePreviewPacer::pictureFound(int deviceFd, const FoundFile& file) {
   else timer_.start(static_cast<int>(kIntervalMs - since));
 }
 
-// Live previews decode on one thread of idle priority: the scan's reader and
-// loop threads come first, and the preview takes only the time they leave, so
-// showing pictures never slows the scan down. Built on first use and kept for
-// the program's life, as Qt's global pool is.
+// Live previews decode on one thread of their own at a lower priority (nice
+// 10): when the cores are busy the scan's reader and loop threads come first
+// and the preview takes a small share of the time, so showing pictures
+// hardly slows the scan, yet it never starves. Built on first use and kept
+// for the program's life, as Qt's global pool is.
 static QThreadPool& PreviewPool() {
   static QThreadPool* const pool = [] {
     auto* p = new QThreadPool;
     p->setMaxThreadCount(1);
-    p->setThreadPriority(QThread::IdlePriority);
     return p;
   }();
   return *pool;
@@ -176,7 +161,10 @@ void PanePreviewPacer::startDecode() {
   const Held job = *held_;
   held_.reset();
   decoding_ = true;
-  watcher_.setFuture(QtConcurrent::run(&PreviewPool(), [job, bw, bh] { return RenderPreview(job.fd, job.file, bw, bh); }));
+  watcher_.setFuture(QtConcurrent::run(&PreviewPool(), [job, bw, bh] {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+    return RenderPreview(job.fd, job.file, bw, bh);
+  }));
 }
 
 void PanePreviewPacer::decoded() {

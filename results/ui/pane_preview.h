@@ -40,12 +40,8 @@ class CImagePreviewStatic : public QWidget {
   QImage image_;
 };
 
-// Paints the preview box. With no file, clears it to black with its grey
-// frame. Otherwise decodes the picture at `path`; for a JPEG writes its EXIF
-// capture date into `file` (whether or not the preview is enabled); with the
-// preview enabled, draws the picture and the file's name.
-void PaintPanePreview(CImagePreviewStatic& box, const std::string& path, FoundFile* file,
-                      const AppContext& context);
+// Clears the preview box to black with its grey frame.
+void ClearPanePreview(CImagePreviewStatic& box);
 
 // The pane preview during a scan. A scan may find a million small pictures,
 // so the box is painted at most once per kIntervalMs with the picture found

@@ -1,5 +1,6 @@
-// Copies of found files from a device into the private temp directory: the
-// block arithmetic, byte-exact copies, embedded previews, and read failures.
+// Copies of found files read from a device into memory: the block
+// arithmetic, byte-exact copies, embedded previews, and read failures; and
+// the private temp folders of killed processes.
 #include "results/temp_copy.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,6 @@
 #include <filesystem>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "results/temp_dir.h"
 #include "scan/test_device.h"
@@ -32,13 +31,6 @@ FoundFile File(uint64_t start, uint64_t length, const char* name = "00000001.JPG
   f.length = length;
   return f;
 }
-
-std::vector<uint8_t> Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 TEST(TempCopyPlan, aFileOfTwoFullBlocksIsReadAndWrittenInTwoWholeBlocks) {
   const TempCopyPlan plan = PlanTempCopy(File(10, 65536), nullptr);
@@ -89,11 +81,9 @@ TEST_F(TempCopyTest, aWholeFileCopyIsExactlyTheFileAcrossSeveralBlocks) {
   const uint64_t start = image.Place(jpeg);
   image.Random(70, 9);
   Install(image);
-  const FoundFile file = File(start, jpeg.size());
-  const std::string path = ThumbnailTempPath(file);
-  ASSERT_EQ(WriteTempCopy(fd_, file, nullptr, path), TempCopyResult::kCopied);
-  EXPECT_EQ(Slurp(path), jpeg);
-  ::unlink(path.c_str());
+  std::vector<uint8_t> copy;
+  ASSERT_EQ(ReadCopy(fd_, File(start, jpeg.size()), nullptr, copy), TempCopyResult::kCopied);
+  EXPECT_EQ(copy, jpeg);
 }
 
 TEST_F(TempCopyTest, anEmbeddedPreviewCopyStartsWithThePreviewsFirstByte) {
@@ -103,16 +93,14 @@ TEST_F(TempCopyTest, anEmbeddedPreviewCopyStartsWithThePreviewsFirstByte) {
   PreviewInfo info{};
   info.offset = 5 * 512 + 500;
   info.length = 1124;
-  const std::string path = RawPreviewTempPath();
-  ASSERT_EQ(WriteTempCopy(fd_, File(5, 20000, "00000002.CR2"), &info, path),
-            TempCopyResult::kCopied);
+  std::vector<uint8_t> copy;
+  ASSERT_EQ(ReadCopy(fd_, File(5, 20000, "00000002.CR2"), &info, copy), TempCopyResult::kCopied);
   const std::vector<uint8_t> expected(image.bytes().begin() + 5 * 512 + 500,
                                       image.bytes().begin() + 5 * 512 + 500 + 1124);
-  EXPECT_EQ(Slurp(path), expected);
-  ::unlink(path.c_str());
+  EXPECT_EQ(copy, expected);
 }
 
-TEST_F(TempCopyTest, aClaimedLengthOutsideTheFileOrAboveTheCeilingMakesNoFile) {
+TEST_F(TempCopyTest, aClaimedLengthOutsideTheFileOrAboveTheCeilingReadsNothing) {
   ImageBuilder image;
   image.Random(8);
   Install(image);
@@ -120,15 +108,15 @@ TEST_F(TempCopyTest, aClaimedLengthOutsideTheFileOrAboveTheCeilingMakesNoFile) {
   PreviewInfo info{};
   info.offset = 1 * 512 + 100;
   info.length = 67u << 20;  // a 4 KB record claiming a 67 MB preview
-  const std::string path = RawPreviewTempPath();
-  EXPECT_EQ(WriteTempCopy(fd_, raw, &info, path), TempCopyResult::kRefused);
+  std::vector<uint8_t> copy(1);
+  EXPECT_EQ(ReadCopy(fd_, raw, &info, copy), TempCopyResult::kRefused);
+  EXPECT_TRUE(copy.empty());
   info.offset = 0;  // before the file
   info.length = 100;
-  EXPECT_EQ(WriteTempCopy(fd_, raw, &info, path), TempCopyResult::kRefused);
-  EXPECT_FALSE(Exists(path));
+  EXPECT_EQ(ReadCopy(fd_, raw, &info, copy), TempCopyResult::kRefused);
   const FoundFile bmp = File(0, uint64_t{4} << 30, "00000004.BMP");  // a header claiming 4 GB
-  EXPECT_EQ(WriteTempCopy(fd_, bmp, nullptr, ThumbnailTempPath(bmp)), TempCopyResult::kRefused);
-  EXPECT_FALSE(Exists(ThumbnailTempPath(bmp)));
+  EXPECT_EQ(ReadCopy(fd_, bmp, nullptr, copy), TempCopyResult::kRefused);
+  EXPECT_TRUE(copy.empty());
   EXPECT_TRUE(PreviewCopyRange(File(0, kMaxPreviewCopyBytes), nullptr).has_value());
 }
 
@@ -138,10 +126,9 @@ TEST_F(TempCopyTest, anUnreadableSectorFailsTheCopyAndLeavesNoFileToDecode) {
   const uint64_t start = image.Place(jpeg);
   Install(image);
   SetReadFaults({{start + 100, start + 100, EIO}});
-  const FoundFile file = File(start, jpeg.size());
-  const std::string path = ThumbnailTempPath(file);
-  EXPECT_EQ(WriteTempCopy(fd_, file, nullptr, path), TempCopyResult::kReadFailed);
-  EXPECT_FALSE(Exists(path));
+  std::vector<uint8_t> copy;
+  EXPECT_EQ(ReadCopy(fd_, File(start, jpeg.size()), nullptr, copy), TempCopyResult::kReadFailed);
+  EXPECT_TRUE(copy.empty());
 }
 
 TEST_F(TempCopyTest, aStopRequestEndsTheCopyBetweenBlocks) {
@@ -149,36 +136,9 @@ TEST_F(TempCopyTest, aStopRequestEndsTheCopyBetweenBlocks) {
   image.Random(300);
   Install(image);
   std::atomic<bool> stop{true};
-  const FoundFile file = File(0, 300 * 512);
-  const std::string path = ThumbnailTempPath(file);
-  EXPECT_EQ(WriteTempCopy(fd_, file, nullptr, path, &stop), TempCopyResult::kStopped);
-  EXPECT_FALSE(Exists(path));
-}
-
-TEST_F(TempCopyTest, aTempFileThatCannotBeCreatedIsReported) {
-  ImageBuilder image;
-  image.Random(4);
-  Install(image);
-  EXPECT_EQ(WriteTempCopy(fd_, File(0, 100), nullptr, PrivateTempDir() + "/missing/temp2.JPG"),
-            TempCopyResult::kCannotCreate);
-  EXPECT_EQ(WriteTempCopy(fd_, File(0, 100), nullptr, std::string()),
-            TempCopyResult::kCannotCreate);
-}
-
-TEST(TempCopyNames, copiesAreNamedByExtensionInsideThePrivateDirectory) {
-  const std::string dir = PrivateTempDir();
-  EXPECT_EQ(ThumbnailTempPath(File(0, 1, "00000012.JPG")), dir + "/temp2.JPG");
-  EXPECT_EQ(DialogTempPath(File(0, 1, "00000012.NEF")), dir + "/temp3.NEF");
-  // A damaged name never puts a separator into the path.
-  EXPECT_EQ(ThumbnailTempPath(File(0, 1, "0000/../x")), dir + "/temp2.000");
-  for (int i = 0; i < 20; ++i) {
-    const std::string raw = RawPreviewTempPath();
-    ASSERT_EQ(raw.rfind(dir + "/temp2", 0), 0u);
-    const int n = std::stoi(raw.substr(dir.size() + 6));
-    EXPECT_GE(n, 0);
-    EXPECT_LE(n, 99);
-    EXPECT_EQ(raw.substr(raw.size() - 4), ".jpg");
-  }
+  std::vector<uint8_t> copy;
+  EXPECT_EQ(ReadCopy(fd_, File(0, 300 * 512), nullptr, copy, &stop), TempCopyResult::kStopped);
+  EXPECT_TRUE(copy.empty());
 }
 
 // A process that made its private temp folder under `base` with a picture

@@ -1,5 +1,6 @@
 // The pane preview: fitting, the picture with its name, the JPEG's capture
-// date, the switched-off preview, undecodable input; and the manual's error.
+// date read from the device, undecodable input, the pacing of a burst; and
+// the manual's error.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -63,13 +64,9 @@ std::vector<FoundFile> FindBurst(PanePreviewPacer& pacer, const PictureDevice& d
   return files;
 }
 
-// What the box shows for `file` painted on its own from `source`.
-QImage PaintedAlone(QSize size, const QString& source, FoundFile file) {
-  CImagePreviewStatic box;
-  box.resize(size);
-  AppContext context;
-  PaintPanePreview(box, source.toStdString(), &file, context);
-  return box.image();
+// What a box of `size` shows for `file` read from `device` on its own.
+QImage PaintedAlone(QSize size, const PictureDevice& device, const FoundFile& file) {
+  return RenderPreview(device.fd, file, size.width(), size.height());
 }
 
 bool HasWhite(const QImage& image, QRect area) {
@@ -98,10 +95,12 @@ class PreviewTest : public QObject {
     QCOMPARE(FitPicture(2000000000, 3, 450, 325), QRect(0, 162, 450, 0));
   }
 
-  void aJpegIsShownWithItsNameAndGetsItsCaptureDate() {
-    AppContext context;
+  void aJpegIsShownWithItsNameAndDatedFromTheDevice() {
+    PictureDevice device(DataPath("make_in_model_canon.jpg"));
     FoundFile file = Jpeg();
-    PaintPanePreview(*box_, DataPath("make_in_model_canon.jpg").toStdString(), &file, context);
+    file.length = device.length;
+    QVERIFY(DateJpegFromExif(device.fd, file));
+    box_->setImage(RenderPreview(device.fd, file, box_->width(), box_->height()));
     CalendarTime t;
     QVERIFY(FiletimeToCalendar(file.date, t));
     QCOMPARE(QList<int>({t.year, t.month, t.day, t.hour, t.minute, t.second}),
@@ -115,28 +114,18 @@ class PreviewTest : public QObject {
     QVERIFY(shown.pixel(225, 200) != qRgb(0, 0, 0));
   }
 
-  void aSwitchedOffPreviewStillDatesTheJpegButKeepsTheBox() {
-    AppContext context;
-    PaintPanePreview(*box_, std::string(), nullptr, context);
-    QImage cleared = box_->image();
-    context.previewEnabled = 0;
-    FoundFile file = Jpeg();
-    PaintPanePreview(*box_, DataPath("make_not_in_model_fuji.jpg").toStdString(), &file, context);
-    QVERIFY(file.date != 0);
-    QCOMPARE(box_->image(), cleared);
-  }
-
   void anUndecodablePictureGivesABlackBoxWithFrameAndName() {
-    AppContext context;
     QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("temp.JPG"));
+    QString path = dir.filePath(QStringLiteral("bad.JPG"));
     QFile bad(path);
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write("\xFF\xD8\xFF\xE1\x00\x10not a picture at all");
     bad.close();
+    PictureDevice device(path);
     FoundFile file = Jpeg();
-    PaintPanePreview(*box_, path.toStdString(), &file, context);
-    QImage shown = box_->image();
+    file.length = device.length;
+    QVERIFY(!DateJpegFromExif(device.fd, file));
+    const QImage shown = RenderPreview(device.fd, file, box_->width(), box_->height());
     QCOMPARE(shown.pixel(0, 0), kFrameGrey);
     QCOMPARE(shown.pixel(225, 200), qRgb(0, 0, 0));
     QVERIFY(HasWhite(shown, QRect(5, 5, 100, 16)));
@@ -147,22 +136,21 @@ class PreviewTest : public QObject {
     QFile in(DataPath("Kodak.jpg"));
     QVERIFY(in.open(QIODevice::ReadOnly));
     QByteArray bytes = in.readAll();
-    QTemporaryDir dir;
     // Cut inside the EXIF block, and a second copy with its IFD offset spoiled.
     for (int variant = 0; variant < 2; ++variant) {
       QByteArray damaged = variant == 0 ? bytes.left(200) : bytes;
       if (variant == 1) damaged[16] = '\x7F';
-      QString path = dir.filePath(QStringLiteral("damaged%1.jpg").arg(variant));
-      QFile out(path);
-      QVERIFY(out.open(QIODevice::WriteOnly));
-      out.write(damaged);
-      out.close();
-      FoundFile file = Jpeg();
-      QVERIFY(!DateJpegFromPath(path.toStdString(), file));
-      ExifFields fields = ReadExifFields(path.toStdString());
-      QVERIFY(fields.model.empty());
+      const auto* data = reinterpret_cast<const uint8_t*>(damaged.constData());
+      const auto size = static_cast<size_t>(damaged.size());
+      uint64_t date = 0;
+      QVERIFY(!JpegExifDate(data, size, date));
+      QVERIFY(ReadExifFields(data, size).model.empty());
     }
-    ExifFields good = ReadExifFields(DataPath("make_in_model_canon.jpg").toStdString());
+    QFile canon(DataPath("make_in_model_canon.jpg"));
+    QVERIFY(canon.open(QIODevice::ReadOnly));
+    const QByteArray canonBytes = canon.readAll();
+    ExifFields good = ReadExifFields(reinterpret_cast<const uint8_t*>(canonBytes.constData()),
+                                     static_cast<size_t>(canonBytes.size()));
     QCOMPARE(QString::fromStdString(good.make), QStringLiteral("Canon"));
     QCOMPARE(QString::fromStdString(good.model), QStringLiteral("Canon EOS 5D"));
   }
@@ -180,7 +168,7 @@ class PreviewTest : public QObject {
     clock.start();
     QTRY_COMPARE(pacer.paints(), 2);
     QVERIFY(clock.elapsed() <= PanePreviewPacer::kIntervalMs + 1000);
-    QCOMPARE(box_->image(), PaintedAlone(box_->size(), source, files.back()));
+    QCOMPARE(box_->image(), PaintedAlone(box_->size(), device, files.back()));
     QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
     QCOMPARE(pacer.paints(), 2);
   }
@@ -193,9 +181,9 @@ class PreviewTest : public QObject {
     std::vector<FoundFile> files = FindBurst(pacer, device, 3);
     pacer.flush();  // the scan's end
     QTRY_COMPARE(pacer.paints(), 2);
-    QCOMPARE(box_->image(), PaintedAlone(box_->size(), source, files.back()));
+    QCOMPARE(box_->image(), PaintedAlone(box_->size(), device, files.back()));
 
-    PaintPanePreview(*box_, std::string(), nullptr, context);
+    ClearPanePreview(*box_);
     const QImage cleared = box_->image();
     QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
     FindBurst(pacer, device, 2);
@@ -214,9 +202,10 @@ class PreviewTest : public QObject {
     frame.show();
     ControlPane* pane = frame.controlPane();
     CImagePreviewStatic* box = pane->previewBox();
+    PictureDevice device(DataPath("make_in_model_canon.jpg"));
     FoundFile file = Jpeg();
-    PaintPanePreview(*box, DataPath("make_in_model_canon.jpg").toStdString(), &file,
-                     frame.context());
+    file.length = device.length;
+    box->setImage(RenderPreview(device.fd, file, box->width(), box->height()));
     QVERIFY(box->image().pixel(box->width() / 2, box->height() / 2) != qRgb(0, 0, 0));
     QTest::mouseClick(pane->previewLabel(), Qt::LeftButton);
     QVERIFY(!pane->previewSwitch()->isChecked());
