@@ -136,9 +136,9 @@ void PanePreviewPacer::pictureFound(int deviceFd, const FoundFile& file) {
   else timer_.start(static_cast<int>(kIntervalMs - since));
 }
 
-// Live previews decode on one thread of their own at a lower priority (nice
-// 10): when the cores are busy the scan's reader and loop threads come first
-// and the preview takes a small share of the time, so showing pictures
+// Live previews decode on one thread of their own at the lowest priority
+// (nice 19): when the cores are busy the scan's reader and loop threads come
+// first and the preview takes a small share of the time, so showing pictures
 // hardly slows the scan, yet it never starves. Built on first use and kept
 // for the program's life, as Qt's global pool is.
 static QThreadPool& PreviewPool() {
@@ -162,7 +162,7 @@ void PanePreviewPacer::startDecode() {
   held_.reset();
   decoding_ = true;
   watcher_.setFuture(QtConcurrent::run(&PreviewPool(), [job, bw, bh] {
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
     return RenderPreview(job.fd, job.file, bw, bh);
   }));
 }
