@@ -230,6 +230,7 @@ void CMainFrame::StartScan() {
   waitForScanThread();
   unrecovered_ = false;
   storage_.CreateRoot(*folderPane_, context_.thousandsSeparator);
+  folderPane_->setLabelsDeferred(true);
   view_->clear();
   context_.scanStartTick = TickCountMs();
   context_.activityFlags.store(kActivityScan);

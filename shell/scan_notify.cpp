@@ -125,6 +125,7 @@ void CMainFrame::EndScan() {
   previewPacer_->flush();
   unrecovered_ = scan_ && scan_->filesFound.load() > 0;
   if (refreshAfterScan_) QMetaObject::invokeMethod(this, &CMainFrame::refreshDevices, Qt::QueuedConnection);
+  folderPane_->setLabelsDeferred(false);
   setCommandEnable(0, true);
   setCommandEnable(1, scan_ && scan_->filesFound.load() > 0);
   setCommandEnable(2, false);

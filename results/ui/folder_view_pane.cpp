@@ -29,6 +29,8 @@ FolderViewPane::FolderViewPane(QWidget* parent) : QWidget(parent) {
   // two completes the choice, once per item.
   connect(tree_, &QTreeWidget::currentItemChanged, this, &FolderViewPane::selectionChanged);
   connect(tree_, &QTreeWidget::itemSelectionChanged, this, &FolderViewPane::selectionChanged);
+  labelTimer_.setSingleShot(true);
+  connect(&labelTimer_, &QTimer::timeout, this, &FolderViewPane::flushLabels);
 }
 
 TreeItemData FolderViewPane::DataOf(const QTreeWidgetItem* item) {
@@ -69,7 +71,23 @@ TreeItem FolderViewPane::AppendItem(TreeItem parent, const std::string& label, i
 }
 
 void FolderViewPane::SetItemText(TreeItem item, const std::string& label) {
-  ItemOf(item)->setText(0, QString::fromStdString(label));
+  if (!labelsDeferred_) {
+    ItemOf(item)->setText(0, QString::fromStdString(label));
+    return;
+  }
+  heldLabels_.insert(ItemOf(item), QString::fromStdString(label));
+  if (!labelTimer_.isActive()) labelTimer_.start(kLabelIntervalMs);
+}
+
+void FolderViewPane::setLabelsDeferred(bool deferred) {
+  labelsDeferred_ = deferred;
+  if (!deferred) flushLabels();
+}
+
+void FolderViewPane::flushLabels() {
+  labelTimer_.stop();
+  for (auto it = heldLabels_.cbegin(); it != heldLabels_.cend(); ++it) it.key()->setText(0, it.value());
+  heldLabels_.clear();
 }
 
 std::string FolderViewPane::NameText(const char* name) {
@@ -77,6 +95,7 @@ std::string FolderViewPane::NameText(const char* name) {
 }
 
 void FolderViewPane::SortChildren(TreeItem parent) {
+  flushLabels();  // the labels are the sort keys
   QTreeWidgetItem* p = parent ? ItemOf(parent) : tree_->invisibleRootItem();
   // Insertion sort: the children were in order before one new item came, so
   // only that item moves, and the selected item is never taken out.
@@ -98,6 +117,8 @@ void FolderViewPane::SelectItem(TreeItem item) { tree_->setCurrentItem(ItemOf(it
 
 void FolderViewPane::DeleteAllItems() {
   listed_ = nullptr;
+  labelTimer_.stop();
+  heldLabels_.clear();
   tree_->clear();
 }
 

@@ -2,6 +2,8 @@
 // is the tree the results storage files into.
 #pragma once
 
+#include <QHash>
+#include <QTimer>
 #include <QWidget>
 
 #include "results/results_storage.h"
@@ -33,6 +35,15 @@ class FolderViewPane : public QWidget, public ResultsTree {
   void DeleteAllItems() override;
   void RefreshList(TreeItem item, bool appendOnly) override;
 
+  // A scan files thousands of files a second, each changing the count labels
+  // of its year, month and day. While labels are deferred, a new label is
+  // held and the held ones are set together at most every kLabelIntervalMs:
+  // the tree shows the same texts without being updated for every file.
+  // Switching deferral off sets the held labels at once.
+  static constexpr int kLabelIntervalMs = 50;
+  void setLabelsDeferred(bool deferred);
+  void flushLabels();
+
  signals:
   // The list is to show `item` (appendOnly: add only its new entries).
   void listRefresh(QTreeWidgetItem* item, bool appendOnly);
@@ -48,6 +59,9 @@ class FolderViewPane : public QWidget, public ResultsTree {
   bool ignoreNextSelectionChange_ = true;
   // The item the list was last asked to show by a selection.
   QTreeWidgetItem* listed_ = nullptr;
+  bool labelsDeferred_ = false;
+  QHash<QTreeWidgetItem*, QString> heldLabels_;
+  QTimer labelTimer_;
 };
 
 }  // namespace lumicarve

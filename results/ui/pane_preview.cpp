@@ -100,7 +100,16 @@ QImage ComposePreview(const DecodedPicture& picture, int bw, int bh, const char*
 
 }  // namespace
 
-QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh) {
+QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh, PreviewDetail detail,
+                     bool* fromThumbnail) {
+  if (fromThumbnail) *fromThumbnail = false;
+  if (detail == PreviewDetail::kQuick) {
+    const DecodedPicture thumbnail = DecodeExifThumbnail(deviceFd, file, bw, bh);
+    if (!thumbnail.image.isNull()) {
+      if (fromThumbnail) *fromThumbnail = true;
+      return ComposePreview(thumbnail, bw, bh, file.name);
+    }
+  }
   std::vector<uint8_t> bytes;
   DecodedPicture picture;
   if (ReadPictureBytes(deviceFd, file, bytes) == PictureBytes::kRead) picture = DecodePicture(bytes, file.type, bw, bh);
@@ -158,12 +167,16 @@ void PanePreviewPacer::startDecode() {
     held_.reset();
     return;
   }
-  const Held job = *held_;
+  Held job = *held_;
   held_.reset();
+  if (flushing_) job.detail = PreviewDetail::kFull;
+  decodingJob_ = job;
   decoding_ = true;
   watcher_.setFuture(QtConcurrent::run(&PreviewPool(), [job, bw, bh] {
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
-    return RenderPreview(job.fd, job.file, bw, bh);
+    Rendered out;
+    out.bitmap = RenderPreview(job.fd, job.file, bw, bh, job.detail, &out.fromThumbnail);
+    return out;
   }));
 }
 
@@ -172,10 +185,14 @@ void PanePreviewPacer::decoded() {
   decoding_ = false;
   // A preview switched off meanwhile has cleared the box; it stays clear.
   if (context_.previewEnabled) {
-    box_.setImage(watcher_.result());
+    const Rendered rendered = watcher_.result();
+    box_.setImage(rendered.bitmap);
     ++paints_;
+    if (rendered.fromThumbnail) shownQuick_ = decodingJob_;
+    else shownQuick_.reset();
   }
   sincePaint_.start();
+  if (flushing_) redrawWhole();
   if (!held_) {
     flushing_ = false;
   } else if (flushing_) {
@@ -185,8 +202,14 @@ void PanePreviewPacer::decoded() {
   }
 }
 
+void PanePreviewPacer::redrawWhole() {
+  if (!held_ && shownQuick_ && context_.previewEnabled) held_ = shownQuick_;
+  shownQuick_.reset();
+}
+
 void PanePreviewPacer::flush() {
   flushing_ = true;
+  if (!decoding_) redrawWhole();
   if (!decoding_) startDecode();
   if (!decoding_) flushing_ = false;
 }
@@ -194,6 +217,7 @@ void PanePreviewPacer::flush() {
 void PanePreviewPacer::drop() {
   timer_.stop();
   held_.reset();
+  shownQuick_.reset();
   decoding_ = false;
   flushing_ = false;
 }

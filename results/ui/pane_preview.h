@@ -24,6 +24,11 @@ struct AppContext;
 // picture (a zero side) fills the box.
 QRect FitPicture(int iw, int ih, int bw, int bh);
 
+// How much of a found picture the live preview reads and decodes: the whole
+// picture, or, while a scan runs, a JPEG's EXIF thumbnail where it is large
+// enough (see DecodeExifThumbnail); a JPEG without one is read whole.
+enum class PreviewDetail { kFull, kQuick };
+
 // A box showing a picture bitmap of its own size, centred.
 class CImagePreviewStatic : public QWidget {
   Q_OBJECT
@@ -46,7 +51,10 @@ void ClearPanePreview(CImagePreviewStatic& box);
 // The pane preview during a scan. A scan may find a million small pictures,
 // so the box is painted at most once per kIntervalMs with the picture found
 // last. The picture is read from the device and decoded on a worker thread;
-// the window's thread only sets the finished bitmap.
+// the window's thread only sets the finished bitmap. While the scan runs a
+// camera's EXIF thumbnail stands in for a JPEG where it is large enough, so
+// the preview takes little from the scan; the picture shown at the end is
+// decoded whole.
 class PanePreviewPacer : public QObject {
   Q_OBJECT
 
@@ -61,7 +69,7 @@ class PanePreviewPacer : public QObject {
   // way; otherwise it is held for the next paint, replacing one held before.
   void pictureFound(int deviceFd, const FoundFile& file);
   // Paints a held picture as soon as the decoder is free: the scan has ended
-  // and its last picture shows.
+  // and its last picture shows, decoded whole.
   void flush();
   // Forgets a held picture and any decode under way: the box is about to be
   // cleared.
@@ -73,18 +81,29 @@ class PanePreviewPacer : public QObject {
  private:
   void startDecode();
   void decoded();
+  // Holds the picture on show again when it was drawn from a thumbnail.
+  void redrawWhole();
 
   struct Held {
     int fd = -1;
     FoundFile file{};
+    PreviewDetail detail = PreviewDetail::kQuick;
   };
 
   CImagePreviewStatic& box_;
   const AppContext& context_;
   QTimer timer_;
   QElapsedTimer sincePaint_;
-  QFutureWatcher<QImage> watcher_;
+  struct Rendered {
+    QImage bitmap;
+    bool fromThumbnail = false;
+  };
+  QFutureWatcher<Rendered> watcher_;
   std::optional<Held> held_;
+  std::optional<Held> decodingJob_;
+  // The picture on show when it was drawn from a thumbnail: flush() draws it
+  // again whole.
+  std::optional<Held> shownQuick_;
   bool decoding_ = false;
   bool flushing_ = false;
   int paints_ = 0;
@@ -92,7 +111,8 @@ class PanePreviewPacer : public QObject {
 
 // Reads the picture (a RAW file's embedded preview) of `file` from the device
 // and draws the box's bitmap of bw x bh with it and the file's name. Runs on
-// any thread.
-QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh);
+// any thread. `fromThumbnail`, when given, tells whether a thumbnail stood in.
+QImage RenderPreview(int deviceFd, const FoundFile& file, int bw, int bh, PreviewDetail detail = PreviewDetail::kFull,
+                     bool* fromThumbnail = nullptr);
 
 }  // namespace lumicarve

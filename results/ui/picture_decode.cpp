@@ -1,11 +1,16 @@
 #include "results/ui/picture_decode.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <libheif/heif.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "results/temp_copy.h"
 #include "results/ui/pane_preview.h"
+#include "scan/formats/capture_date.h"
 #include "scan/raw_preview.h"
 
 namespace lumicarve {
@@ -132,6 +137,40 @@ DecodedPicture DecodePicture(const QByteArray& bytes, uint32_t type, int bw, int
   if (bytes.isEmpty() || bw <= 0 || bh <= 0) return {};
   if (type == FT_HEIC || type == FT_AVIF) return DecodeHeif(bytes, bw, bh);
   return DecodeFitted(bytes, DecoderFormat(type), bw, bh);
+}
+
+DecodedPicture DecodeExifThumbnail(int handle, const FoundFile& file, int bw, int bh) {
+  if (file.type != FT_JPG || file.length == 0 || bw <= 0 || bh <= 0) return {};
+  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(file.length, kJpegExifHeadBytes)));
+  size_t offset = 0, length = 0;
+  if (!ReadFileBytes(handle, file, 0, head.size(), head.data()) ||
+      !JpegExifThumbnail(head.data(), head.size(), offset, length))
+    return {};
+  // The picture's size from its frame header, which follows the EXIF block.
+  QByteArray headBytes = QByteArray::fromRawData(reinterpret_cast<const char*>(head.data()),
+                                                 static_cast<qsizetype>(head.size()));
+  QBuffer headBuffer(&headBytes);
+  headBuffer.open(QIODevice::ReadOnly);
+  const QSize picture = QImageReader(&headBuffer, "jpeg").size();
+  if (picture.width() <= 0 || picture.height() <= 0) return {};
+  QByteArray thumbBytes = headBytes.mid(static_cast<qsizetype>(offset), static_cast<qsizetype>(length));
+  QBuffer thumbBuffer(&thumbBytes);
+  thumbBuffer.open(QIODevice::ReadOnly);
+  QImageReader thumbReader(&thumbBuffer, "jpeg");
+  const QSize thumb = thumbReader.size();
+  const QRect target = FitPicture(picture.width(), picture.height(), bw, bh);
+  if (thumb.width() <= 0 || thumb.height() <= 0 || 2 * thumb.width() < target.width() ||
+      2 * thumb.height() < target.height())
+    return {};
+  // Within 3 % of the picture's shape: a letterboxed thumbnail is not used.
+  const int64_t cross = int64_t{thumb.width()} * picture.height() - int64_t{thumb.height()} * picture.width();
+  if (std::abs(cross) * 100 > int64_t{thumb.height()} * picture.width() * 3) return {};
+  DecodedPicture out;
+  out.image = thumbReader.read();
+  if (out.image.isNull()) return {};
+  out.width = picture.width();
+  out.height = picture.height();
+  return out;
 }
 
 DecodedPicture DecodePicture(const std::vector<uint8_t>& bytes, uint32_t type, int bw, int bh) {

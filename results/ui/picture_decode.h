@@ -34,4 +34,12 @@ PictureBytes ReadPictureBytes(int handle, const FoundFile& file, std::vector<uin
 DecodedPicture DecodePicture(const QByteArray& bytes, uint32_t type, int bw, int bh);
 DecodedPicture DecodePicture(const std::vector<uint8_t>& bytes, uint32_t type, int bw, int bh);
 
+// The thumbnail a camera stores in a JPEG's EXIF block, standing in for the
+// picture in a box of bw x bh: read from the file's first sectors only, a
+// few kilobytes to decode where the picture is megabytes. Used only when it
+// has the picture's shape and is at least half the size the picture takes
+// in the box; otherwise the image is null. `width` and `height` are the
+// picture's own size, so the thumbnail is drawn where the picture would be.
+DecodedPicture DecodeExifThumbnail(int handle, const FoundFile& file, int bw, int bh);
+
 }  // namespace lumicarve

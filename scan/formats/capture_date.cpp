@@ -103,12 +103,22 @@ bool FindBox(int handle, const FoundFile& file, uint64_t begin, uint64_t end, co
   return false;
 }
 
-bool TiffExifDate(const ByteView& tiff, uint64_t& filetime) {
+namespace {
+
+// The byte order and IFD0 offset of a TIFF header; false when it is not one.
+bool ReadTiffHeader(const ByteView& tiff, bool& be, uint32_t& ifd0) {
   uint16_t order = 0, magic = 0;
-  uint32_t ifd0 = 0;
   if (!tiff.u16le(0, order) || (order != 0x4949 && order != 0x4D4D)) return false;
-  const bool be = order == 0x4D4D;
-  if (!tiff.u16(2, be, magic) || magic != 42 || !tiff.u32(4, be, ifd0)) return false;
+  be = order == 0x4D4D;
+  return tiff.u16(2, be, magic) && magic == 42 && tiff.u32(4, be, ifd0);
+}
+
+}  // namespace
+
+bool TiffExifDate(const ByteView& tiff, uint64_t& filetime) {
+  bool be = false;
+  uint32_t ifd0 = 0;
+  if (!ReadTiffHeader(tiff, be, ifd0)) return false;
   OriginalDate rule(tiff, filetime);
   IfdVisitor walk(tiff, be);
   // IFD0 alone: the chain after it holds the thumbnail, never the date.
@@ -116,22 +126,59 @@ bool TiffExifDate(const ByteView& tiff, uint64_t& filetime) {
   return rule.found();
 }
 
-bool JpegExifDate(const uint8_t* bytes, size_t size, uint64_t& filetime) {
-  const ByteView jpeg(bytes, size);
+namespace {
+
+// The TIFF structure of the first EXIF block among a JPEG's leading bytes.
+std::optional<ByteView> JpegExifTiff(const ByteView& jpeg) {
   uint16_t marker = 0;
-  if (!jpeg.u16be(0, marker) || marker != 0xFFD8) return false;
+  if (!jpeg.u16be(0, marker) || marker != 0xFFD8) return std::nullopt;
   size_t at = 2;
   while (jpeg.u16be(at, marker) && (marker & 0xFF00) == 0xFF00) {
     // Start of scan or a segment without a length: the metadata is over.
-    if (marker == 0xFFDA || marker == 0xFFD9 || (marker >= 0xFFD0 && marker <= 0xFFD7)) return false;
+    if (marker == 0xFFDA || marker == 0xFFD9 || (marker >= 0xFFD0 && marker <= 0xFFD7)) return std::nullopt;
     uint16_t length = 0;
-    if (!jpeg.u16be(at + 2, length) || length < 2) return false;
+    if (!jpeg.u16be(at + 2, length) || length < 2) return std::nullopt;
     const ByteView segment = jpeg.slice(at + 4, length - 2u);
-    if (marker == 0xFFE1 && segment.equals(0, "Exif\0\0", 6))
-      return TiffExifDate(segment.slice(6, segment.size() - 6), filetime);
+    if (marker == 0xFFE1 && segment.equals(0, "Exif\0\0", 6)) return segment.slice(6, segment.size() - 6);
     at += 2 + size_t{length};
   }
-  return false;
+  return std::nullopt;
+}
+
+// The JPEGInterchangeFormat (513) and its length (514) in IFD1, the IFD that
+// follows IFD0 in an EXIF block and describes its thumbnail.
+class ThumbnailPlace : public IfdVisitor::Handler {
+ public:
+  void Entry(IfdVisitor&, const IfdPlace& place, const TiffEntry& e) override {
+    if (place.kind != IfdKind::kChain || place.chainIndex != 1) return;
+    if (e.tag == 513) offset = e.value;
+    if (e.tag == 514) length = e.value;
+  }
+  uint32_t offset = 0, length = 0;
+};
+
+}  // namespace
+
+bool JpegExifDate(const uint8_t* bytes, size_t size, uint64_t& filetime) {
+  const std::optional<ByteView> tiff = JpegExifTiff(ByteView(bytes, size));
+  return tiff && TiffExifDate(*tiff, filetime);
+}
+
+bool JpegExifThumbnail(const uint8_t* bytes, size_t size, size_t& offset, size_t& length) {
+  const std::optional<ByteView> tiff = JpegExifTiff(ByteView(bytes, size));
+  bool be = false;
+  uint32_t ifd0 = 0;
+  if (!tiff || !ReadTiffHeader(*tiff, be, ifd0)) return false;
+  ThumbnailPlace place;
+  IfdVisitor walk(*tiff, be);
+  walk.WalkChain(ifd0, place, 2);
+  // The thumbnail lies whole inside the block and is a JPEG itself.
+  const ByteView thumbnail = tiff->slice(place.offset, place.length);
+  uint16_t soi = 0;
+  if (place.length < 4 || thumbnail.size() != place.length || !thumbnail.u16be(0, soi) || soi != 0xFFD8) return false;
+  offset = static_cast<size_t>(thumbnail.data() - bytes);
+  length = thumbnail.size();
+  return true;
 }
 
 }  // namespace lumicarve

@@ -43,4 +43,9 @@ bool TiffExifDate(const ByteView& tiff, uint64_t& filetime);
 // hold no EXIF block with a valid DateTimeOriginal.
 bool JpegExifDate(const uint8_t* bytes, size_t size, uint64_t& filetime);
 
+// Where the thumbnail a camera stores in a JPEG's EXIF block lies among the
+// JPEG's leading bytes (`size` of them): false when there is none, or when
+// it does not lie whole inside the block or is not a JPEG.
+bool JpegExifThumbnail(const uint8_t* bytes, size_t size, size_t& offset, size_t& length);
+
 }  // namespace lumicarve
