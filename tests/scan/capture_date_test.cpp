@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scan/filetime.h"
+#include "scan/formats/capture_date.h"
 #include "scan/formats/registry.h"
 #include "test_device.h"
 
@@ -155,6 +156,34 @@ TEST(CaptureDate, aFileCutAnywhereGivesItsOwnDateOrNone) {
     }
   }
   ::close(fd);
+}
+
+// The camera's 160 x 120 thumbnail of a 4000 x 3000 picture (3,015 bytes at
+// byte 436 of the file, as exiftool reports), and for every cut
+// of the head and every spoiled byte of the EXIF block: no thumbnail, or one
+// that lies whole inside the bytes and starts as a JPEG.
+TEST(ExifThumbnail, isFoundInIfd1AndNeverReachesPastTheBytesGiven) {
+  const std::vector<uint8_t> jpeg = ReadTestFile("generated/image/big_4000x3000_exif_thumb.jpg");
+  ASSERT_GT(jpeg.size(), kJpegExifHeadBytes);
+  size_t offset = 0, length = 0;
+  ASSERT_TRUE(JpegExifThumbnail(jpeg.data(), kJpegExifHeadBytes, offset, length));
+  EXPECT_EQ(length, 3015u);
+  EXPECT_EQ(offset, 436u);
+  auto sound = [](const std::vector<uint8_t>& bytes, size_t size) {
+    size_t at = 0, n = 0;
+    if (!JpegExifThumbnail(bytes.data(), size, at, n)) return true;
+    return at + n <= size && bytes[at] == 0xFF && bytes[at + 1] == 0xD8;
+  };
+  for (size_t cut = 0; cut < offset + length + 8; ++cut) ASSERT_TRUE(sound(jpeg, cut)) << "cut at " << cut;
+  std::vector<uint8_t> spoiled(jpeg.begin(), jpeg.begin() + 1024);
+  for (size_t i = 4; i < spoiled.size(); ++i) {
+    for (uint8_t value : {uint8_t{0x00}, uint8_t{0xFF}}) {
+      const uint8_t kept = spoiled[i];
+      spoiled[i] = value;
+      ASSERT_TRUE(sound(spoiled, spoiled.size())) << "byte " << i << " spoiled";
+      spoiled[i] = kept;
+    }
+  }
 }
 
 }  // namespace

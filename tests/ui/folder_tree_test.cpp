@@ -72,6 +72,28 @@ class FolderTreeTest : public QObject {
     QCOMPARE(tree()->currentItem(), root->child(2));
   }
 
+  // During a scan the count labels are held and set together: the same
+  // texts a moment later, at once when the scan ends, and never on items of
+  // a tree cleared meanwhile.
+  void labelsHeldDuringAScanShowTheSameTextsAndAClearedTreeDropsThem() {
+    QTreeWidgetItem* root = tree()->invisibleRootItem();
+    pane_->setLabelsDeferred(true);
+    storage_->AddFoundFile(Dated(7, 2011, 2, 1));  // a new year is sorted in by its label
+    storage_->AddFoundFile(Dated(6, 2013, 3, 4));
+    QCOMPARE(Labels(root), (QStringList{"2011 (1)", "2012 (2)", "2013 (3)", "unsorted"}));
+    QTRY_COMPARE(Labels(root), (QStringList{"2011 (1)", "2012 (2)", "2013 (4)", "unsorted"}));
+    QCOMPARE(Labels(root->child(2)), (QStringList{"January (2)", "March (2)"}));
+    storage_->AddFoundFile(Dated(8, 2012, 5, 17));
+    pane_->setLabelsDeferred(false);
+    QCOMPARE(Labels(root->child(1)->child(0)), QStringList{"17 (3)"});
+
+    pane_->setLabelsDeferred(true);
+    storage_->AddFoundFile(Dated(9, 2012, 5, 17));
+    storage_->CreateRoot(*pane_, ',');
+    QTest::qWait(2 * FolderViewPane::kLabelIntervalMs);
+    QCOMPARE(Labels(root), QStringList{"unsorted"});
+  }
+
   void checkingAFolderChecksItsDescendantsAndMarksItsAncestorsPartly() {
     QTreeWidgetItem* year = tree()->topLevelItem(1);
     QTreeWidgetItem* january = year->child(0);

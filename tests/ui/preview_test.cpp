@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "results/ui/exif_reader.h"
 #include "results/ui/pane_preview.h"
 #include "scan/filetime.h"
+#include "scan/formats/capture_date.h"
 #include "shell/app_context.h"
 #include "shell/application.h"
 #include "shell/main_frame.h"
@@ -37,13 +39,15 @@ FoundFile Jpeg() {
   return f;
 }
 
-// A device holding the picture `source` from its first sector.
+// A device holding the picture `source` from its first sector; with `kept`,
+// only its first `kept` bytes, zeros after them.
 struct PictureDevice {
-  explicit PictureDevice(const QString& source) {
+  explicit PictureDevice(const QString& source, qsizetype kept = -1) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) return;
-    const QByteArray bytes = in.readAll();
+    QByteArray bytes = in.readAll();
     length = static_cast<uint64_t>(bytes.size());
+    if (kept >= 0 && kept < bytes.size()) std::fill(bytes.begin() + kept, bytes.end(), '\0');
     fd = test::MakeDevice(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   }
   ~PictureDevice() {
@@ -169,6 +173,39 @@ class PreviewTest : public QObject {
     QTRY_COMPARE(pacer.paints(), 2);
     QVERIFY(clock.elapsed() <= PanePreviewPacer::kIntervalMs + 1000);
     QCOMPARE(box_->image(), PaintedAlone(box_->size(), device, files.back()));
+    QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
+    QCOMPARE(pacer.paints(), 2);
+  }
+
+  // A camera picture with a 160 x 120 EXIF thumbnail, in a box where it is
+  // drawn 240 x 180: while the scan runs the thumbnail stands in, read from
+  // the file's first sectors alone; the scan's end draws the picture whole.
+  void aScanShowsTheCameraThumbnailFromTheFileHeadAndItsEndThePictureWhole() {
+    const QString source = QStringLiteral(LUMICARVE_TEST_DATA "/generated/image/big_4000x3000_exif_thumb.jpg");
+    box_->resize(240, 180);
+    PictureDevice device(source);
+    PictureDevice headOnly(source, kJpegExifHeadBytes);
+    FoundFile file = Jpeg();
+    file.length = device.length;
+    const QImage quick = RenderPreview(headOnly.fd, file, 240, 180, PreviewDetail::kQuick);
+    QCOMPARE(quick, RenderPreview(device.fd, file, 240, 180, PreviewDetail::kQuick));
+    QVERIFY(quick.pixel(120, 90) != qRgb(0, 0, 0));
+    // The head alone does not decode whole: the quick preview read no more.
+    QCOMPARE(RenderPreview(headOnly.fd, file, 240, 180).pixel(120, 90), qRgb(0, 0, 0));
+    const QImage whole = PaintedAlone(box_->size(), device, file);
+    QVERIFY(whole != quick);
+    // A larger box would enlarge the thumbnail more than twice: the picture is read whole.
+    QCOMPARE(RenderPreview(device.fd, file, 450, 325, PreviewDetail::kQuick), PaintedAlone({450, 325}, device, file));
+
+    AppContext context;
+    PanePreviewPacer pacer(*box_, context);
+    pacer.pictureFound(device.fd, file);
+    QTRY_COMPARE(pacer.paints(), 1);
+    QCOMPARE(box_->image(), quick);
+    pacer.flush();
+    QTRY_COMPARE(pacer.paints(), 2);
+    QCOMPARE(box_->image(), whole);
+    pacer.flush();  // drawn whole already: nothing more to draw
     QTest::qWait(2 * PanePreviewPacer::kIntervalMs);
     QCOMPARE(pacer.paints(), 2);
   }
