@@ -70,9 +70,8 @@ bool DeviceWatch::watchDiskService() {
   if (!DiskAccess::serviceAvailable()) return false;
   QDBusConnection bus = QDBusConnection::systemBus();
   // A service that is only activatable sends nothing until it runs: start it,
-  // without waiting for it.
-  if (!bus.interface()->isServiceRegistered(kService))
-    bus.interface()->asyncCall(QStringLiteral("StartServiceByName"), kService, 0u);
+  // without waiting for it (a running one answers that it runs already).
+  bus.interface()->asyncCall(QStringLiteral("StartServiceByName"), kService, 0u);
   for (const char* signal : {"InterfacesAdded", "InterfacesRemoved"})
     if (!bus.connect(kService, kRoot, kObjectManager, QString::fromLatin1(signal), this,
                      SLOT(serviceObjectsChanged(QDBusMessage))))

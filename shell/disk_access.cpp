@@ -8,7 +8,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
 #include <QMessageBox>
 #include <QWidget>
@@ -59,13 +58,33 @@ DiskAccess::DiskAccess(AppContext& context, DeviceEnumerator& enumerator, QWidge
   connect(&enumerator_, &DeviceEnumerator::adopted, this, &DiskAccess::described);
 }
 
+namespace {
+
+// The bus daemon answers in microseconds; one that does not answer in two
+// seconds is taken to have no service, instead of holding the window for the
+// default 25 seconds of each call.
+constexpr int kBusProbeTimeoutMs = 2000;
+
+QDBusMessage AskBus(const QDBusConnection& bus, const QString& method, const QVariantList& arguments = {}) {
+  QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                     QStringLiteral("/org/freedesktop/DBus"),
+                                                     QStringLiteral("org.freedesktop.DBus"), method);
+  call.setArguments(arguments);
+  return bus.call(call, QDBus::Block, kBusProbeTimeoutMs);
+}
+
+}  // namespace
+
 bool DiskAccess::serviceAvailable() {
   QDBusConnection bus = QDBusConnection::systemBus();
-  if (!bus.isConnected() || !bus.interface()) return false;
-  if (bus.interface()->isServiceRegistered(kService)) return true;
+  if (!bus.isConnected()) return false;
+  const QDBusMessage owned = AskBus(bus, QStringLiteral("NameHasOwner"), {kService});
+  if (owned.type() != QDBusMessage::ReplyMessage) return false;
+  if (owned.arguments().value(0).toBool()) return true;
   // Desktop systems start the service on the first call to it.
-  QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
-  return activatable.isValid() && activatable.value().contains(kService);
+  const QDBusMessage activatable = AskBus(bus, QStringLiteral("ListActivatableNames"));
+  return activatable.type() == QDBusMessage::ReplyMessage &&
+         activatable.arguments().value(0).toStringList().contains(kService);
 }
 
 void DiskAccess::request(int index, bool thenScan) {
