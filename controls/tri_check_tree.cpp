@@ -59,27 +59,21 @@ bool CTriCheckStateTreeCtrl::hitsCheckBox(QTreeWidgetItem* item, const QPoint& p
   return item && HasBox(item) && checkBoxRect(item).contains(pos);
 }
 
-void CTriCheckStateTreeCtrl::mousePressEvent(QMouseEvent* event) {
-  QPoint pos = event->position().toPoint();
+bool CTriCheckStateTreeCtrl::takeBoxClick(QMouseEvent* event) {
+  const QPoint pos = event->position().toPoint();
   QTreeWidgetItem* item = itemAt(pos);
-  // A click on a box changes checks only; the selection stays as it is.
-  if (event->button() == Qt::LeftButton && hitsCheckBox(item, pos)) {
-    clickBox(item, event->modifiers());
-    event->accept();
-    return;
-  }
-  QTreeWidget::mousePressEvent(event);
+  if (event->button() != Qt::LeftButton || !hitsCheckBox(item, pos)) return false;
+  clickBox(item, event->modifiers());
+  event->accept();
+  return true;
+}
+
+void CTriCheckStateTreeCtrl::mousePressEvent(QMouseEvent* event) {
+  if (!takeBoxClick(event)) QTreeWidget::mousePressEvent(event);
 }
 
 void CTriCheckStateTreeCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
-  QPoint pos = event->position().toPoint();
-  QTreeWidgetItem* item = itemAt(pos);
-  if (event->button() == Qt::LeftButton && hitsCheckBox(item, pos)) {
-    clickBox(item, event->modifiers());
-    event->accept();
-    return;
-  }
-  QTreeWidget::mouseDoubleClickEvent(event);
+  if (!takeBoxClick(event)) QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void CTriCheckStateTreeCtrl::keyPressEvent(QKeyEvent* event) {

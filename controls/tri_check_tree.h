@@ -30,6 +30,9 @@ class CTriCheckStateTreeCtrl : public QTreeWidget {
 
  private:
   void clickBox(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers);
+  // A left click (single or double) on a box changes checks only; the
+  // selection stays as it is. False when the event is not such a click.
+  bool takeBoxClick(QMouseEvent* event);
   void toggleSelection();
   void updateAncestors(QTreeWidgetItem* item, Qt::CheckState state);
 };
