@@ -1,8 +1,7 @@
 // Scan throughput against the machine's own limit. Builds three disk images
 // of a given size (random bytes; a camera card, 80 % of it real-size JPEGs;
 // a video card of large MP4 files), reads each once to warm the page cache,
-// then measures plain sequential 1 MiB preads over it (alone, and beside a
-// thread that reads the buffers as they are filled) and a full scan of it,
+// then measures plain sequential 1 MiB preads over it and a full scan of it,
 // each in a child process so CPU time and peak memory are its own. The rows
 // named "window" scan through the real main window (offscreen); "cli" through
 // the engine as the command line drives it.
@@ -22,7 +21,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -32,7 +30,6 @@
 #include <functional>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "devices/device_list.h"
@@ -214,30 +211,13 @@ Figures InChild(F body) {
   return f;
 }
 
-// Plain 1 MiB reads. With `beside`, a second thread reads through the
-// buffers all the while, as a scan's examining thread reads what its reader
-// thread copies: on cores that share their caches or memory bandwidth this
-// is the most a scan that examines every byte can reach.
-Figures PlainReads(const std::string& path, bool beside = false) {
+Figures PlainReads(const std::string& path) {
   return InChild([&](uint64_t* out) {
     const int fd = ::open(path.c_str(), O_RDONLY);
     if (fd < 0) _exit(1);
-    constexpr size_t kRing = 6;
-    std::vector<uint8_t> b(kRing << 20);
-    std::atomic<bool> done{false};
-    std::atomic<uint64_t> sum{0};
-    std::thread reader;
-    if (beside)
-      reader = std::thread([&] {
-        uint64_t s = 0;
-        while (!done.load(std::memory_order_relaxed))
-          for (size_t i = 0; i < b.size(); i += 64) s += static_cast<const volatile uint8_t&>(b[i]);
-        sum = s;
-      });
+    std::vector<uint8_t> b(1 << 20);
     uint64_t calls = 0;
-    while (::read(fd, b.data() + (calls % kRing << 20), 1 << 20) > 0) ++calls;
-    done = true;
-    if (reader.joinable()) reader.join();
+    while (::read(fd, b.data(), b.size()) > 0) ++calls;
     out[0] = calls;
   });
 }
@@ -388,32 +368,29 @@ int main(int argc, char** argv) {
   if (!present(videoPath)) MakeVideoCard(videoPath, size);
 
   const double gib = double(size) / double(1ull << 30);
-  std::printf("%-12s %10s %11s %10s %7s %9s %10s %10s %10s %8s\n", "image", "pread MB/s", "beside MB/s", "scan MB/s",
-              "ratio", "of beside", "CPU s/GiB", "peak RSS", "reads", "files");
+  std::printf("%-12s %10s %10s %7s %10s %10s %10s %8s\n", "image", "pread MB/s", "scan MB/s", "ratio", "CPU s/GiB",
+              "peak RSS", "reads", "files");
   for (const Image& img : images) {
     if (std::string(img.name).rfind(only, 0) != 0) continue;
-    Figures plain, beside, scan;
+    Figures plain, scan;
     bool failed = false;
     for (int round = 0; round < rounds && !failed; ++round) {
       Warm(img.path);
       const Figures p = PlainReads(img.path);
-      const Figures b = PlainReads(img.path, true);
       Warm(img.path);
       const Figures s = Scan(img.path, img.window);
-      failed = !p.ok || !b.ok || !s.ok;
+      failed = !p.ok || !s.ok;
       if (round == 0 || p.seconds < plain.seconds) plain = p;
-      if (round == 0 || b.seconds < beside.seconds) beside = b;
       if (round == 0 || s.seconds < scan.seconds) scan = s;
     }
     const double plainRate = double(size) / 1e6 / plain.seconds;
-    const double besideRate = double(size) / 1e6 / beside.seconds;
     const double scanRate = double(size) / 1e6 / scan.seconds;
     if (failed)  // a row of figures from a run that did not finish would look like a result
       std::printf("%-12s failed: the plain read or the scan of %s did not finish\n", img.name, img.path.c_str());
     else
-      std::printf("%-12s %10.0f %11.0f %10.0f %7.2f %9.2f %10.3f %7ld MB %10" PRIu64 " %8" PRIu64 "\n", img.name,
-                  plainRate, besideRate, scanRate, scanRate / plainRate, scanRate / besideRate, scan.cpuSeconds / gib,
-                  scan.peakRssKb / 1024, scan.readCalls, scan.files);
+      std::printf("%-12s %10.0f %10.0f %7.2f %10.3f %7ld MB %10" PRIu64 " %8" PRIu64 "\n", img.name, plainRate,
+                  scanRate, scanRate / plainRate, scan.cpuSeconds / gib, scan.peakRssKb / 1024, scan.readCalls,
+                  scan.files);
     std::fflush(stdout);
     if (!keep && (&img == &images.back() || (&img)[1].path != img.path)) ::unlink(img.path.c_str());
   }
