@@ -5,9 +5,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdlib>
 
 #include "browse_test_support.h"
 #include "controls/tri_check_tree.h"
@@ -141,7 +146,63 @@ class WindowInputTest : public QObject {
     QVERIFY(!previousEnabledAtStart);
   }
 
+  // A used FAT card with two copies of one picture, one of them deleted:
+  // the View menu's items, clicked with the mouse, switch the list from the
+  // card's names to the numbered ones, leave out the file still on the card,
+  // and hide and show the folder view.
+  void theViewMenuByMouseSwitchesNamesFiltersDeletedFilesAndHidesPanes() {
+    for (const char* tool : {"mkfs.vfat", "mcopy", "mdel", "mmd"})
+      if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) QSKIP("mtools or dosfstools missing");
+    const QString img = dir_->filePath(QStringLiteral("used.img"));
+    const QString picture = DataPath(QStringLiteral("make_in_model_canon.jpg"));
+    const QString m = QStringLiteral(" -i '%1' ").arg(img);
+    QVERIFY(Shell(QStringLiteral("head -c 64M /dev/urandom >'%1' && mkfs.vfat -F 32 -s 1 '%1' >/dev/null").arg(img)));
+    QVERIFY(Shell(QStringLiteral("mmd") + m + QStringLiteral("::/DCIM")));
+    QVERIFY(Shell(QStringLiteral("mcopy") + m + QStringLiteral("'%1' ::/DCIM/KEPT.JPG").arg(picture)));
+    QVERIFY(Shell(QStringLiteral("mcopy") + m + QStringLiteral("'%1' ::/DCIM/GONE.JPG").arg(picture)));
+    QVERIFY(Shell(QStringLiteral("mdel") + m + QStringLiteral("::/DCIM/GONE.JPG")));
+    QVERIFY(frame_->openDiskImage(img));
+    MessageBoxWatcher boxes;
+    QTest::keyClick(frame_.get(), Qt::Key_F5);
+    QVERIFY(QTest::qWaitFor([&] { return frame_->context().commandEnable[0] && !boxes.texts.isEmpty(); }, 30000));
+    frame_->waitForScanThread();
+    CTriCheckStateTreeCtrl* tree = frame_->folderPane()->tree();
+    click(tree->topLevelItem(0)->child(0)->child(0));  // 2008, June, 21
+    QCOMPARE(listed(), (QStringList{QStringLiteral("DCIM/KEPT.JPG"), QStringLiteral("DCIM/_ONE.JPG")}));
+    QVERIFY(clickMenuItem(QStringLiteral("&View"), QStringLiteral("&Deleted files only")));
+    QCOMPARE(listed(), QStringList{QStringLiteral("DCIM/_ONE.JPG")});
+    QVERIFY(clickMenuItem(QStringLiteral("&View"), QStringLiteral("&Original file names")));
+    QCOMPARE(listed(), QStringList{QStringLiteral("00000002.JPG")});
+    QVERIFY(clickMenuItem(QStringLiteral("&View"), QStringLiteral("&Deleted files only")));
+    QCOMPARE(listed(), (QStringList{QStringLiteral("00000001.JPG"), QStringLiteral("00000002.JPG")}));
+    QVERIFY(clickMenuItem(QStringLiteral("&View"), QStringLiteral("&Folder view")));
+    QTRY_VERIFY(!frame_->folderPane()->isVisible());
+    QVERIFY(clickMenuItem(QStringLiteral("&View"), QStringLiteral("&Folder view")));
+    QTRY_VERIFY(frame_->folderPane()->isVisible());
+  }
+
  private:
+  static bool Shell(const QString& command) {
+    return std::system(command.toLocal8Bit().constData()) == 0;
+  }
+  // Opens `menu` on the menu bar and clicks its `item`, both with the mouse.
+  bool clickMenuItem(const QString& menu, const QString& item) {
+    auto find = [](QWidget* w, const QString& text) -> QAction* {
+      for (QAction* a : w->actions())
+        if (a->text() == text) return a;
+      return nullptr;
+    };
+    QMenuBar* bar = frame_->menuBar();
+    QAction* menuAction = find(bar, menu);
+    if (!menuAction) return false;
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menuAction).center());
+    QMenu* popup = menuAction->menu();
+    if (!QTest::qWaitForWindowExposed(popup)) return false;
+    QAction* itemAction = find(popup, item);
+    if (!itemAction) return false;
+    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(itemAction).center());
+    return QTest::qWaitFor([&] { return !popup->isVisible(); });
+  }
   void click(QTreeWidgetItem* item) {
     CTriCheckStateTreeCtrl* tree = frame_->folderPane()->tree();
     for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) p->setExpanded(true);
