@@ -58,12 +58,36 @@ uint64_t ReadAheadReach(int fd) {
   return (bytes ? bytes : uint64_t{8} << 20) * kReachFactor;
 }
 
-// Whether every page of [offset, offset + length) of `fd` is in the page
-// cache, asked of the kernel without touching the pages. Kernels before 6.5
-// cannot tell; the range then counts as not cached, so it is released after
-// the scan has read it.
+// How many pages of [offset, offset + length) of `fd` the page cache holds,
+// counted by the kernel in one walk of the range (Linux 6.5 and later); -1
+// when the kernel cannot tell.
+int64_t CachedPageCount(int fd, uint64_t offset, uint64_t length) {
+#if defined(__linux__)
+  static std::atomic<bool> unavailable{false};
+  if (unavailable.load(std::memory_order_relaxed)) return -1;
+  struct {
+    uint64_t offset, length;
+  } range{offset, length};
+  struct {
+    uint64_t cache, dirty, writeback, evicted, recentlyEvicted;
+  } counts{};
+  constexpr long kCachestat = 451;  // the same number on every architecture
+  if (::syscall(kCachestat, fd, &range, &counts, 0) == 0) return static_cast<int64_t>(counts.cache);
+  // An older kernel, or a sandbox that refuses calls it does not know.
+  if (errno == ENOSYS || errno == EPERM) unavailable.store(true, std::memory_order_relaxed);
+#else
+  (void)fd, (void)offset, (void)length;
+#endif
+  return -1;
+}
+
 // Which pages of [offset, offset + length) are in the page cache, one bit
-// per page from the page holding `offset`; none when it cannot be told.
+// per page from the page holding `offset`, asked of the kernel without
+// touching the pages; none when it cannot be told (the range then counts as
+// not cached, so it is released after the scan has read it). A range wholly
+// cached or wholly not, the usual case, is told by a count; only a mixed
+// one is looked up page by page, which costs the scan a seventh of its
+// speed when done for every chunk.
 template <size_t N>
 std::bitset<N> CachedPages(int fd, uint64_t offset, uint64_t length, uint64_t& base) {
   std::bitset<N> out;
@@ -72,6 +96,12 @@ std::bitset<N> CachedPages(int fd, uint64_t offset, uint64_t length, uint64_t& b
   const uint64_t span = offset + length - base;
   const size_t pages = static_cast<size_t>((span + page - 1) / page);
   if (pages > N) return out;
+  const int64_t cached = CachedPageCount(fd, base, span);
+  if (cached == 0) return out;
+  if (cached == static_cast<int64_t>(pages)) {
+    for (size_t i = 0; i < pages; ++i) out[i] = true;
+    return out;
+  }
   void* map = ::mmap(nullptr, span, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(base));
   if (map == MAP_FAILED) return out;
   unsigned char resident[N];
