@@ -73,8 +73,9 @@ int64_t CachedPageCount(int fd, uint64_t offset, uint64_t length) {
   } counts{};
   constexpr long kCachestat = 451;  // the same number on every architecture
   if (::syscall(kCachestat, fd, &range, &counts, 0) == 0) return static_cast<int64_t>(counts.cache);
-  // An older kernel, or a sandbox that refuses calls it does not know.
-  if (errno == ENOSYS || errno == EPERM) unavailable.store(true, std::memory_order_relaxed);
+  // ENOSYS: an older kernel. A file the user may neither write nor own is
+  // refused (EPERM); another file may not be, so only ENOSYS is remembered.
+  if (errno == ENOSYS) unavailable.store(true, std::memory_order_relaxed);
 #else
   (void)fd, (void)offset, (void)length;
 #endif
