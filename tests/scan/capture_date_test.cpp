@@ -15,17 +15,10 @@
 namespace lumicarve {
 namespace {
 
+using test::FiletimeAt;
 using test::ImageBuilder;
 using test::ReadTestFile;
 using test::ScanRun;
-
-uint64_t At(int year, int month, int day, int hour, int minute, int second) {
-  CalendarTime t;
-  t.year = year, t.month = month, t.day = day, t.hour = hour, t.minute = minute, t.second = second;
-  uint64_t filetime = 0;
-  CalendarToFiletime(t, filetime);
-  return filetime;
-}
 
 struct Case {
   const char* file;
@@ -43,10 +36,10 @@ TEST(VideoDate, comesFromMvhdAsfFilePropertiesAndAviIditAndIsAbsentWhenUnset) {
   const uint32_t since1904 = 3420093600u;  // 2012-05-17 10:00:00
   for (int i = 0; i < 4; ++i) mp4[mvhd + 8 + i] = static_cast<uint8_t>(since1904 >> (24 - 8 * i));
   const Case cases[] = {
-      {"corpus/QuickTime.mov", FT_MOV, At(2005, 8, 11, 14, 3, 54)},
-      {"corpus/ASF.wmv", FT_WMV, At(2004, 10, 28, 17, 23, 34) + 1740000},
-      {"corpus/RIFF.avi", FT_AVI, At(2003, 3, 10, 15, 4, 43)},
-      {"corpus/Pentax.avi", FT_AVI, At(2009, 10, 27, 12, 14, 34)},
+      {"corpus/QuickTime.mov", FT_MOV, FiletimeAt(2005, 8, 11, 14, 3, 54)},
+      {"corpus/ASF.wmv", FT_WMV, FiletimeAt(2004, 10, 28, 17, 23, 34) + 1740000},
+      {"corpus/RIFF.avi", FT_AVI, FiletimeAt(2003, 3, 10, 15, 4, 43)},
+      {"corpus/Pentax.avi", FT_AVI, FiletimeAt(2009, 10, 27, 12, 14, 34)},
       {"generated/video/video.wmv", FT_WMV, 0},
       {"generated/video/mobile.3gp", FT_3GP, 0},
       {"generated/video/video.avi", FT_AVI, 0},
@@ -76,7 +69,7 @@ TEST(VideoDate, comesFromMvhdAsfFilePropertiesAndAviIditAndIsAbsentWhenUnset) {
   }
   uint64_t date = 0;
   EXPECT_TRUE(ReadVideoDate(fd, patched, date));
-  EXPECT_EQ(date, At(2012, 5, 17, 10, 0, 0));
+  EXPECT_EQ(date, FiletimeAt(2012, 5, 17, 10, 0, 0));
   // A record longer than the device, or cut before its header, reads nothing.
   FoundFile cut = records[0];
   cut.length = 100;
@@ -91,21 +84,21 @@ TEST(VideoDate, theScanFilesAVideoUnderItsContainerDate) {
   ScanRun run(img.bytes());
   run.Run();
   ASSERT_EQ(run.files().size(), 1u);
-  EXPECT_EQ(run.files()[0].date, At(2005, 8, 11, 14, 3, 54));
+  EXPECT_EQ(run.files()[0].date, FiletimeAt(2005, 8, 11, 14, 3, 54));
 }
 
 // Pictures and videos of the newer types, dated from their own metadata.
 const std::vector<Case>& Cases() {
   // The Matroska sample claims more than it holds, so it comes last.
   static const std::vector<Case> cases = {
-      {"formats/complete.heic", FT_HEIC, At(2021, 7, 14, 9, 30, 5)},
-      {"formats/complete.avif", FT_AVIF, At(2022, 11, 3, 18, 45, 59)},
-      {"corpus/CanonRaw.cr3", FT_CR3, At(2018, 2, 21, 12, 8, 56)},
-      {"corpus/FujiFilm.raf", FT_RAF, At(2007, 5, 22, 13, 58, 30)},
-      {"formats/complete.mkv", FT_MKV, At(2023, 5, 6, 7, 8, 9)},
+      {"formats/complete.heic", FT_HEIC, FiletimeAt(2021, 7, 14, 9, 30, 5)},
+      {"formats/complete.avif", FT_AVIF, FiletimeAt(2022, 11, 3, 18, 45, 59)},
+      {"corpus/CanonRaw.cr3", FT_CR3, FiletimeAt(2018, 2, 21, 12, 8, 56)},
+      {"corpus/FujiFilm.raf", FT_RAF, FiletimeAt(2007, 5, 22, 13, 58, 30)},
+      {"formats/complete.mkv", FT_MKV, FiletimeAt(2023, 5, 6, 7, 8, 9)},
       {"corpus/QuickTime.heic", FT_HEIC, 0},
       {"formats/complete.webm", FT_WEBM, 0},
-      {"corpus/Matroska.mkv", FT_MKV, At(2010, 2, 3, 21, 17, 48)},
+      {"corpus/Matroska.mkv", FT_MKV, FiletimeAt(2010, 2, 3, 21, 17, 48)},
   };
   return cases;
 }

@@ -16,11 +16,21 @@
 #include <vector>
 
 #include "devices/device_table.h"
+#include "scan/filetime.h"
 #include "scan/scan_context.h"
 #include "scan/scan_loop.h"
 #include "scan/sector_reader.h"
 
 namespace lumicarve::test {
+
+// The FILETIME of a local calendar time, as the files' metadata give it.
+inline uint64_t FiletimeAt(int year, int month, int day, int hour, int minute, int second) {
+  CalendarTime t;
+  t.year = year, t.month = month, t.day = day, t.hour = hour, t.minute = minute, t.second = second;
+  uint64_t filetime = 0;
+  CalendarToFiletime(t, filetime);
+  return filetime;
+}
 
 inline std::vector<uint8_t> ReadTestFile(const std::string& relative) {
   std::ifstream in(std::string(LUMICARVE_TEST_DATA) + "/" + relative, std::ios::binary);

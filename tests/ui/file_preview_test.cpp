@@ -19,21 +19,10 @@
 #include "results/temp_dir.h"
 #include "shell/main_frame.h"
 #include "ui_test_support.h"
+#include "../scan/test_device.h"
 
 using namespace lumicarve;
 using namespace lumicarve::test;
-
-namespace {
-
-uint64_t Filetime(int y, int mo, int d, int h, int mi, int s) {
-  CalendarTime t;
-  t.year = y, t.month = mo, t.day = d, t.hour = h, t.minute = mi, t.second = s;
-  uint64_t ft = 0;
-  CalendarToFiletime(t, ft);
-  return ft;
-}
-
-}  // namespace
 
 class FilePreviewTest : public QObject {
   Q_OBJECT
@@ -47,7 +36,7 @@ class FilePreviewTest : public QObject {
     QCOMPARE(PreviewCameraText("FUJIFILM", "X100"), QStringLiteral("FUJIFILM X100"));
     QCOMPARE(PreviewCameraText("", "X100"), QStringLiteral("n/a"));
     QCOMPARE(PreviewCameraText("C", "X100"), QStringLiteral("n/a"));
-    QCOMPARE(PreviewDateText(Filetime(2008, 6, 21, 12, 0, 1)), QStringLiteral("6/21/08 12:00 PM"));
+    QCOMPARE(PreviewDateText(FiletimeAt(2008, 6, 21, 12, 0, 1)), QStringLiteral("6/21/08 12:00 PM"));
     // Zero is a record without a date; it is not shown as the year 1601.
     QCOMPARE(PreviewDateText(0), QStringLiteral("n/a"));
     QCOMPARE(PreviewDateText(~uint64_t{0}), QStringLiteral("n/a"));
@@ -67,7 +56,7 @@ class FilePreviewTest : public QObject {
     QCOMPARE(dialog.cameraText(), QStringLiteral("Canon EOS 5D"));
     // The date the EXIF step finds shows the next time the dialog opens.
     QCOMPARE(dialog.dateText(), QStringLiteral("n/a"));
-    QCOMPARE(canon->date, Filetime(2008, 6, 21, 12, 0, 1));
+    QCOMPARE(canon->date, FiletimeAt(2008, 6, 21, 12, 0, 1));
     const QImage shown = dialog.pictureBox()->image();
     const QSize box = dialog.pictureBox()->size();
     QCOMPARE(shown.size(), box);

@@ -17,26 +17,17 @@
 #include "ui_test_support.h"
 
 using namespace lumicarve;
+using namespace lumicarve::test;
 
 namespace {
-
-QAction* MenuAction(QWidget* menuOrBar, const QString& text) {
-  for (QAction* a : menuOrBar->actions())
-    if (a->text() == text) return a;
-  return nullptr;
-}
 
 // Opens `menu` > `item` by mouse clicks and returns the texts of the modal
 // dialog that shows, which is then cancelled with its `cancel` button.
 QStringList DialogThroughMenu(CMainFrame& frame, const QString& menu, const QString& item,
                               const QString& cancel) {
   QStringList seen;
-  QMenuBar* bar = frame.menuBar();
-  QAction* menuAction = MenuAction(bar, menu);
-  if (!menuAction) return seen;
-  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menuAction).center());
-  QMenu* popup = menuAction->menu();
-  if (!QTest::qWaitForWindowExposed(popup)) return seen;
+  QMenu* popup = OpenMenu(frame.menuBar(), menu);
+  if (!popup) return seen;
   QAction* itemAction = MenuAction(popup, item);
   if (!itemAction) return seen;
   QTimer poll;

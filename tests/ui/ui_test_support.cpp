@@ -6,8 +6,22 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QTest>
 
 namespace lumicarve::test {
+
+QAction* MenuAction(QWidget* menuOrBar, const QString& text) {
+  for (QAction* a : menuOrBar->actions())
+    if (a->text() == text) return a;
+  return nullptr;
+}
+
+QMenu* OpenMenu(QMenuBar* bar, const QString& menu) {
+  QAction* menuAction = MenuAction(bar, menu);
+  if (!menuAction || !menuAction->menu()) return nullptr;
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menuAction).center());
+  return QTest::qWaitForWindowExposed(menuAction->menu()) ? menuAction->menu() : nullptr;
+}
 
 QString DataPath(const QString& name) {
   return QStringLiteral(LUMICARVE_TEST_DATA "/ui/") + name;

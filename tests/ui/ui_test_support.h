@@ -3,6 +3,9 @@
 // shows while a test drives it.
 #pragma once
 
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QObject>
 #include <QPair>
@@ -33,6 +36,12 @@ QByteArray Sha256(const QString& path);
 
 // Every file below `dir`, hidden ones too, relative and sorted.
 QStringList FilesBelow(const QString& dir);
+
+// The action of `menuOrBar` (a menu bar or a menu) whose text is `text`.
+QAction* MenuAction(QWidget* menuOrBar, const QString& text);
+// Opens the menu `menu` of `bar` with a mouse click: the menu once shown,
+// else null.
+QMenu* OpenMenu(QMenuBar* bar, const QString& menu);
 
 // Closes every modal message box as soon as it shows, remembering its text
 // and icon: with `answer` when the box has that button, else as accepted.

@@ -5,8 +5,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
@@ -187,18 +185,8 @@ class WindowInputTest : public QObject {
   }
   // Opens `menu` on the menu bar and clicks its `item`, both with the mouse.
   bool clickMenuItem(const QString& menu, const QString& item) {
-    auto find = [](QWidget* w, const QString& text) -> QAction* {
-      for (QAction* a : w->actions())
-        if (a->text() == text) return a;
-      return nullptr;
-    };
-    QMenuBar* bar = frame_->menuBar();
-    QAction* menuAction = find(bar, menu);
-    if (!menuAction) return false;
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menuAction).center());
-    QMenu* popup = menuAction->menu();
-    if (!QTest::qWaitForWindowExposed(popup)) return false;
-    QAction* itemAction = find(popup, item);
+    QMenu* popup = OpenMenu(frame_->menuBar(), menu);
+    QAction* itemAction = popup ? MenuAction(popup, item) : nullptr;
     if (!itemAction) return false;
     QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(itemAction).center());
     return QTest::qWaitFor([&] { return !popup->isVisible(); });
