@@ -186,36 +186,72 @@ const uint8_t* BlockReader::Block(uint64_t first) {
   return ReadSingleBlock(first);
 }
 
-// Reads the chunk at `first` (the sectors past the device end as zeros).
-void BlockReader::ReadChunk(Chunk& chunk, uint64_t first, uint64_t generation) {
-  const uint64_t left = total_ > first ? total_ - first : 0;
-  const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunkSectors + 1, left));
-  chunk.first = first;
-  // Whether the chunk was cached before the scan came near it. The kernel
-  // reads ahead of every read into the chunks that follow (and on, as pages
-  // it read ahead are read), never further than readAheadReach_: so each
-  // chunk is looked up before the scan reads anything within that reach of
-  // it, and only the pages cached then are taken to be someone else's.
-  if (generation != probeGeneration_) {
-    probeGeneration_ = generation;
+// Takes the next chunk of the current sequence into `slot`, under mutex_.
+// Whether the chunk was cached before the scan came near it is settled here,
+// before any thread reads it: the kernel reads ahead of every read into the
+// chunks that follow (and on, as pages it read ahead are read), never further
+// than readAheadReach_, so each chunk is looked up before anything within
+// that reach of it is read, and only the pages cached then are taken to be
+// someone else's. Claims are made in order, so the look-ups are too.
+uint64_t BlockReader::Claim(Chunk& slot) {
+  const uint64_t first = readNext_;
+  readNext_ += kChunkSectors;
+  slot.state = SlotState::kReading;
+  slot.first = first;
+  if (generation_ != probeGeneration_) {
+    probeGeneration_ = generation_;
     probes_.clear();
     probeNext_ = first;
   }
   const uint64_t reachSectors = readAheadReach_ / kSectorSize;
   while (probeNext_ < total_ && probeNext_ < first + kChunkSectors + reachSectors) {
     const uint64_t sectors = std::min<uint64_t>(kChunkSectors + 1, total_ - probeNext_);
-    Probe probe{probeNext_, 0, {}};
+    Probe probe{probeNext_, 0, {}, false};
     probe.cached = CachedPages<kMaskPages>(fd_, probeNext_ * kSectorSize, sectors * kSectorSize, probe.base);
+    const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+    const uint64_t end = (probeNext_ + sectors) * kSectorSize;
+    probe.whole = probe.cached.count() == (end - probe.base + page - 1) / page;
     probes_.push_back(probe);
     probeNext_ += kChunkSectors;
   }
   while (!probes_.empty() && probes_.front().first < first) probes_.pop_front();
-  const bool probed = n != 0 && !probes_.empty() && probes_.front().first == first;
+  const bool probed = !probes_.empty() && probes_.front().first == first;
+  slot.cached = probed ? probes_.front().cached : PageMask{};
+  slot.cacheBase = probed ? probes_.front().base : first * kSectorSize;
+  return generation_;
+}
+
+// Whether the chunk the next claim would take is wholly in the page cache.
+bool BlockReader::NextIsCached() const {
+  if (probeGeneration_ != generation_) return false;
+  for (const Probe& probe : probes_)
+    if (probe.first == readNext_) return probe.whole;
+  return false;
+}
+
+// Reads a claimed chunk (the sectors past the device end as zeros), outside
+// mutex_: the reader thread and the scan may each read one at a time.
+void BlockReader::ReadChunk(Chunk& chunk) {
+  const uint64_t first = chunk.first;
+  const uint64_t left = total_ > first ? total_ - first : 0;
+  const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunkSectors + 1, left));
   chunk.ok = n != 0 && ReadSectors(fd_, first, n, kSectorSize, chunk.data);
-  chunk.cached = probed ? probes_.front().cached : PageMask{};
-  chunk.cacheBase = probed ? probes_.front().base : first * kSectorSize;
   chunk.error = chunk.ok ? 0 : (n ? LastReadError() : ERANGE);
   if (chunk.ok) std::memset(chunk.data + size_t{n} * kSectorSize, 0, kChunkBytes - size_t{n} * kSectorSize);
+}
+
+// Hands a chunk that was read to the scan, under mutex_; one read for a
+// sequence the scan has left since is released again.
+void BlockReader::Finish(Chunk& slot, uint64_t generation) {
+  if (generation == generation_) {
+    slot.generation = generation;
+    slot.state = SlotState::kFilled;
+  } else {
+    // The scan jumped elsewhere while this was read.
+    if (slot.ok) Uncached(slot, std::min<uint64_t>(kChunkSectors, total_ - slot.first) * kSectorSize, drops_);
+    slot.state = SlotState::kFree;
+  }
+  wake_.notify_all();
 }
 
 // The reader fills free slots with the chunks of the current sequence, in
@@ -227,38 +263,27 @@ void BlockReader::ReaderLoop() {
     Chunk* slot = nullptr;
     wake_.wait(lock, [&] {
       if (stop_ || !drops_.empty()) return true;
-      if (!reading_ || readNext_ >= total_) return false;
-      for (Chunk& chunk : ring_)
-        if (chunk.state == SlotState::kFree) {
-          slot = &chunk;
-          return true;
-        }
-      return false;
+      slot = FreeSlot();
+      return slot != nullptr;
     });
     if (stop_) return;
     std::vector<std::pair<uint64_t, uint64_t>> drops;
     drops.swap(drops_);
-    uint64_t first = 0, generation = generation_;
-    if (slot) {
-      slot->state = SlotState::kReading;
-      first = readNext_;
-      readNext_ += kChunkSectors;
-    }
+    const uint64_t generation = slot ? Claim(*slot) : 0;
     lock.unlock();
     for (const auto& [offset, length] : drops) Drop(offset, length);
-    if (slot) ReadChunk(*slot, first, generation);
+    if (slot) ReadChunk(*slot);
     lock.lock();
-    if (!slot) continue;
-    if (generation == generation_) {
-      slot->generation = generation;
-      slot->state = SlotState::kFilled;
-      wake_.notify_all();
-    } else {
-      // The scan jumped elsewhere while this was read.
-      if (slot->ok) Uncached(*slot, std::min<uint64_t>(kChunkSectors, total_ - first) * kSectorSize, drops_);
-      slot->state = SlotState::kFree;
-    }
+    if (slot) Finish(*slot, generation);
   }
+}
+
+// A slot the next chunk of the sequence may be read into, under mutex_.
+BlockReader::Chunk* BlockReader::FreeSlot() {
+  if (!reading_ || readNext_ >= total_) return nullptr;
+  for (Chunk& chunk : ring_)
+    if (chunk.state == SlotState::kFree) return &chunk;
+  return nullptr;
 }
 
 void BlockReader::Restart(uint64_t first) {
@@ -274,18 +299,27 @@ void BlockReader::Restart(uint64_t first) {
   wake_.notify_all();
 }
 
+// Out of the page cache, copying a chunk costs the reader thread more than
+// examining it costs the scan, so a scan that would wait for its chunk takes
+// the next chunk not yet begun and reads it itself: both cores then copy.
+// From the device the scan only waits, and leaves the device one read at a
+// time.
 BlockReader::Chunk* BlockReader::Take(uint64_t first) {
   std::unique_lock<std::mutex> lock(mutex_);
-  Chunk* found = nullptr;
-  wake_.wait(lock, [&] {
+  for (;;) {
     for (Chunk& chunk : ring_)
-      if (chunk.state == SlotState::kFilled && chunk.generation == generation_ && chunk.first == first) {
-        found = &chunk;
-        return true;
-      }
-    return false;
-  });
-  return found;
+      if (chunk.state == SlotState::kFilled && chunk.generation == generation_ && chunk.first == first) return &chunk;
+    Chunk* slot = NextIsCached() ? FreeSlot() : nullptr;
+    if (!slot) {
+      wake_.wait(lock);
+      continue;
+    }
+    const uint64_t generation = Claim(*slot);
+    lock.unlock();
+    ReadChunk(*slot);
+    lock.lock();
+    Finish(*slot, generation);
+  }
 }
 
 // Only what the scan itself brought into the cache is released: a range

@@ -1,9 +1,10 @@
 // Serves the scan loop's 64-sector blocks (plus the sector after each, which
 // the end rules peek into) from large reads of the device. A helper thread
 // reads the chunks that follow the one being examined into a small ring, so
-// the device (or the page cache) is kept busy while the scan examines. When a
-// large read fails, the range it covered is read again block by block, so
-// read errors are counted per 64-sector block and no readable sector is lost.
+// the device (or the page cache) is kept busy while the scan examines; out of
+// the page cache the scan reads chunks too rather than wait. When a large
+// read fails, the range it covered is read again block by block, so read
+// errors are counted per 64-sector block and no readable sector is lost.
 #pragma once
 
 #include <array>
@@ -24,7 +25,7 @@ class BlockReader {
  public:
   static constexpr uint32_t kBlockSectors = 64;
   static constexpr uint32_t kChunkSectors = 4096;  // 2 MiB per large read
-  static constexpr size_t kRingChunks = 3;          // the one examined and two read ahead
+  static constexpr size_t kRingChunks = 4;  // the one examined, the two being read, one filled
 
   BlockReader(int fd, uint64_t totalSectors, std::atomic<int32_t>& readErrors);
   ~BlockReader();
@@ -55,7 +56,11 @@ class BlockReader {
   };
 
   static bool Covers(const Chunk& chunk, uint64_t first);
-  void ReadChunk(Chunk& chunk, uint64_t first, uint64_t generation);  // on the reader thread
+  uint64_t Claim(Chunk& slot);  // returns the generation it was claimed for
+  bool NextIsCached() const;
+  Chunk* FreeSlot();
+  void ReadChunk(Chunk& chunk);
+  void Finish(Chunk& slot, uint64_t generation);
   void ReaderLoop();
   // Starts the read sequence over at `first`, discarding what was read ahead.
   void Restart(uint64_t first);
@@ -73,14 +78,6 @@ class BlockReader {
   uint64_t total_;
   std::atomic<int32_t>& readErrors_;
   const uint64_t readAheadReach_;  // bytes the kernel may read ahead of a read
-  // The reader thread's look-ups of chunks ahead: (first sector, cached whole).
-  struct Probe {
-    uint64_t first;
-    uint64_t base;  // byte offset of the mask's first page
-    PageMask cached;
-  };
-  std::deque<Probe> probes_;
-  uint64_t probeNext_ = 0, probeGeneration_ = ~uint64_t{0};
   std::array<Chunk, kRingChunks> ring_;
   void* ringMemory_ = nullptr;
   size_t ringBytes_ = 0;
@@ -102,6 +99,15 @@ class BlockReader {
   bool reading_ = false;   // the sequence has been started
   bool stop_ = false;
   std::vector<std::pair<uint64_t, uint64_t>> drops_;  // byte ranges the reader releases
+  // The look-ups of the chunks ahead, made as chunks are claimed.
+  struct Probe {
+    uint64_t first;
+    uint64_t base;  // byte offset of the mask's first page
+    PageMask cached;
+    bool whole;  // every page of the chunk was cached
+  };
+  std::deque<Probe> probes_;
+  uint64_t probeNext_ = 0, probeGeneration_ = ~uint64_t{0};
   std::thread thread_;
 };
 

@@ -61,6 +61,58 @@ std::optional<size_t> FindEndMarker(const ByteView& s) {
   return std::nullopt;
 }
 
+// In entropy-coded data from `k`: the first FF that starts a marker, one
+// followed by neither 00 (stuffing) nor D0-D7 (a restart), and whether FFs
+// were passed over before it (or, with no marker, anywhere from `k`). The
+// byte after the sector's last is the next sector's first.
+struct EntropyScan {
+  std::optional<size_t> marker;
+  bool passed = false;
+};
+
+bool StartsMarker(uint8_t code) { return code != 0x00 && (code < 0xD0 || code > 0xD7); }
+
+EntropyScan FindEntropyMarker(const ByteView& s, size_t k) {
+  EntropyScan out;
+#if defined(__SSE2__)
+  if (s.size() >= kSector) {
+    const uint8_t* p = s.data();
+    const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i high5 = _mm_set1_epi8(static_cast<char>(0xF8));
+    const __m128i restart = _mm_set1_epi8(static_cast<char>(0xD0));
+    auto load = [p](size_t i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)); };
+    // An FF comes about every 256 bytes; the byte after one is looked at
+    // only in the 16 where there is one.
+    for (; k + 16 < kSector; k += 16) {
+      const unsigned ffs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(load(k), ff)));
+      if (!ffs) continue;
+      const __m128i next = load(k + 1);
+      const __m128i passes = _mm_or_si128(_mm_cmpeq_epi8(next, zero),
+                                          _mm_cmpeq_epi8(_mm_and_si128(next, high5), restart));
+      const unsigned markers = ffs & ~static_cast<unsigned>(_mm_movemask_epi8(passes));
+      if (markers) {
+        const unsigned at = static_cast<unsigned>(__builtin_ctz(markers));
+        out.passed = out.passed || (ffs & ((1u << at) - 1));
+        out.marker = k + at;
+        return out;
+      }
+      out.passed = true;
+    }
+  }
+#endif
+  for (; k < kSector; ++k) {
+    if (s.byte(k) != 0xFF) continue;
+    if (StartsMarker(s.byte(k + 1))) {
+      out.marker = k;
+      return out;
+    }
+    out.passed = true;
+    ++k;  // the stuffed or restart byte
+  }
+  return out;
+}
+
 // The file's length when the marker whose last byte is at `k` ends it: only
 // zeros may follow it to the end of its sector.
 std::optional<uint64_t> EndIfTailIsZero(const ByteView& s, uint64_t offset, size_t k) {
@@ -164,23 +216,19 @@ Step WalkStructure(const ByteView& s, uint64_t offset, JpegWalk& w, uint64_t& fo
   while (w.next < sectorEnd) {
     const size_t k = static_cast<size_t>(w.next - offset);
     if (w.mode == Mode::kEntropy) {
-      const std::optional<size_t> hit = s.find(k, kSector, uint8_t{0xFF});
-      if (!hit) {
+      const EntropyScan scan = FindEntropyMarker(s, k);
+      if (scan.passed) w.fillRun = 0;
+      if (!scan.marker) {
         // A sector of nothing but zeros is a clean card's empty space, not
         // compressed picture data.
-        if (k == 0 && s.zeros(0, kSector)) return Step::kBroken;
-        w.next = sectorEnd;
+        if (k == 0 && !scan.passed && s.zeros(0, kSector)) return Step::kBroken;
+        // Stuffing in the sector's last byte reaches into the next sector.
+        w.next = scan.passed && s.byte(kSector - 1) == 0xFF && !StartsMarker(s.byte(kSector)) ? sectorEnd + 1
+                                                                                                : sectorEnd;
         break;
       }
-      const size_t i = *hit;
-      const uint8_t code = s.byte(i + 1);
-      if (code == 0x00 || (code >= 0xD0 && code <= 0xD7)) {
-        w.next = offset + i + 2;
-        w.fillRun = 0;
-      } else {
-        w.next = offset + i;
-        w.mode = Mode::kChain;
-      }
+      w.next = offset + *scan.marker;
+      w.mode = Mode::kChain;
       continue;
     }
     if (s.byte(k) != 0xFF) return Step::kBroken;

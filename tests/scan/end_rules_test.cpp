@@ -113,6 +113,27 @@ TEST(JpegRule, followsProgressiveScansThroughStuffingAndRestartsToTheEnd) {
   EXPECT_EQ(WalkJpeg(f), size);
 }
 
+// Entropy-coded data is searched 16 bytes at a time: the end is found at
+// every place in a sector, with stuffing and restarts just before it and
+// stuffing whose FF is a sector's last byte.
+TEST(JpegRule, findsTheEoiAtEveryPlaceInASectorAmidStuffingAndRestarts) {
+  uint32_t seed = 12345;
+  for (size_t entropy = 0; entropy < 1100; ++entropy) {
+    std::vector<uint8_t> f = Jpeg(false, 0);
+    f.resize(f.size() - 2);
+    for (size_t i = 0; i < entropy; ++i) {
+      seed = seed * 1103515245 + 12345;
+      if (f.size() % 512 == 511 || i % 37 == 5) f.insert(f.end(), {0xFF, 0x00});
+      else if (i % 101 == 7) f.insert(f.end(), {0xFF, uint8_t(0xD0 + i % 8)});
+      else f.push_back(uint8_t(seed >> 16) % 0xFF);
+    }
+    f.insert(f.end(), {0xFF, 0xD9});
+    const size_t size = f.size();
+    f.resize(size + 700, 0x42);
+    ASSERT_EQ(WalkJpeg(f), size) << "entropy bytes " << entropy;
+  }
+}
+
 // A Multi-Picture index in APP2 lists a second image `gap` bytes after the
 // primary one's EOI.
 std::vector<uint8_t> MultiPicture(size_t second, size_t gap, size_t& primaryEnd) {
