@@ -68,10 +68,10 @@ int main(int argc, char** argv) {
   const double buildSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
   auto table = std::make_unique<DeviceTable>();
-  std::string error;
+  Message error;
   const int index = AddImageDevice(*table, image, &error);
   if (index < 0) {
-    std::fprintf(stderr, "load_results: %s\n", error.c_str());
+    std::fprintf(stderr, "load_results: %s\n", error.Text().c_str());
     return 1;
   }
   ResultsStorage storage;

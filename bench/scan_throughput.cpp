@@ -226,7 +226,7 @@ Figures PlainReads(const std::string& path) {
 Figures CliScan(const std::string& path) {
   return InChild([&](uint64_t* out) {
     auto table = std::make_unique<DeviceTable>();
-    std::string error;
+    Message error;
     if (AddImageDevice(*table, path, &error) < 0) _exit(1);
     ScanJob job;
     job.handle = table->devices[0].handle;

@@ -339,14 +339,14 @@ bool DestinationElsewhere(const std::string& what, const std::string& path, cons
   const DestinationDisk disk = CheckDestinationDisk(path, device.handle);
   if (disk.result == DiskCheck::kOnScannedDisk) {
     std::fprintf(stderr, "lumicarve-cli: %s lies on the disk being scanned (%s: %s); choose a folder on another drive\n",
-                 what.c_str(), device.path, disk.detail.c_str());
+                 what.c_str(), device.path, disk.detail.Text().c_str());
     return false;
   }
   if (disk.result == DiskCheck::kUnresolved) {
     std::fprintf(stderr,
                  "lumicarve-cli: cannot tell whether %s lies on the disk being scanned (%s): %s; choose a folder on "
                  "another drive\n",
-                 what.c_str(), device.path, disk.detail.c_str());
+                 what.c_str(), device.path, disk.detail.Text().c_str());
     return false;
   }
   return true;
@@ -422,10 +422,10 @@ int OpenSource(DeviceTable& c, const std::string& source) {
     }
     return static_cast<int>(n);
   }
-  std::string error;
+  Message error;
   const int i = AddImageDevice(c, source, &error);
   if (i >= 0) return i;
-  std::fprintf(stderr, "lumicarve-cli: %s\n", error.c_str());
+  std::fprintf(stderr, "lumicarve-cli: %s\n", error.Text().c_str());
   struct stat st {};
   // The command line opens a device itself; it never asks the system to.
   if (::stat(source.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && ::access(source.c_str(), R_OK) != 0)

@@ -8,6 +8,7 @@
 
 #include "devices/device_table.h"
 #include "devices/disk_enum.h"
+#include "text/text_format.h"
 
 namespace lumicarve {
 
@@ -75,8 +76,9 @@ int InsertDeviceEntry(DeviceTable& context, const DeviceEntry& entry, int positi
 // Opens `path` read-only and appends it to the table: a regular file as a disk
 // image ("[image] <file name> [<capacity>]"), a block device as a disk. Returns
 // the new entry's index, or -1 with the reason in `error` (for example
-// "cannot open /dev/sdz: No such file or directory", or a full table).
-int AddImageDevice(DeviceTable& context, const std::string& path, std::string* error);
+// "cannot open %1: %2" with the path and the system's reason, or a full
+// table).
+int AddImageDevice(DeviceTable& context, const std::string& path, Message* error);
 
 // The capacity in a device label: FormatSize ("315 MB", "7.9 GB").
 std::string CapacityText(uint64_t bytes);

@@ -14,6 +14,7 @@
 #include "devices/scsi_command.h"
 #include "devices/sysfs_text.h"
 #include "scan/sector_reader.h"
+#include "text/translatable.h"
 
 namespace lumicarve {
 namespace {
@@ -141,9 +142,11 @@ bool DescribeDisk(DeviceEntry& entry, const std::string& sysDir) {
   return true;
 }
 
-void ComposeDeviceLabel(DeviceEntry& entry) {
-  const std::string tail = std::string(entry.model) + " [" + CapacityText(entry.totalBytes) + "]";
-  std::string label;
+const char* const kImageTag = QT_TRANSLATE_NOOP("Lumicarve", "[image]");
+
+std::string DeviceLabel(const DeviceEntry& entry, const std::string& capacity, const std::string& imageTag) {
+  const std::string tail = std::string(entry.model) + " [" + capacity + "]";
+  std::string label = entry.isImage ? imageTag + " " : std::string();
   // Mount points that would push the model and capacity out of the line are
   // left out: the disk must stay recognisable.
   for (int i = 0; i < entry.volumeCount && i < kMaxVolumes; ++i) {
@@ -152,6 +155,11 @@ void ComposeDeviceLabel(DeviceEntry& entry) {
     if (label.size() + part.size() + tail.size() < sizeof entry.label) label += part;
   }
   label += tail;
+  return label.substr(0, sizeof entry.label - 1);
+}
+
+void ComposeDeviceLabel(DeviceEntry& entry) {
+  const std::string label = DeviceLabel(entry, CapacityText(entry.totalBytes), kImageTag);
   std::snprintf(entry.label, sizeof entry.label, "%s", label.c_str());
 }
 

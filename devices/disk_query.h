@@ -28,8 +28,13 @@ bool DescribeDisk(DeviceEntry& entry, const std::string& sysDir);
 // "SAMSUNG HD103SJ" gives "Samsung HD103SJ"; "WDC WD5000" stays.
 void CapitaliseModel(char* model);
 
-// "[<mount point>] " for each mounted volume in slot order, then
-// "<model> [<capacity>]", into entry.label.
+// The device list's line: "<image tag> " for a disk image, "[<mount point>] "
+// for each mounted volume in slot order, then "<model> [<capacity>]"; mount
+// points that would push the model and capacity past the label's room are
+// left out. The window passes its own capacity text and tag.
+extern const char* const kImageTag;  // "[image]"
+std::string DeviceLabel(const DeviceEntry& entry, const std::string& capacity, const std::string& imageTag);
+// DeviceLabel with FormatSize's capacity, into entry.label.
 void ComposeDeviceLabel(DeviceEntry& entry);
 
 }  // namespace lumicarve

@@ -10,35 +10,38 @@
 #include <cstring>
 
 #include "devices/device_list.h"
+#include "devices/disk_query.h"
 #include "scan/sector_reader.h"
 #include "text/text_format.h"
+
+#include "text/translatable.h"
 
 namespace lumicarve {
 
 std::string CapacityText(uint64_t bytes) { return FormatSize(bytes); }
 
-int AddImageDevice(DeviceTable& context, const std::string& path, std::string* error) {
-  auto fail = [&](const std::string& why) {
-    if (error) *error = why;
+int AddImageDevice(DeviceTable& context, const std::string& path, Message* error) {
+  auto fail = [&](const char* format, std::vector<std::string> args = {}) {
+    if (error) *error = Message{format, std::move(args)};
     return -1;
   };
-  if (context.deviceCount >= kMaxDevices) return fail("the device table is full");
+  if (context.deviceCount >= kMaxDevices) return fail(QT_TRANSLATE_NOOP("Lumicarve", "the device table is full"));
   // Read-only, always: the program never writes to what it scans. Opened
   // without blocking, so a FIFO or a terminal is refused at once instead of
   // waiting in open() for a writer.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return fail("cannot open " + path + ": " + std::strerror(errno));
+  if (fd < 0) return fail(QT_TRANSLATE_NOOP("Lumicarve", "cannot open %1: %2"), {path, std::strerror(errno)});
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
     ::close(fd);
-    return fail(path + " is neither a disk image file nor a block device");
+    return fail(QT_TRANSLATE_NOOP("Lumicarve", "%1 is neither a disk image file nor a block device"), {path});
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   uint64_t bytes = static_cast<uint64_t>(st.st_size);
   if (S_ISBLK(st.st_mode) && ::ioctl(fd, BLKGETSIZE64, &bytes) != 0) {
     int err = errno;
     ::close(fd);
-    return fail("cannot read the size of " + path + ": " + std::strerror(err));
+    return fail(QT_TRANSLATE_NOOP("Lumicarve", "cannot read the size of %1: %2"), {path, std::strerror(err)});
   }
   DeviceEntry& e = context.devices[context.deviceCount];
   e = DeviceEntry{};
@@ -55,8 +58,7 @@ int AddImageDevice(DeviceTable& context, const std::string& path, std::string* e
   std::snprintf(e.path, sizeof e.path, "%s", path.c_str());
   std::string name = path.substr(path.find_last_of('/') + 1);
   std::snprintf(e.model, sizeof e.model, "%s", name.c_str());
-  std::snprintf(e.label, sizeof e.label, "%s%s [%s]", e.isImage ? "[image] " : "", name.c_str(),
-                CapacityText(bytes).c_str());
+  ComposeDeviceLabel(e);
   if (context.scannedDeviceIndex < 0) context.scannedDeviceIndex = context.deviceCount;
   return context.deviceCount++;
 }

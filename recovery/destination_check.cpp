@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "text/translatable.h"
+
 namespace lumicarve {
 namespace {
 
@@ -151,24 +153,24 @@ class Chain {
   // link of the chain could not be followed.
   bool FollowPath(const std::string& path, int depth) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Fail("cannot read " + path + ": " + std::strerror(errno));
+    if (::stat(path.c_str(), &st) != 0) return Fail(QT_TRANSLATE_NOOP("Lumicarve", "cannot read %1: %2"), {path, std::strerror(errno)});
     return FollowFileSystem(st.st_dev, path, depth);
   }
 
   bool FollowBlock(dev_t dev, int depth) {
-    if (depth > kMaxDepth) return Fail("devices nested too deep");
+    if (depth > kMaxDepth) return Fail(QT_TRANSLATE_NOOP("Lumicarve", "devices nested too deep"));
     if (!devices_.insert(dev).second) return true;
     const std::string dir = SysBlockDir(dev);
-    if (dir.empty()) return Fail("no block device " + DevText(dev) + " in /sys");
+    if (dir.empty()) return Fail(QT_TRANSLATE_NOOP("Lumicarve", "no block device %1 in /sys"), {DevText(dev)});
     dev_t whole = 0;
     if (::access((dir + "/partition").c_str(), F_OK) == 0 &&
         !(ReadDevFile(dir.substr(0, dir.find_last_of('/')) + "/dev", whole) && FollowBlock(whole, depth)))
-      return Fail("the disk of partition " + DevText(dev) + " is unknown");
+      return Fail(QT_TRANSLATE_NOOP("Lumicarve", "the disk of partition %1 is unknown"), {DevText(dev)});
     // Device-mapper (LVM, LUKS) and md RAID list the devices they are made of.
     for (const std::string& slave : Entries(dir + "/slaves")) {
       dev_t below = 0;
       if (!ReadDevFile(dir + "/slaves/" + slave + "/dev", below) || !FollowBlock(below, depth + 1))
-        return Fail("the devices under " + DevText(dev) + " are unknown");
+        return Fail(QT_TRANSLATE_NOOP("Lumicarve", "the devices under %1 are unknown"), {DevText(dev)});
     }
     if (followLoops_ && ::access((dir + "/loop/backing_file").c_str(), F_OK) == 0) return FollowLoop(dev, dir, depth);
     return true;
@@ -176,11 +178,11 @@ class Chain {
 
   const std::set<dev_t>& devices() const { return devices_; }
   const std::vector<std::pair<dev_t, ino_t>>& backingFiles() const { return backingFiles_; }
-  const std::string& why() const { return why_; }
+  const Message& why() const { return why_; }
 
  private:
-  bool Fail(const std::string& why) {
-    if (why_.empty()) why_ = why;
+  bool Fail(const char* format, std::vector<std::string> args = {}) {
+    if (why_.empty()) why_ = Message{format, std::move(args)};
     return false;
   }
 
@@ -191,7 +193,7 @@ class Chain {
     struct statfs fsInfo {};
     if (::statfs(path.c_str(), &fsInfo) == 0 && fsInfo.f_type == BTRFS_SUPER_MAGIC) return FollowBtrfs(path, depth);
     MountEntry mount;
-    if (!FindMount(dev, path, mount)) return Fail("no mount of " + DevText(dev) + " holding " + path);
+    if (!FindMount(dev, path, mount)) return Fail(QT_TRANSLATE_NOOP("Lumicarve", "no mount of %1 holding %2"), {DevText(dev), path});
     if (HoldsNoLocalDisk(mount.type)) return true;
     std::string upper;
     if (mount.type == "overlay" && OptionValue(mount.options, "upperdir", upper))
@@ -199,7 +201,8 @@ class Chain {
     struct stat st {};
     if (mount.source.rfind("/dev/", 0) == 0 && ::stat(mount.source.c_str(), &st) == 0 && S_ISBLK(st.st_mode))
       return FollowBlock(st.st_rdev, depth);
-    return Fail(mount.type + " from " + mount.source + " at " + mount.mountPoint + " is on no known device");
+    return Fail(QT_TRANSLATE_NOOP("Lumicarve", "%1 from %2 at %3 is on no known device"),
+                {mount.type, mount.source, mount.mountPoint});
   }
 
   // Every device of the file system, not only the one the mount table names.
@@ -208,18 +211,18 @@ class Chain {
     btrfs_ioctl_fs_info_args info{};
     const bool known = fd >= 0 && ::ioctl(fd, BTRFS_IOC_FS_INFO, &info) == 0;
     if (fd >= 0) ::close(fd);
-    if (!known) return Fail("cannot ask btrfs at " + path + " for its devices");
+    if (!known) return Fail(QT_TRANSLATE_NOOP("Lumicarve", "cannot ask btrfs at %1 for its devices"), {path});
     char uuid[40];
     const uint8_t* f = info.fsid;
     std::snprintf(uuid, sizeof uuid, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", f[0],
                   f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11], f[12], f[13], f[14], f[15]);
     const std::string devicesDir = std::string("/sys/fs/btrfs/") + uuid + "/devices";
     const std::vector<std::string> names = Entries(devicesDir);
-    if (names.empty()) return Fail("no devices listed for btrfs at " + path);
+    if (names.empty()) return Fail(QT_TRANSLATE_NOOP("Lumicarve", "no devices listed for btrfs at %1"), {path});
     for (const std::string& name : names) {
       dev_t dev = 0;
       if (!ReadDevFile(devicesDir + "/" + name + "/dev", dev) || !FollowBlock(dev, depth))
-        return Fail("btrfs device " + name + " at " + path + " is unknown");
+        return Fail(QT_TRANSLATE_NOOP("Lumicarve", "btrfs device %1 at %2 is unknown"), {name, path});
     }
     return true;
   }
@@ -243,7 +246,7 @@ class Chain {
     struct stat file {};
     const bool onPath = ::stat(backing.c_str(), &file) == 0;
     if (!known) {
-      if (!onPath) return Fail("the file behind " + DevText(dev) + " (" + backing + ") is gone");
+      if (!onPath) return Fail(QT_TRANSLATE_NOOP("Lumicarve", "the file behind %1 (%2) is gone"), {DevText(dev), backing});
       info.lo_device = file.st_dev;
       info.lo_inode = file.st_ino;
     }
@@ -257,26 +260,26 @@ class Chain {
   bool followLoops_;
   std::set<dev_t> devices_;
   std::vector<std::pair<dev_t, ino_t>> backingFiles_;
-  std::string why_;
+  Message why_;
 };
 
 }  // namespace
 
 DestinationDisk CheckDestinationDisk(const std::string& path, int sourceFd) {
   struct stat source {};
-  if (::fstat(sourceFd, &source) != 0) return {DiskCheck::kUnresolved, "the source cannot be examined"};
+  if (::fstat(sourceFd, &source) != 0) return {DiskCheck::kUnresolved, {QT_TRANSLATE_NOOP("Lumicarve", "the source cannot be examined"), {}}};
   Chain destination(true);
   const bool resolved = destination.FollowPath(path, 0);
   if (S_ISREG(source.st_mode)) {
     for (const auto& [dev, ino] : destination.backingFiles())
       if (dev == source.st_dev && ino == source.st_ino)
-        return {DiskCheck::kOnScannedDisk, "a loop device backed by the scanned image"};
+        return {DiskCheck::kOnScannedDisk, {QT_TRANSLATE_NOOP("Lumicarve", "a loop device backed by the scanned image"), {}}};
   } else if (S_ISBLK(source.st_mode)) {
     Chain scanned(false);
     scanned.FollowBlock(source.st_rdev, 0);
     for (dev_t dev : destination.devices())
       if (scanned.devices().count(dev))
-        return {DiskCheck::kOnScannedDisk, "block device " + DevText(dev)};
+        return {DiskCheck::kOnScannedDisk, {QT_TRANSLATE_NOOP("Lumicarve", "block device %1"), {DevText(dev)}}};
   }
   if (!resolved) return {DiskCheck::kUnresolved, destination.why()};
   return {};

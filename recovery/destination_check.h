@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "text/text_format.h"
+
 namespace lumicarve {
 
 enum class DiskCheck { kElsewhere, kOnScannedDisk, kUnresolved };
@@ -16,7 +18,7 @@ struct DestinationDisk {
   DiskCheck result = DiskCheck::kElsewhere;
   // kOnScannedDisk: the device of the chain that is (or holds) the scanned
   // disk; kUnresolved: what could not be followed.
-  std::string detail;
+  Message detail;
 };
 
 // Checks the file system holding `path` (which must exist) against the

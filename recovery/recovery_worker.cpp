@@ -26,7 +26,7 @@ std::string WithSuffix(const std::string& relative, int n) {
 
 }  // namespace
 
-DestinationProblem CheckDestination(const std::string& dir, int deviceFd, std::string* detail) {
+DestinationProblem CheckDestination(const std::string& dir, int deviceFd, Message* detail) {
   struct stat st {};
   if (dir.empty() || ::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DestinationProblem::kInvalid;
   // access() also answers EROFS for a read-only mount, even for root.

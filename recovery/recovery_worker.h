@@ -10,6 +10,7 @@
 
 #include "scan/file_types.h"
 #include "recovery/found_file_copy.h"
+#include "text/text_format.h"
 
 namespace lumicarve {
 
@@ -73,7 +74,7 @@ struct RecoveryJob {
 // image. kUnresolved: which disks hold it could not be told. `detail`, when
 // given, receives the device found or what could not be followed.
 enum class DestinationProblem { kNone, kInvalid, kSameDrive, kUnresolved };
-DestinationProblem CheckDestination(const std::string& dir, int deviceFd, std::string* detail = nullptr);
+DestinationProblem CheckDestination(const std::string& dir, int deviceFd, Message* detail = nullptr);
 
 // Copies one file to relative (a path with '/' from ExpandNameTemplate) below
 // the open folder `rootFd`, making its folders without following links; when

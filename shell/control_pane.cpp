@@ -15,6 +15,7 @@
 #include "shell/command_button_strip.h"
 #include "shell/icons.h"
 #include "shell/progress_display.h"
+#include "shell/window_strings.h"
 
 namespace lumicarve {
 namespace {
@@ -144,7 +145,7 @@ CTransparentStatic* ControlPane::addStatic(const QString& text, QRect r, const Q
 
 void ControlPane::initialise() {
   for (int i = 0; i < context_->deviceCount; ++i)
-    AddDeviceItem(QString::fromUtf8(context_->devices[i].label));
+    AddDeviceItem(DeviceLabelText(context_->devices[i]));
   if (context_->deviceCount > 0) selectDevice(0);
   ClearPanePreview(*preview_);
   strip_->setCommandEnable(1, false);
@@ -165,7 +166,7 @@ void ControlPane::reloadDevices() {
   QSignalBlocker quiet(devices_);
   devices_->clear();
   for (int i = 0; i < context_->deviceCount; ++i)
-    AddDeviceItem(QString::fromUtf8(context_->devices[i].label));
+    AddDeviceItem(DeviceLabelText(context_->devices[i]));
   if (context_->deviceCount > 0)
     devices_->setCurrentIndex(std::clamp(context_->selectedDeviceIndex, 0, context_->deviceCount - 1));
   context_->selectedDeviceIndex = std::max(devices_->currentIndex(), 0);

@@ -50,9 +50,9 @@ DeviceWatch::DeviceWatch(QObject* parent) : QObject(parent) {
   settle_.setSingleShot(true);
   settle_.setInterval(300);
   connect(&settle_, &QTimer::timeout, this, &DeviceWatch::devicesChanged);
-  if (watchDiskService()) {
-    source_ = Source::DiskService;
-  } else if (watchKernelEvents()) {
+  // The kernel's events (or a look at /sys/block) serve from the start; the
+  // disk service takes over once the bus says it runs.
+  if (watchKernelEvents()) {
     source_ = Source::KernelEvents;
   } else {
     source_ = Source::SysfsPolling;
@@ -60,6 +60,17 @@ DeviceWatch::DeviceWatch(QObject* parent) : QObject(parent) {
     connect(&poll_, &QTimer::timeout, this, &DeviceWatch::pollSysfs);
     poll_.start(2000);
   }
+  DiskAccess::probeService(this, [this](bool available) {
+    if (available && watchDiskService()) {
+      poll_.stop();
+      delete notifier_;
+      notifier_ = nullptr;
+      if (uevents_ >= 0) ::close(uevents_);
+      uevents_ = -1;
+      source_ = Source::DiskService;
+    }
+    settled_ = true;
+  });
 }
 
 DeviceWatch::~DeviceWatch() {
@@ -67,7 +78,6 @@ DeviceWatch::~DeviceWatch() {
 }
 
 bool DeviceWatch::watchDiskService() {
-  if (!DiskAccess::serviceAvailable()) return false;
   QDBusConnection bus = QDBusConnection::systemBus();
   // A service that is only activatable sends nothing until it runs: start it,
   // without waiting for it (a running one answers that it runs already).

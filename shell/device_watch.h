@@ -1,7 +1,8 @@
 // Notices disks coming and going while the window runs: from the disk
 // service's object signals on the system bus where that service runs, else
 // from the kernel's device events, else by looking at /sys/block every two
-// seconds. A burst of events gives one devicesChanged.
+// seconds. The bus is asked without waiting, the kernel's events serving
+// meanwhile. A burst of events gives one devicesChanged.
 #pragma once
 
 #include <QObject>
@@ -22,6 +23,9 @@ class DeviceWatch : public QObject {
   explicit DeviceWatch(QObject* parent = nullptr);
   ~DeviceWatch() override;
   Source source() const { return source_; }
+  // The bus has answered whether the disk service runs; until then the
+  // kernel's events (or polling) serve.
+  bool settled() const { return settled_; }
 
  signals:
   void devicesChanged();
@@ -37,6 +41,7 @@ class DeviceWatch : public QObject {
   void pollSysfs();
 
   Source source_ = Source::SysfsPolling;
+  bool settled_ = false;
   QTimer settle_;
   QTimer poll_;
   int uevents_ = -1;

@@ -10,6 +10,7 @@
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 
 #include <string>
@@ -61,30 +62,49 @@ DiskAccess::DiskAccess(AppContext& context, DeviceEnumerator& enumerator, QWidge
 namespace {
 
 // The bus daemon answers in microseconds; one that does not answer in two
-// seconds is taken to have no service, instead of holding the window for the
-// default 25 seconds of each call.
+// seconds is taken to have no service, rather than leave the question open
+// for the default 25 seconds of each call.
 constexpr int kBusProbeTimeoutMs = 2000;
 
-QDBusMessage AskBus(const QDBusConnection& bus, const QString& method, const QVariantList& arguments = {}) {
+QDBusMessage BusCall(const QString& method, const QVariantList& arguments = {}) {
   QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
                                                      QStringLiteral("/org/freedesktop/DBus"),
                                                      QStringLiteral("org.freedesktop.DBus"), method);
   call.setArguments(arguments);
-  return bus.call(call, QDBus::Block, kBusProbeTimeoutMs);
+  return call;
+}
+
+// Calls `then` with the bus's answer to `call`, on `context`'s thread and
+// only while `context` lives.
+void AskBus(const QDBusConnection& bus, const QDBusMessage& call, QObject* context,
+            std::function<void(const QDBusMessage&)> then) {
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kBusProbeTimeoutMs), context);
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                   [then = std::move(then)](QDBusPendingCallWatcher* answered) {
+                     answered->deleteLater();
+                     then(answered->reply());
+                   });
 }
 
 }  // namespace
 
-bool DiskAccess::serviceAvailable() {
+void DiskAccess::probeService(QObject* context, std::function<void(bool)> answer) {
   QDBusConnection bus = QDBusConnection::systemBus();
-  if (!bus.isConnected()) return false;
-  const QDBusMessage owned = AskBus(bus, QStringLiteral("NameHasOwner"), {kService});
-  if (owned.type() != QDBusMessage::ReplyMessage) return false;
-  if (owned.arguments().value(0).toBool()) return true;
-  // Desktop systems start the service on the first call to it.
-  const QDBusMessage activatable = AskBus(bus, QStringLiteral("ListActivatableNames"));
-  return activatable.type() == QDBusMessage::ReplyMessage &&
-         activatable.arguments().value(0).toStringList().contains(kService);
+  if (!bus.isConnected()) {
+    QTimer::singleShot(0, context, [answer = std::move(answer)] { answer(false); });
+    return;
+  }
+  AskBus(bus, BusCall(QStringLiteral("NameHasOwner"), {kService}), context,
+         [bus, context, answer = std::move(answer)](const QDBusMessage& owned) {
+           if (owned.type() != QDBusMessage::ReplyMessage) return answer(false);
+           if (owned.arguments().value(0).toBool()) return answer(true);
+           // Desktop systems start the service on the first call to it.
+           AskBus(bus, BusCall(QStringLiteral("ListActivatableNames")), context,
+                  [answer](const QDBusMessage& names) {
+                    answer(names.type() == QDBusMessage::ReplyMessage &&
+                           names.arguments().value(0).toStringList().contains(kService));
+                  });
+         });
 }
 
 void DiskAccess::request(int index, bool thenScan) {

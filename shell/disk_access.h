@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,8 +30,11 @@ class DiskAccess : public QObject {
   // The disk, once opened, is described on the enumerator's workers.
   DiskAccess(AppContext& context, DeviceEnumerator& enumerator, QWidget* window);
 
-  // Whether the disk service runs, or can be started, on the system bus.
-  static bool serviceAvailable();
+  // Asks whether the disk service runs, or can be started, on the system
+  // bus, without waiting: `answer` gets the result on `context`'s thread,
+  // unless `context` is gone by then. A bus that does not answer in two
+  // seconds counts as one without the service.
+  static void probeService(QObject* context, std::function<void(bool)> answer);
 
   // Asks for the disk at `index`, listed without a handle. Answers with
   // deviceOpened, or with a message box that says what to do; the table is

@@ -143,7 +143,7 @@ void CMainFrame::initialiseDevices() {
 }
 
 void CMainFrame::deviceOpened(int index, bool thenScan) {
-  controlPane_->deviceSelector()->setItemText(index, QString::fromUtf8(context_.devices[index].label));
+  controlPane_->deviceSelector()->setItemText(index, DeviceLabelText(context_.devices[index]));
   showDeniedDisks();
   if (thenScan && index == context_.selectedDeviceIndex && context_.commandEnable[0])
     controlRequest(kStartScan);
@@ -153,14 +153,13 @@ bool CMainFrame::openDiskImage(const QString& path) {
   if (context_.commandEnable[2] || context_.scanState.load() == SCAN_RUNNING) return false;
   // The image is chosen at once, which would discard the results shown.
   if (!confirmDiscard()) return false;
-  std::string error;
+  Message error;
   int index = AddImageDevice(context_, path.toStdString(), &error);
   if (index < 0) {
-    message(QMessageBox::Critical,
-            Text(IDS_CANNOT_OPEN_IMAGE) + QLatin1Char(' ') + QString::fromStdString(error));
+    message(QMessageBox::Critical, Text(IDS_CANNOT_OPEN_IMAGE) + QLatin1Char(' ') + MessageText(error));
     return false;
   }
-  controlPane_->AddDeviceItem(QString::fromUtf8(context_.devices[index].label));
+  controlPane_->AddDeviceItem(DeviceLabelText(context_.devices[index]));
   controlPane_->selectDevice(index);
   return true;
 }

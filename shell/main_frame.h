@@ -165,6 +165,7 @@ class CMainFrame : public QMainWindow {
   QLabel* statusText_ = nullptr;
   // The status text about disks that could not be opened, while shown.
   QString deniedText_;
+  int deniedAsks_ = 0;  // showDeniedDisks calls, so a late answer for an older count is dropped
   bool refreshAfterScan_ = false;
 };
 

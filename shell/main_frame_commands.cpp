@@ -132,22 +132,24 @@ void CMainFrame::togglePane(QDockWidget* dock) {
 
 void CMainFrame::showDeniedDisks() {
   const int denied = context_.devicesDenied;
-  if (denied <= 0) {
-    if (statusText() == deniedText_) setStatusText(QString());
-    deniedText_.clear();
-    return;
-  }
+  const int asked = ++deniedAsks_;  // an answer for an older count is dropped
+  auto show = [this](const QString& text) {
+    if (text.isEmpty() && statusText() == deniedText_) setStatusText(QString());
+    deniedText_ = text;
+    if (!text.isEmpty()) setStatusText(text);
+  };
+  if (denied <= 0) return show(QString());
   // Root is refused for other reasons (a disk held exclusively, say): asking
   // for permission would not help.
-  QString text;
-  if (::geteuid() == 0)
-    text = tr("%n disk(s) could not be opened.", nullptr, denied);
-  else if (DiskAccess::serviceAvailable())
-    text = Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED);
-  else
-    text = Text(denied == 1 ? IDS_DISK_DENIED_NO_SERVICE : IDS_DISKS_DENIED_NO_SERVICE);
-  deniedText_ = text.replace(QLatin1String("%d"), QString::number(denied));
-  setStatusText(deniedText_);
+  if (::geteuid() == 0) return show(tr("%n disk(s) could not be opened.", nullptr, denied));
+  // Whether the user can be offered the system's permission prompt: the bus
+  // is asked without holding the window.
+  DiskAccess::probeService(this, [this, asked, denied, show](bool available) {
+    if (asked != deniedAsks_) return;
+    QString text = available ? Text(denied == 1 ? IDS_DISK_DENIED : IDS_DISKS_DENIED)
+                             : Text(denied == 1 ? IDS_DISK_DENIED_NO_SERVICE : IDS_DISKS_DENIED_NO_SERVICE);
+    show(text.replace(QLatin1String("%d"), QString::number(denied)));
+  });
 }
 
 void CMainFrame::setStatusText(const QString& text) {
@@ -204,7 +206,7 @@ void CMainFrame::showResultsSource(int deviceIndex) {
     setWindowTitle(app);
     return;
   }
-  setWindowTitle(tr("%1 - %2").arg(QString::fromUtf8(context_.devices[deviceIndex].label), app));
+  setWindowTitle(tr("%1 - %2").arg(DeviceLabelText(context_.devices[deviceIndex]), app));
 }
 
 }  // namespace lumicarve

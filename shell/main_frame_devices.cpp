@@ -5,6 +5,7 @@
 #include "devices/device_list.h"
 #include "shell/control_pane.h"
 #include "shell/main_frame.h"
+#include "shell/window_strings.h"
 
 namespace lumicarve {
 
@@ -38,7 +39,7 @@ void CMainFrame::deviceDescribed(const std::optional<DeviceEntry>& entry, bool d
     ++at;
   const int index = InsertDeviceEntry(context_, *entry, at, context_.selectedDeviceIndex);
   if (index < 0) return;
-  controlPane_->insertDeviceItem(index, QString::fromUtf8(context_.devices[index].label));
+  controlPane_->insertDeviceItem(index, DeviceLabelText(context_.devices[index]));
   if (entry->needsAccess) showDeniedDisks();
 }
 

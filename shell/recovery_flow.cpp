@@ -82,7 +82,7 @@ std::vector<FoundFile> CollectRecoveryFiles(const QTreeWidget& tree, const QAbst
 bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const AppContext& context,
                QWidget* parent, bool* completed) {
   const int handle = context.ScannedHandle();
-  std::string detail;
+  Message detail;
   const DeviceEntry* scanned = context.ScannedDevice();
   // The message names the destination and the scanned disk (and what was found or missing).
   const QString where = QStringLiteral("\n%1\n%2 (%3)")
@@ -92,10 +92,10 @@ bool RecoverTo(const QString& destination, std::vector<FoundFile> files, const A
       Tell(parent, Text(IDS_INVALID_FOLDER));
       return false;
     case DestinationProblem::kSameDrive:
-      Tell(parent, Text(IDS_SAME_DRIVE) + where.arg(QString::fromStdString(detail)));
+      Tell(parent, Text(IDS_SAME_DRIVE) + where.arg(MessageText(detail)));
       return false;
     case DestinationProblem::kUnresolved:
-      Tell(parent, Text(IDS_DESTINATION_UNRESOLVED) + where.arg(QString::fromStdString(detail)));
+      Tell(parent, Text(IDS_DESTINATION_UNRESOLVED) + where.arg(MessageText(detail)));
       return false;
     case DestinationProblem::kNone:
       break;

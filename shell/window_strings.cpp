@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include "devices/disk_query.h"
 #include "text/string_table.h"
 #include "text/text_format.h"
 
@@ -19,6 +20,16 @@ QString SizeText(uint64_t bytes) {
   QString number = QString::number(size.whole);
   if (size.tenths >= 0) number += locale.decimalPoint() + QString::number(size.tenths);
   return number + QLatin1Char(' ') + QLatin1String(size.unit);
+}
+
+QString MessageText(const Message& message) {
+  const QByteArray format = QCoreApplication::translate("Lumicarve", message.format).toUtf8();
+  return QString::fromStdString(Message{format.constData(), message.args}.Text());
+}
+
+QString DeviceLabelText(const DeviceEntry& entry) {
+  const std::string tag = QCoreApplication::translate("Lumicarve", kImageTag).toStdString();
+  return QString::fromStdString(DeviceLabel(entry, SizeText(entry.totalBytes).toStdString(), tag));
 }
 
 QString PercentText(double percent) { return QLocale().toString(percent, 'f', 1) + QStringLiteral(" %"); }

@@ -7,6 +7,9 @@
 
 namespace lumicarve {
 
+struct DeviceEntry;
+struct Message;
+
 inline constexpr uint32_t IDS_DISKS_DENIED = 61280;  // "%d": the number of disks
 inline constexpr uint32_t IDS_DISK_DENIED = 61281;
 inline constexpr uint32_t IDS_NO_DEVICE = 61282;
@@ -26,6 +29,12 @@ QString Text(uint32_t id);
 // A size as FormatSize writes it, with the default locale's decimal point
 // and the byte count's word in the user's language: "1.5 GB", "1,5 GB".
 QString SizeText(uint64_t bytes);
+// An engine message in the user's language, its arguments filled in.
+QString MessageText(const Message& message);
+
+// The device list's line for `entry`, its capacity as SizeText writes it.
+QString DeviceLabelText(const DeviceEntry& entry);
+
 // A percentage with one decimal in the default locale: "12.5 %", "12,5 %".
 QString PercentText(double percent);
 

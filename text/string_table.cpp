@@ -3,11 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-// lupdate finds the texts by this macro's name; the window translates them in
-// the context "Lumicarve", the command line shows them as they stand.
-#ifndef QT_TRANSLATE_NOOP
-#define QT_TRANSLATE_NOOP(context, text) text
-#endif
+#include "text/translatable.h"
 
 namespace lumicarve {
 namespace {

@@ -53,6 +53,19 @@ std::string FormatSize(uint64_t bytes) {
   return text;
 }
 
+std::string Message::Text() const {
+  std::string out;
+  for (const char* p = format; *p; ++p) {
+    if (p[0] == '%' && p[1] >= '1' && p[1] <= '9' && static_cast<size_t>(p[1] - '1') < args.size()) {
+      out += args[static_cast<size_t>(p[1] - '1')];
+      ++p;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}
+
 std::string FormatDuration(int32_t seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%d:%02d:%02d", seconds / 3600, (seconds / 60) % 60, seconds % 60);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace lumicarve {
 
@@ -25,6 +26,18 @@ SizeParts SplitSize(uint64_t bytes);
 // decimal, at or above ten as a whole number. The decimal point is the
 // current C locale's.
 std::string FormatSize(uint64_t bytes);
+
+// A text the engine tells the user: an English format whose %1, %2, ...
+// stand for `args`, marked where it is written so the window can look it up
+// in its translations and fill in the same arguments.
+struct Message {
+  const char* format = "";
+  std::vector<std::string> args;
+  // The English text: each %N replaced by its argument, in one pass (an
+  // argument's own "%2" stays as it is).
+  std::string Text() const;
+  bool empty() const { return !format[0]; }
+};
 
 // Seconds as "%d:%02d:%02d", hours not wrapped (360000 gives "100:00:00").
 std::string FormatDuration(int32_t seconds);

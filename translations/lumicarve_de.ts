@@ -341,6 +341,82 @@ Bitte brechen Sie sie ab, bevor Sie das Programm beenden.</translation>
         <source>%1 bytes</source>
         <translation>%1 Bytes</translation>
     </message>
+    <message>
+        <source>[image]</source>
+        <translation>[Abbild]</translation>
+    </message>
+    <message>
+        <source>the device table is full</source>
+        <translation>die Geräteliste ist voll</translation>
+    </message>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation>%1 lässt sich nicht öffnen: %2</translation>
+    </message>
+    <message>
+        <source>%1 is neither a disk image file nor a block device</source>
+        <translation>%1 ist weder eine Abbilddatei noch ein Blockgerät</translation>
+    </message>
+    <message>
+        <source>cannot read the size of %1: %2</source>
+        <translation>die Größe von %1 lässt sich nicht lesen: %2</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>%1 lässt sich nicht lesen: %2</translation>
+    </message>
+    <message>
+        <source>devices nested too deep</source>
+        <translation>Geräte zu tief verschachtelt</translation>
+    </message>
+    <message>
+        <source>no block device %1 in /sys</source>
+        <translation>kein Blockgerät %1 in /sys</translation>
+    </message>
+    <message>
+        <source>the disk of partition %1 is unknown</source>
+        <translation>der Datenträger der Partition %1 ist unbekannt</translation>
+    </message>
+    <message>
+        <source>the devices under %1 are unknown</source>
+        <translation>die Geräte unter %1 sind unbekannt</translation>
+    </message>
+    <message>
+        <source>no mount of %1 holding %2</source>
+        <translation>keine Einhängung von %1, die %2 enthält</translation>
+    </message>
+    <message>
+        <source>%1 from %2 at %3 is on no known device</source>
+        <translation>%1 von %2 unter %3 liegt auf keinem bekannten Gerät</translation>
+    </message>
+    <message>
+        <source>cannot ask btrfs at %1 for its devices</source>
+        <translation>btrfs unter %1 nennt seine Geräte nicht</translation>
+    </message>
+    <message>
+        <source>no devices listed for btrfs at %1</source>
+        <translation>für btrfs unter %1 sind keine Geräte aufgeführt</translation>
+    </message>
+    <message>
+        <source>btrfs device %1 at %2 is unknown</source>
+        <translation>das btrfs-Gerät %1 unter %2 ist unbekannt</translation>
+    </message>
+    <message>
+        <source>the file behind %1 (%2) is gone</source>
+        <translation>die Datei hinter %1 (%2) ist nicht mehr da</translation>
+    </message>
+    <message>
+        <source>the source cannot be examined</source>
+        <translation>die Quelle lässt sich nicht prüfen</translation>
+    </message>
+    <message>
+        <source>a loop device backed by the scanned image</source>
+        <translation>ein Loop-Gerät über dem durchsuchten Abbild</translation>
+    </message>
+    <message>
+        <source>block device %1</source>
+        <translation>Blockgerät %1</translation>
+    </message>
 </context>
 <context>
     <name>OpenManual</name>

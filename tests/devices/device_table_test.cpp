@@ -150,8 +150,8 @@ TEST(AddImageDevice, addsAFileWithItsNameAndAPartialLastSector) {
   ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), 1000);
   ::close(fd);
   Table t;
-  std::string error;
-  ASSERT_EQ(AddImageDevice(*t.context, path, &error), 0) << error;
+  Message error;
+  ASSERT_EQ(AddImageDevice(*t.context, path, &error), 0) << error.Text();
   const std::string name = std::string(path).substr(5);
   EXPECT_STREQ(t[0].label, ("[image] " + name + " [1.0 KB]").c_str());
   EXPECT_EQ(t[0].totalSectors, 2u);
@@ -159,7 +159,7 @@ TEST(AddImageDevice, addsAFileWithItsNameAndAPartialLastSector) {
   EXPECT_EQ(::fcntl(t[0].handle, F_GETFL) & O_ACCMODE, O_RDONLY);
   ::unlink(path);
   EXPECT_EQ(AddImageDevice(*t.context, "/nonexistent.img", &error), -1);
-  EXPECT_EQ(error, "cannot open /nonexistent.img: No such file or directory");
+  EXPECT_EQ(error.Text(), "cannot open /nonexistent.img: No such file or directory");
 }
 
 TEST(AddImageDevice, refusesAFifoAtOnceInsteadOfWaitingForAWriter) {
@@ -168,10 +168,10 @@ TEST(AddImageDevice, refusesAFifoAtOnceInsteadOfWaitingForAWriter) {
   const std::string fifo = std::string(dir) + "/source";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   Table t;
-  std::string error;
+  Message error;
   // On a blocking open this would wait for ever: no writer ever comes.
   EXPECT_EQ(AddImageDevice(*t.context, fifo, &error), -1);
-  EXPECT_EQ(error, fifo + " is neither a disk image file nor a block device");
+  EXPECT_EQ(error.Text(), fifo + " is neither a disk image file nor a block device");
   EXPECT_EQ(t.context->deviceCount, 0);
   ::unlink(fifo.c_str());
   ::rmdir(dir);

@@ -81,9 +81,9 @@ TEST(ReadOnlyPromise, everyDeviceTableEntryAndEveryImageIsOpenedReadOnly) {
   if (::geteuid() == 0) loop = test::ShellLine("losetup -f --show " + image.string() + " 2>/dev/null");
   auto c = std::make_unique<DeviceTable>();
   BuildDeviceTable(*c);
-  std::string error;
+  Message error;
   const int index = AddImageDevice(*c, image.string(), &error);
-  ASSERT_GE(index, 0) << error;
+  ASSERT_GE(index, 0) << error.Text();
   int checked = 0;
   for (int i = 0; i < c->deviceCount; ++i) {
     if (c->devices[i].handle < 0) continue;

@@ -119,7 +119,7 @@ TEST_F(DestinationCheck, aBtrfsOnTheScannedDiskIsRefusedThoughItsDeviceNumberIsA
   fs::create_directories(mnt + "/photos");
   const Fd source(loop);
   const DestinationDisk d = CheckDestinationDisk(mnt + "/photos", source.fd);
-  EXPECT_EQ(d.result, DiskCheck::kOnScannedDisk) << d.detail;
+  EXPECT_EQ(d.result, DiskCheck::kOnScannedDisk) << d.detail.Text();
   EXPECT_EQ(CheckDestinationDisk(stack.root(), source.fd).result, DiskCheck::kElsewhere);
   // The same file system seen through its image file: the loop device is backed by it.
   const Fd imageSource(image);
@@ -150,7 +150,7 @@ TEST_F(DestinationCheck, aDeviceMapperMappingOverTheScannedDiskIsRefused) {
   NEED(mnt);
   const Fd source(loop);
   const DestinationDisk d = CheckDestinationDisk(mnt, source.fd);
-  EXPECT_EQ(d.result, DiskCheck::kOnScannedDisk) << d.detail;
+  EXPECT_EQ(d.result, DiskCheck::kOnScannedDisk) << d.detail.Text();
 }
 
 TEST_F(DestinationCheck, anImageStoredOnTheScannedDiskAndMountedIsRefused) {
@@ -168,7 +168,7 @@ TEST_F(DestinationCheck, anImageStoredOnTheScannedDiskAndMountedIsRefused) {
   NEED(innerMnt);
   const Fd source(outerLoop);
   const DestinationDisk d = CheckDestinationDisk(innerMnt, source.fd);
-  EXPECT_EQ(d.result, DiskCheck::kOnScannedDisk) << d.detail;
+  EXPECT_EQ(d.result, DiskCheck::kOnScannedDisk) << d.detail.Text();
 }
 
 }  // namespace

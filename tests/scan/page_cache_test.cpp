@@ -80,8 +80,8 @@ TEST(PageCache, aScanKeepsWhatWasCachedBeforeAndReleasesWhatItReadItself) {
   ASSERT_EQ(Count(before, 0, warm / pageSize), warm / pageSize);
 
   auto table = std::make_unique<DeviceTable>();
-  std::string error;
-  ASSERT_EQ(AddImageDevice(*table, path, &error), 0) << error;
+  Message error;
+  ASSERT_EQ(AddImageDevice(*table, path, &error), 0) << error.Text();
   test::RecordingObserver sink;
   ScanJob job;
   job.handle = table->devices[0].handle;

@@ -173,6 +173,7 @@ class DiskAccessTest : public QObject {
   void withoutTheDiskServiceTheWatchFollowsTheKernelsEvents() {
     if (!skipReason_.isEmpty()) QSKIP(qPrintable(skipReason_));
     DeviceWatch watch;
+    QTRY_VERIFY(watch.settled());
     QCOMPARE(watch.source(), DeviceWatch::Source::KernelEvents);
     QSignalSpy changed(&watch, &DeviceWatch::devicesChanged);
     bool ok = false;
@@ -185,7 +186,10 @@ class DiskAccessTest : public QObject {
 
   void choosingADeniedDiskOpensItReadOnlyThroughTheDiskService() {
     startDiskService();
-    QCOMPARE(DeviceWatch().source(), DeviceWatch::Source::DiskService);
+    DeviceWatch watch;
+    QCOMPARE(watch.source(), DeviceWatch::Source::KernelEvents);  // until the bus has answered
+    QTRY_VERIFY(watch.settled());
+    QCOMPARE(watch.source(), DeviceWatch::Source::DiskService);
     CMainFrame frame;
     frame.show();
     const int index = ListAsOrdinaryUser(frame, device_);
